@@ -1,0 +1,181 @@
+#include "odbc/MdlODBC.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "platform/Application.h"
+#include "platform/RegistryKey.h"
+
+namespace MdlODBC {
+namespace {
+
+constexpr std::uint32_t kPlatformWin32s = 0;
+constexpr std::uint32_t kPlatformWindows = 1;
+constexpr std::uint32_t kPlatformNt = 2;
+constexpr std::uint32_t kPlatformCe = 3;
+
+struct ValueWrite {
+  std::string name;
+  std::uint32_t type;
+  std::vector<std::uint8_t> data;  // exactly what is stored: texts carry no terminating NUL
+};
+
+struct KeyWrite {
+  std::string path;
+  std::vector<ValueWrite> values;
+};
+
+ValueWrite Text(std::string name, const std::string& text) {
+  return {std::move(name), win::kRegSz, {text.begin(), text.end()}};
+}
+
+ValueWrite Number(std::string name, std::uint32_t number) {
+  return {std::move(name),
+          win::kRegDword,
+          {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
+           static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)}};
+}
+
+// Every key of one data source and its values, in the order they are written.
+std::vector<KeyWrite> Layout(const RegistryView& view, const DataSourceSpec& spec,
+                             const std::string& driverDirectory) {
+  const std::string key = std::string(view.basePath) + spec.name;
+  return {
+      {key,
+       {Text("DBQ", spec.databasePath),
+        Text("Description", spec.description),
+        Text("Driver", driverDirectory + "\\odbcjt32.dll"),
+        Number("DriverId", 25),
+        Text("FIL", "MS Access;"),
+        Number("SafeTransactions", 0),
+        Text("UID", "")}},
+      {key + "\\Engines", {}},
+      {key + "\\Engines\\Jet",
+       {Text("ImplicitCommitSync", ""),
+        Number("MaxBufferSize", 2048),
+        Number("PageTimeout", 5),
+        Number("Threads", 3),
+        Text("UserCommitSync", "Yes")}},
+      {std::string(view.listKey), {Text(spec.name, "Microsoft Access Driver (*.mdb)")}},
+  };
+}
+
+bool IsRegistered(win::WindowsApi& windows, const std::string& keyPath) {
+  win::RegistryKey key(windows);
+  return windows.RegOpenKeyExA(win::kLocalMachine, keyPath.c_str(), 0, win::kKeyAllAccess,
+                               key.Receive()) == win::kErrorSuccess;
+}
+
+std::optional<std::string> DriverDirectory(win::WindowsApi& windows, const RegistryView& view) {
+  if (view.driverDirectory == DriverDirectorySource::SystemDirectory) {
+    std::string directory = GetSystemDir(windows);
+    if (directory.empty()) return std::nullopt;
+    return directory;
+  }
+  return DriverDirectoryForVersion(GetOSVersionName(windows));
+}
+
+void NoteFirstFailure(RegistrationOutcome& outcome, win::Status status, std::string what) {
+  if (status == win::kErrorSuccess || outcome.status == RegistrationStatus::Failed) return;
+  outcome.status = RegistrationStatus::Failed;
+  outcome.failure = std::move(what);
+  outcome.errorCode = status;
+}
+
+// One key: created (with every missing key on its path), written, closed. A failure is noted and
+// the remaining writes go on; values meant for a key that could not be opened are not written
+// anywhere else.
+void WriteKey(win::WindowsApi& windows, const KeyWrite& write, RegistrationOutcome& outcome) {
+  win::RegistryKey key(windows);
+  const win::Status created =
+      windows.RegCreateKeyA(win::kLocalMachine, write.path.c_str(), key.Receive());
+  if (created != win::kErrorSuccess || !key.IsOpen()) {
+    NoteFirstFailure(outcome, created != win::kErrorSuccess ? created : win::kErrorInvalidHandle,
+                     "could not create the key \"" + write.path + "\"");
+    return;
+  }
+  for (const auto& value : write.values) {
+    const win::Status written = windows.RegSetValueExA(
+        key.Get(), value.name.c_str(), 0, value.type, value.data.data(),
+        static_cast<std::uint32_t>(value.data.size()));
+    NoteFirstFailure(outcome, written,
+                     "could not write \"" + value.name + "\" in \"" + write.path + "\"");
+  }
+}
+
+}  // namespace
+
+RegistrationOutcome RegisterDataSource(win::WindowsApi& windows, const RegistryView& view,
+                                       const DataSourceSpec& spec) {
+  if (IsRegistered(windows, std::string(view.basePath) + spec.name)) {
+    return {RegistrationStatus::AlreadyPresent, {}, 0};
+  }
+  // Decided before the first key is created, so that a failure never leaves a half-written entry.
+  const auto driverDirectory = DriverDirectory(windows, view);
+  if (!driverDirectory) {
+    windows.MessageBoxA(kFailedToGetOsVersion, app::kTitle, win::kMbOk);
+    return {RegistrationStatus::Failed, "the driver directory could not be decided", 0};
+  }
+  RegistrationOutcome outcome;
+  for (const auto& write : Layout(view, spec, *driverDirectory)) {
+    WriteKey(windows, write, outcome);
+  }
+  return outcome;
+}
+
+RegistrationOutcome CreateDataSource(win::WindowsApi& windows, const DataSourceSpec& spec) {
+  return RegisterDataSource(windows, kNativeView, spec);
+}
+
+RegistrationOutcome CreateDataSourceWow64(win::WindowsApi& windows, const DataSourceSpec& spec) {
+  return RegisterDataSource(windows, kWow64View, spec);
+}
+
+std::string GetSystemDir(win::WindowsApi& windows) {
+  std::array<char, 260> buffer{};
+  if (windows.GetSystemDirectoryA(buffer.data(), buffer.size()) == 0) return {};
+  // The text ends at its first NUL; the count returned is only compared with 0.
+  return std::string(buffer.data(), std::find(buffer.begin(), buffer.end(), '\0'));
+}
+
+std::string GetOSVersionName(win::WindowsApi& windows) {
+  win::OsVersionInfo version;
+  version.size = sizeof version;
+  version.servicePack.fill(' ');
+  windows.GetVersionExA(&version);  // read as it stands, whatever the call says
+
+  switch (version.platformId) {
+    case kPlatformWin32s:
+      return "Win32s";
+    case kPlatformWindows:
+      if (version.minorVersion == 0) return "Win95";
+      if (version.minorVersion == 10) return "Win98";
+      return "";
+    case kPlatformNt:
+      switch (version.majorVersion) {
+        case 3: return "WinNT361";
+        case 4: return "WinNT4";
+        case 5:
+          if (version.minorVersion == 0) return "Win2000";
+          if (version.minorVersion == 1) return "WinXP";
+          if (version.minorVersion == 2) return "Win2003";
+          return "";
+        case 6: return "Vista";
+        default: return "";
+      }
+    case kPlatformCe:
+      return "WinCE";
+    default:
+      return "Failed";
+  }
+}
+
+std::optional<std::string> DriverDirectoryForVersion(std::string_view versionName) {
+  if (versionName == "Failed") return std::nullopt;
+  if (versionName == "Win95" || versionName == "Win98") return "C:\\Windows\\System";
+  return "C:\\WinNT\\System32";  // Win2000, WinNT4 and every other name, the empty one included
+}
+
+}  // namespace MdlODBC

@@ -1,0 +1,67 @@
+#pragma once
+// Registers one ODBC data source for an Access database below HKEY_LOCAL_MACHINE, in the native
+// registry view or in the 32-bit-on-64-bit view. The writers only add: a data source whose key
+// can already be opened is left exactly as it is.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/WindowsApi.h"
+
+namespace MdlODBC {
+
+struct DataSourceSpec {
+  std::string name;          // the data source's key name and its line in the list
+  std::string databasePath;  // "DBQ"
+  std::string description;   // "Description"
+};
+
+enum class DriverDirectorySource {
+  SystemDirectory,   // the directory GetSystemDir reports
+  VersionNameTable,  // a fixed directory picked by GetOSVersionName
+};
+
+struct RegistryView {
+  std::string_view label;     // how people call the view, in messages and logs
+  std::string_view basePath;  // ends with a backslash; the data-source name follows directly
+  std::string_view listKey;   // the "ODBC Data Sources" key of the view
+  DriverDirectorySource driverDirectory;
+};
+
+inline constexpr RegistryView kNativeView{
+    "native", "SOFTWARE\\ODBC\\ODBC.INI\\", "SOFTWARE\\ODBC\\ODBC.INI\\ODBC Data Sources",
+    DriverDirectorySource::SystemDirectory};
+inline constexpr RegistryView kWow64View{
+    "32-bit-on-64-bit", "SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\",
+    "SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\ODBC Data Sources",
+    DriverDirectorySource::VersionNameTable};
+
+enum class RegistrationStatus {
+  Registered,      // every key and value was written
+  AlreadyPresent,  // the data source's key existed; nothing was written
+  Failed,          // the driver directory was unknown, or a key or value could not be written
+};
+
+struct RegistrationOutcome {
+  RegistrationStatus status = RegistrationStatus::Registered;
+  std::string failure;        // the first thing that went wrong, in words; empty unless Failed
+  win::Status errorCode = 0;  // the Windows error of that failure; 0 when none applies
+};
+
+inline constexpr const char* kFailedToGetOsVersion = "Failed to get OS Version";
+
+RegistrationOutcome RegisterDataSource(win::WindowsApi& windows, const RegistryView& view,
+                                       const DataSourceSpec& spec);
+RegistrationOutcome CreateDataSource(win::WindowsApi& windows, const DataSourceSpec& spec);
+RegistrationOutcome CreateDataSourceWow64(win::WindowsApi& windows, const DataSourceSpec& spec);
+
+// The Windows system directory as the system spells it, or "" when it cannot be had.
+std::string GetSystemDir(win::WindowsApi& windows);
+// One of "Win32s", "Win95", "Win98", "WinNT361", "WinNT4", "Win2000", "WinXP", "Win2003",
+// "Vista", "WinCE", "Failed", or "" for a version outside those.
+std::string GetOSVersionName(win::WindowsApi& windows);
+// The driver directory of the 32-bit-on-64-bit view; none for "Failed".
+std::optional<std::string> DriverDirectoryForVersion(std::string_view versionName);
+
+}  // namespace MdlODBC

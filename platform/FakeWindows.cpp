@@ -1,0 +1,390 @@
+#include "platform/FakeWindows.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <stdexcept>
+
+namespace win {
+namespace {
+
+constexpr const char* kProcessorKey = "Hardware\\Description\\System\\CentralProcessor\\0";
+
+bool SameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+           return std::tolower(x) == std::tolower(y);
+         });
+}
+
+std::vector<std::string> SplitPath(const std::string& path) {
+  std::vector<std::string> parts;
+  std::string part;
+  for (const char c : path) {
+    if (c == '\\') {
+      if (!part.empty()) parts.push_back(part);
+      part.clear();
+    } else {
+      part += c;
+    }
+  }
+  if (!part.empty()) parts.push_back(part);
+  return parts;
+}
+
+std::string TextOrEmpty(const char* text) { return text == nullptr ? std::string() : text; }
+
+}  // namespace
+
+std::vector<std::uint8_t> Bytes(const std::string& text) {
+  return {text.begin(), text.end()};
+}
+
+struct FakeWindows::Node {
+  std::string name;
+  Node* parent = nullptr;
+  bool writeDenied = false;
+  std::vector<std::unique_ptr<Node>> subkeys;
+  std::vector<StoredValue> values;
+
+  Node* Child(const std::string& childName) const {
+    for (const auto& child : subkeys) {
+      if (SameName(child->name, childName)) return child.get();
+    }
+    return nullptr;
+  }
+  Node* AddChild(const std::string& childName) {
+    subkeys.push_back(std::make_unique<Node>(Node{childName, this, false, {}, {}}));
+    return subkeys.back().get();
+  }
+  StoredValue* FindValue(const std::string& valueName) {
+    for (auto& value : values) {
+      if (SameName(value.name, valueName)) return &value;
+    }
+    return nullptr;
+  }
+};
+
+FakeWindows::FakeWindows() : localMachine_(std::make_unique<Node>(Node{"HKLM", nullptr, false, {}, {}})) {
+  SetVersion(2, 6, 1);
+  SetProcessorIdentifier("Intel64 Family 6 Model 58 Stepping 9");
+}
+
+FakeWindows::~FakeWindows() = default;
+
+// ---------------------------------------------------------------- arranging and inspecting
+
+FakeWindows::Node* FakeWindows::Ensure(const std::string& path) {
+  Node* node = localMachine_.get();
+  for (const auto& part : SplitPath(path)) {
+    Node* child = node->Child(part);
+    node = child != nullptr ? child : node->AddChild(part);
+  }
+  return node;
+}
+
+const FakeWindows::Node* FakeWindows::Lookup(const std::string& path) const {
+  return Find(localMachine_.get(), path);
+}
+
+FakeWindows::Node* FakeWindows::Find(Node* from, const std::string& subKey) const {
+  Node* node = from;
+  for (const auto& part : SplitPath(subKey)) {
+    node = node->Child(part);
+    if (node == nullptr) return nullptr;
+  }
+  return node;
+}
+
+void FakeWindows::CreateKey(const std::string& path) { Ensure(path); }
+
+void FakeWindows::SetValue(const std::string& path, const std::string& name, std::uint32_t type,
+                           std::vector<std::uint8_t> data) {
+  Node* node = Ensure(path);
+  if (StoredValue* existing = node->FindValue(name)) {
+    existing->type = type;
+    existing->data = std::move(data);
+  } else {
+    node->values.push_back({name, type, std::move(data)});
+  }
+}
+
+void FakeWindows::SetString(const std::string& path, const std::string& name,
+                            const std::string& text) {
+  auto data = Bytes(text);
+  data.push_back(0);
+  SetValue(path, name, kRegSz, std::move(data));
+}
+
+void FakeWindows::SetDword(const std::string& path, const std::string& name, std::uint32_t number) {
+  std::vector<std::uint8_t> data(4);
+  for (int i = 0; i < 4; ++i) data[i] = static_cast<std::uint8_t>(number >> (8 * i));
+  SetValue(path, name, kRegDword, std::move(data));
+}
+
+bool FakeWindows::KeyExists(const std::string& path) const { return Lookup(path) != nullptr; }
+
+std::optional<StoredValue> FakeWindows::Value(const std::string& path,
+                                              const std::string& name) const {
+  const Node* node = Lookup(path);
+  if (node == nullptr) return std::nullopt;
+  for (const auto& value : node->values) {
+    if (SameName(value.name, name)) return value;
+  }
+  return std::nullopt;
+}
+
+std::vector<std::string> FakeWindows::SubkeyNames(const std::string& path) const {
+  std::vector<std::string> names;
+  if (const Node* node = Lookup(path)) {
+    for (const auto& child : node->subkeys) names.push_back(child->name);
+  }
+  return names;
+}
+
+std::vector<StoredValue> FakeWindows::Values(const std::string& path) const {
+  const Node* node = Lookup(path);
+  return node == nullptr ? std::vector<StoredValue>{} : node->values;
+}
+
+void FakeWindows::DenyWriteAccess(const std::string& path) { Ensure(path)->writeDenied = true; }
+
+void FakeWindows::SetVersion(std::uint32_t platformId, std::uint32_t major, std::uint32_t minor) {
+  version_ = OsVersionInfo{};
+  version_.platformId = platformId;
+  version_.majorVersion = major;
+  version_.minorVersion = minor;
+}
+
+void FakeWindows::SetSystemDirectory(std::string directory) {
+  systemDirectory_ = std::move(directory);
+}
+
+void FakeWindows::SetLocalDate(LocalDate date) { date_ = date; }
+
+void FakeWindows::SetProcessorIdentifier(const std::string& identifier) {
+  SetString(kProcessorKey, "Identifier", identifier);
+}
+
+void FakeWindows::RemoveProcessorIdentifier() {
+  if (Node* node = Find(localMachine_.get(), kProcessorKey)) {
+    std::erase_if(node->values, [](const StoredValue& v) { return SameName(v.name, "Identifier"); });
+  }
+}
+
+void FakeWindows::FailCall(const std::string& function, int nth, Status status) {
+  faults_.push_back({function, nth, status});
+}
+
+void FakeWindows::ThrowOnCall(const std::string& function, int nth) {
+  faults_.push_back({function, nth, std::nullopt});
+}
+
+std::vector<std::string> FakeWindows::CallNames() const {
+  std::vector<std::string> names;
+  for (const auto& call : calls_) names.push_back(call.function);
+  return names;
+}
+
+int FakeWindows::CountCalls(const std::string& function) const {
+  return static_cast<int>(std::count_if(calls_.begin(), calls_.end(),
+                                        [&](const RecordedCall& c) { return c.function == function; }));
+}
+
+std::vector<RecordedCall> FakeWindows::MessageBoxes() const {
+  std::vector<RecordedCall> boxes;
+  std::copy_if(calls_.begin(), calls_.end(), std::back_inserter(boxes),
+               [](const RecordedCall& c) { return c.function == "MessageBoxA"; });
+  return boxes;
+}
+
+// ---------------------------------------------------------------- internals
+
+RecordedCall& FakeWindows::Record(std::string function) {
+  calls_.push_back(RecordedCall{std::move(function), {}, {}, 0, {}, {}});
+  return calls_.back();
+}
+
+std::optional<Status> FakeWindows::InjectedFault(const std::string& function) {
+  for (auto it = faults_.begin(); it != faults_.end(); ++it) {
+    if (it->function != function || --it->remaining > 0) continue;
+    const auto status = it->status;
+    faults_.erase(it);
+    if (!status) throw std::runtime_error("injected failure of " + function);
+    return status;
+  }
+  return std::nullopt;
+}
+
+FakeWindows::Node* FakeWindows::Resolve(KeyHandle key, bool* writable) {
+  if (key == kLocalMachine) {
+    *writable = !localMachine_->writeDenied;
+    return localMachine_.get();
+  }
+  const auto it = handles_.find(key);
+  if (it == handles_.end()) return nullptr;
+  *writable = it->second.writable;
+  return it->second.node;
+}
+
+KeyHandle FakeWindows::NewHandle(Node* node, bool writable) {
+  const KeyHandle handle = nextHandle_;
+  nextHandle_ += 4;
+  handles_[handle] = OpenKey{node, writable};
+  peakOpenHandles_ = std::max(peakOpenHandles_, OpenHandleCount());
+  return handle;
+}
+
+std::string FakeWindows::PathOf(const Node* node) const {
+  std::string path;
+  for (; node != nullptr; node = node->parent) {
+    path = path.empty() ? node->name : node->name + "\\" + path;
+  }
+  return path;
+}
+
+Status FakeWindows::OpenExisting(KeyHandle root, const char* subKey, bool wantWrite,
+                                 KeyHandle* result, RecordedCall& call) {
+  bool rootWritable = false;
+  Node* base = Resolve(root, &rootWritable);
+  if (base == nullptr) return kErrorInvalidHandle;
+  call.keyPath = PathOf(base) + (TextOrEmpty(subKey).empty() ? "" : "\\" + TextOrEmpty(subKey));
+  if (const auto fault = InjectedFault(call.function)) return *fault;
+  if (result == nullptr) return kErrorInvalidParameter;
+  Node* node = Find(base, TextOrEmpty(subKey));
+  if (node == nullptr) return kErrorFileNotFound;
+  if (wantWrite && node->writeDenied) return kErrorAccessDenied;
+  *result = NewHandle(node, !node->writeDenied);
+  return kErrorSuccess;
+}
+
+// ---------------------------------------------------------------- WindowsApi
+
+Status FakeWindows::RegOpenKeyExA(KeyHandle root, const char* subKey, std::uint32_t /*options*/,
+                                  std::uint32_t access, KeyHandle* result) {
+  auto& call = Record("RegOpenKeyExA");
+  call.type = access;
+  const bool wantWrite = (access & ~0x20019u) != 0;  // anything beyond KEY_READ
+  return OpenExisting(root, subKey, wantWrite, result, call);
+}
+
+Status FakeWindows::RegOpenKeyA(KeyHandle root, const char* subKey, KeyHandle* result) {
+  auto& call = Record("RegOpenKeyA");
+  return OpenExisting(root, subKey, false, result, call);
+}
+
+Status FakeWindows::RegCreateKeyA(KeyHandle root, const char* subKey, KeyHandle* result) {
+  auto& call = Record("RegCreateKeyA");
+  bool writable = false;
+  Node* node = Resolve(root, &writable);
+  if (node == nullptr) return kErrorInvalidHandle;
+  call.keyPath = PathOf(node) + "\\" + TextOrEmpty(subKey);
+  if (const auto fault = InjectedFault(call.function)) return *fault;
+  if (result == nullptr) return kErrorInvalidParameter;
+  for (const auto& part : SplitPath(TextOrEmpty(subKey))) {
+    Node* child = node->Child(part);
+    if (child == nullptr) {
+      if (node->writeDenied) return kErrorAccessDenied;
+      child = node->AddChild(part);
+    }
+    node = child;
+  }
+  *result = NewHandle(node, !node->writeDenied);
+  return kErrorSuccess;
+}
+
+Status FakeWindows::RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
+                                   std::uint32_t type, const std::uint8_t* data,
+                                   std::uint32_t size) {
+  auto& call = Record("RegSetValueExA");
+  call.valueName = TextOrEmpty(valueName);
+  call.type = type;
+  if (data != nullptr) call.data.assign(data, data + size);
+  bool writable = false;
+  Node* node = Resolve(key, &writable);
+  if (node == nullptr) return kErrorInvalidHandle;
+  call.keyPath = PathOf(node);
+  if (const auto fault = InjectedFault(call.function)) return *fault;
+  if (reserved != 0 || (data == nullptr && size != 0)) return kErrorInvalidParameter;
+  if (!writable) return kErrorAccessDenied;
+  const std::string name = TextOrEmpty(valueName);
+  std::vector<std::uint8_t> bytes = call.data;
+  if (StoredValue* existing = node->FindValue(name)) {
+    existing->type = type;
+    existing->data = std::move(bytes);
+  } else {
+    node->values.push_back({name, type, std::move(bytes)});
+  }
+  return kErrorSuccess;
+}
+
+Status FakeWindows::RegCloseKey(KeyHandle key) {
+  auto& call = Record("RegCloseKey");
+  if (key == kLocalMachine) return kErrorSuccess;
+  const auto it = handles_.find(key);
+  if (it == handles_.end()) return kErrorInvalidHandle;
+  call.keyPath = PathOf(it->second.node);
+  handles_.erase(it);
+  return kErrorSuccess;
+}
+
+Status FakeWindows::RegQueryValueExA(KeyHandle key, const char* valueName,
+                                     std::uint32_t* reserved, std::uint32_t* type,
+                                     std::uint8_t* data, std::uint32_t* size) {
+  auto& call = Record("RegQueryValueExA");
+  call.valueName = TextOrEmpty(valueName);
+  bool writable = false;
+  Node* node = Resolve(key, &writable);
+  if (node == nullptr) return kErrorInvalidHandle;
+  call.keyPath = PathOf(node);
+  if (const auto fault = InjectedFault(call.function)) return *fault;
+  if (reserved != nullptr || (data != nullptr && size == nullptr)) return kErrorInvalidParameter;
+  const StoredValue* value = node->FindValue(TextOrEmpty(valueName));
+  if (value == nullptr) return kErrorFileNotFound;
+  if (type != nullptr) *type = value->type;
+  const auto needed = static_cast<std::uint32_t>(value->data.size());
+  if (data != nullptr) {
+    if (*size < needed) {
+      *size = needed;
+      return kErrorMoreData;
+    }
+    std::copy(value->data.begin(), value->data.end(), data);
+  }
+  if (size != nullptr) *size = needed;
+  return kErrorSuccess;
+}
+
+bool FakeWindows::GetVersionExA(OsVersionInfo* info) {
+  Record("GetVersionExA");
+  if (info == nullptr || info->size != sizeof(OsVersionInfo)) return false;
+  const auto servicePack = info->servicePack;
+  *info = version_;
+  info->size = sizeof(OsVersionInfo);
+  info->servicePack = servicePack;
+  return true;
+}
+
+std::uint32_t FakeWindows::GetSystemDirectoryA(char* buffer, std::uint32_t size) {
+  Record("GetSystemDirectoryA");
+  if (systemDirectory_.empty()) return 0;
+  const auto length = static_cast<std::uint32_t>(systemDirectory_.size());
+  if (size <= length) return length + 1;  // the size needed, as Windows reports it
+  std::memcpy(buffer, systemDirectory_.c_str(), length + 1);
+  return length;
+}
+
+LocalDate FakeWindows::GetLocalDate() {
+  Record("GetLocalDate");
+  return date_;
+}
+
+int FakeWindows::MessageBoxA(const char* text, const char* caption, std::uint32_t style) {
+  auto& call = Record("MessageBoxA");
+  call.valueName = TextOrEmpty(text);
+  call.caption = TextOrEmpty(caption);
+  call.type = style;
+  if (const auto fault = InjectedFault(call.function)) return 0;
+  return kIdOk;
+}
+
+}  // namespace win

@@ -1,0 +1,131 @@
+#pragma once
+// An in-memory Windows for tests: a registry that behaves like the real one where the program
+// relies on it (names compared case-insensitively and kept as first written, every missing key
+// created along a path, the error codes Windows returns, bytes stored exactly), plus the system
+// queries, the date and the message box. Tests can deny write access to a key, make the Nth call
+// of a function fail or throw, read the order of calls and count the handles left open.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/WindowsApi.h"
+
+namespace win {
+
+struct StoredValue {
+  std::string name;
+  std::uint32_t type = kRegNone;
+  std::vector<std::uint8_t> data;
+};
+
+// One call made through the fake, in the order made. Key paths are full ("HKLM\...").
+struct RecordedCall {
+  std::string function;
+  std::string keyPath;    // the key addressed (registry functions)
+  std::string valueName;  // the value, or the text of a message box
+  std::uint32_t type = 0;  // value type, or message box style
+  std::vector<std::uint8_t> data;
+  std::string caption;    // message boxes only
+};
+
+class FakeWindows : public WindowsApi {
+ public:
+  FakeWindows();
+  ~FakeWindows() override;
+
+  // --- the registry as tests arrange and inspect it; paths below HKEY_LOCAL_MACHINE ---
+  void CreateKey(const std::string& path);
+  void SetValue(const std::string& path, const std::string& name, std::uint32_t type,
+                std::vector<std::uint8_t> data);
+  void SetString(const std::string& path, const std::string& name, const std::string& text);
+  void SetDword(const std::string& path, const std::string& name, std::uint32_t number);
+  [[nodiscard]] bool KeyExists(const std::string& path) const;
+  [[nodiscard]] std::optional<StoredValue> Value(const std::string& path,
+                                                 const std::string& name) const;
+  // Subkey and value names of a key as written, in creation order.
+  [[nodiscard]] std::vector<std::string> SubkeyNames(const std::string& path) const;
+  [[nodiscard]] std::vector<StoredValue> Values(const std::string& path) const;
+  // The key may still be opened for reading, but not for full access, not written, and no
+  // subkey may be created below it.
+  void DenyWriteAccess(const std::string& path);
+
+  // --- the rest of the machine ---
+  void SetVersion(std::uint32_t platformId, std::uint32_t major, std::uint32_t minor);
+  // An empty directory makes GetSystemDirectoryA fail (return 0).
+  void SetSystemDirectory(std::string directory);
+  void SetLocalDate(LocalDate date);
+  void SetProcessorIdentifier(const std::string& identifier);
+  void RemoveProcessorIdentifier();
+
+  // --- fault injection: the Nth call (1-based) of a function, counted from now ---
+  void FailCall(const std::string& function, int nth, Status status);
+  void ThrowOnCall(const std::string& function, int nth);
+
+  // --- observation ---
+  [[nodiscard]] const std::vector<RecordedCall>& Calls() const { return calls_; }
+  [[nodiscard]] std::vector<std::string> CallNames() const;
+  [[nodiscard]] int CountCalls(const std::string& function) const;
+  void ClearCalls() { calls_.clear(); }
+  [[nodiscard]] int OpenHandleCount() const { return static_cast<int>(handles_.size()); }
+  // The most handles that were open at one moment since the fake was made.
+  [[nodiscard]] int PeakOpenHandleCount() const { return peakOpenHandles_; }
+  [[nodiscard]] std::vector<RecordedCall> MessageBoxes() const;
+
+  // --- WindowsApi ---
+  Status RegOpenKeyExA(KeyHandle root, const char* subKey, std::uint32_t options,
+                       std::uint32_t access, KeyHandle* result) override;
+  Status RegCreateKeyA(KeyHandle root, const char* subKey, KeyHandle* result) override;
+  Status RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
+                        std::uint32_t type, const std::uint8_t* data,
+                        std::uint32_t size) override;
+  Status RegCloseKey(KeyHandle key) override;
+  Status RegOpenKeyA(KeyHandle root, const char* subKey, KeyHandle* result) override;
+  Status RegQueryValueExA(KeyHandle key, const char* valueName, std::uint32_t* reserved,
+                          std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) override;
+  bool GetVersionExA(OsVersionInfo* info) override;
+  std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
+  LocalDate GetLocalDate() override;
+  int MessageBoxA(const char* text, const char* caption, std::uint32_t style) override;
+
+ private:
+  struct Node;
+  struct OpenKey {
+    Node* node = nullptr;
+    bool writable = false;
+  };
+  struct Fault {
+    std::string function;
+    int remaining = 0;
+    std::optional<Status> status;  // empty: throw
+  };
+
+  RecordedCall& Record(std::string function);
+  std::optional<Status> InjectedFault(const std::string& function);
+  Node* Resolve(KeyHandle key, bool* writable);
+  Node* Find(Node* from, const std::string& subKey) const;
+  Status OpenExisting(KeyHandle root, const char* subKey, bool wantWrite, KeyHandle* result,
+                      RecordedCall& call);
+  KeyHandle NewHandle(Node* node, bool writable);
+  std::string PathOf(const Node* node) const;
+  Node* Ensure(const std::string& path);
+  [[nodiscard]] const Node* Lookup(const std::string& path) const;
+
+  std::unique_ptr<Node> localMachine_;
+  std::map<KeyHandle, OpenKey> handles_;
+  KeyHandle nextHandle_ = 0x1000;
+  int peakOpenHandles_ = 0;
+  std::vector<RecordedCall> calls_;
+  std::vector<Fault> faults_;
+  OsVersionInfo version_;
+  std::string systemDirectory_ = "C:\\windows\\system32";
+  LocalDate date_{2026, 12, 8};
+};
+
+// Bytes of an ASCII text, as the tests compare stored data.
+std::vector<std::uint8_t> Bytes(const std::string& text);
+
+}  // namespace win

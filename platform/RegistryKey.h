@@ -1,0 +1,51 @@
+#pragma once
+// Owner of one open registry key: closes it through the same WindowsApi that opened it.
+
+#include "platform/WindowsApi.h"
+
+namespace win {
+
+class RegistryKey {
+ public:
+  explicit RegistryKey(WindowsApi& windows) noexcept : windows_(&windows) {}
+  ~RegistryKey() { Close(); }
+
+  RegistryKey(const RegistryKey&) = delete;
+  RegistryKey& operator=(const RegistryKey&) = delete;
+  RegistryKey(RegistryKey&& other) noexcept
+      : windows_(other.windows_), handle_(other.Detach()) {}
+  RegistryKey& operator=(RegistryKey&& other) noexcept {
+    if (this != &other) {
+      Close();
+      windows_ = other.windows_;
+      handle_ = other.Detach();
+    }
+    return *this;
+  }
+
+  // Where an open function stores the new handle; anything held before is closed first.
+  KeyHandle* Receive() noexcept {
+    Close();
+    return &handle_;
+  }
+  [[nodiscard]] KeyHandle Get() const noexcept { return handle_; }
+  [[nodiscard]] bool IsOpen() const noexcept { return handle_ != 0; }
+  KeyHandle Detach() noexcept {
+    const KeyHandle handle = handle_;
+    handle_ = 0;
+    return handle;
+  }
+  // The status of RegCloseKey, or success when nothing was open.
+  Status Close() noexcept {
+    if (handle_ == 0) return kErrorSuccess;
+    const Status status = windows_->RegCloseKey(handle_);
+    handle_ = 0;
+    return status;
+  }
+
+ private:
+  WindowsApi* windows_;
+  KeyHandle handle_ = 0;
+};
+
+}  // namespace win

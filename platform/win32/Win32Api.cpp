@@ -1,0 +1,75 @@
+#include "platform/win32/Win32Api.h"
+
+#include <windows.h>
+
+namespace win {
+namespace {
+
+HKEY ToHkey(KeyHandle key) { return reinterpret_cast<HKEY>(key); }
+
+// Stores an opened key in the caller's handle word, leaving it untouched on failure.
+Status Opened(LONG status, HKEY opened, KeyHandle* result) {
+  if (status == ERROR_SUCCESS && result != nullptr) *result = reinterpret_cast<KeyHandle>(opened);
+  return status;
+}
+
+static_assert(sizeof(OsVersionInfo) == sizeof(OSVERSIONINFOA));
+
+}  // namespace
+
+Status Win32Api::RegOpenKeyExA(KeyHandle root, const char* subKey, std::uint32_t options,
+                               std::uint32_t access, KeyHandle* result) {
+  HKEY opened = nullptr;
+  return Opened(::RegOpenKeyExA(ToHkey(root), subKey, options, access, &opened), opened, result);
+}
+
+Status Win32Api::RegCreateKeyA(KeyHandle root, const char* subKey, KeyHandle* result) {
+  HKEY opened = nullptr;
+  return Opened(::RegCreateKeyA(ToHkey(root), subKey, &opened), opened, result);
+}
+
+Status Win32Api::RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
+                                std::uint32_t type, const std::uint8_t* data,
+                                std::uint32_t size) {
+  return ::RegSetValueExA(ToHkey(key), valueName, reserved, type, data, size);
+}
+
+Status Win32Api::RegCloseKey(KeyHandle key) { return ::RegCloseKey(ToHkey(key)); }
+
+Status Win32Api::RegOpenKeyA(KeyHandle root, const char* subKey, KeyHandle* result) {
+  HKEY opened = nullptr;
+  return Opened(::RegOpenKeyA(ToHkey(root), subKey, &opened), opened, result);
+}
+
+Status Win32Api::RegQueryValueExA(KeyHandle key, const char* valueName, std::uint32_t* reserved,
+                                  std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) {
+  DWORD typeWord = type != nullptr ? *type : 0;
+  DWORD sizeWord = size != nullptr ? *size : 0;
+  const LONG status =
+      ::RegQueryValueExA(ToHkey(key), valueName, reinterpret_cast<LPDWORD>(reserved),
+                         type != nullptr ? &typeWord : nullptr, data,
+                         size != nullptr ? &sizeWord : nullptr);
+  if (type != nullptr) *type = typeWord;
+  if (size != nullptr) *size = sizeWord;
+  return status;
+}
+
+bool Win32Api::GetVersionExA(OsVersionInfo* info) {
+  return ::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(info)) != FALSE;
+}
+
+std::uint32_t Win32Api::GetSystemDirectoryA(char* buffer, std::uint32_t size) {
+  return ::GetSystemDirectoryA(buffer, size);
+}
+
+LocalDate Win32Api::GetLocalDate() {
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  return {now.wYear, now.wMonth, now.wDay};
+}
+
+int Win32Api::MessageBoxA(const char* text, const char* caption, std::uint32_t style) {
+  return ::MessageBoxA(nullptr, text, caption, style | MB_TASKMODAL);
+}
+
+}  // namespace win

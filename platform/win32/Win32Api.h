@@ -1,0 +1,26 @@
+#pragma once
+// The real Windows functions behind WindowsApi (Windows builds only).
+
+#include "platform/WindowsApi.h"
+
+namespace win {
+
+class Win32Api : public WindowsApi {
+ public:
+  Status RegOpenKeyExA(KeyHandle root, const char* subKey, std::uint32_t options,
+                       std::uint32_t access, KeyHandle* result) override;
+  Status RegCreateKeyA(KeyHandle root, const char* subKey, KeyHandle* result) override;
+  Status RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
+                        std::uint32_t type, const std::uint8_t* data,
+                        std::uint32_t size) override;
+  Status RegCloseKey(KeyHandle key) override;
+  Status RegOpenKeyA(KeyHandle root, const char* subKey, KeyHandle* result) override;
+  Status RegQueryValueExA(KeyHandle key, const char* valueName, std::uint32_t* reserved,
+                          std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) override;
+  bool GetVersionExA(OsVersionInfo* info) override;
+  std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
+  LocalDate GetLocalDate() override;
+  int MessageBoxA(const char* text, const char* caption, std::uint32_t style) override;
+};
+
+}  // namespace win

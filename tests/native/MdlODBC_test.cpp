@@ -1,0 +1,281 @@
+// The data-source writers on the in-memory Windows: what lands in the registry, byte for byte,
+// in which order, and what is left alone.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "odbc/MdlODBC.h"
+#include "platform/FakeWindows.h"
+
+namespace {
+
+using MdlODBC::DataSourceSpec;
+using MdlODBC::RegistrationStatus;
+using win::Bytes;
+using win::StoredValue;
+using namespace std::string_literals;
+
+const DataSourceSpec kCounty{"Quillet-R", "C:\\Brannic\\Current\\Quillet-R.mdb",
+                             "Quillet Current - County"};
+constexpr const char* kNativeKey = "SOFTWARE\\ODBC\\ODBC.INI\\Quillet-R";
+constexpr const char* kWowKey = "SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet-R";
+constexpr const char* kNativeList = "SOFTWARE\\ODBC\\ODBC.INI\\ODBC Data Sources";
+constexpr const char* kWowList = "SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\ODBC Data Sources";
+
+StoredValue Sz(const std::string& name, const std::string& text) {
+  return {name, win::kRegSz, Bytes(text)};
+}
+StoredValue Dword(const std::string& name, std::vector<std::uint8_t> littleEndian) {
+  return {name, win::kRegDword, std::move(littleEndian)};
+}
+
+void ExpectValues(const win::FakeWindows& windows, const std::string& key,
+                  const std::vector<StoredValue>& expected) {
+  const auto actual = windows.Values(key);
+  ASSERT_EQ(actual.size(), expected.size()) << key;
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(actual[i].name, expected[i].name) << key << " #" << i;
+    EXPECT_EQ(actual[i].type, expected[i].type) << key << " " << expected[i].name;
+    EXPECT_EQ(actual[i].data, expected[i].data) << key << " " << expected[i].name;
+  }
+}
+
+void ExpectDataSource(const win::FakeWindows& windows, const std::string& key,
+                      const DataSourceSpec& spec, const std::string& driver) {
+  ExpectValues(windows, key,
+               {Sz("DBQ", spec.databasePath), Sz("Description", spec.description),
+                Sz("Driver", driver), Dword("DriverId", {25, 0, 0, 0}), Sz("FIL", "MS Access;"),
+                Dword("SafeTransactions", {0, 0, 0, 0}), Sz("UID", "")});
+  EXPECT_EQ(windows.SubkeyNames(key), std::vector<std::string>{"Engines"});
+  EXPECT_TRUE(windows.Values(key + "\\Engines").empty());
+  EXPECT_EQ(windows.SubkeyNames(key + "\\Engines"), std::vector<std::string>{"Jet"});
+  ExpectValues(windows, key + "\\Engines\\Jet",
+               {Sz("ImplicitCommitSync", ""), Dword("MaxBufferSize", {0x00, 0x08, 0, 0}),
+                Dword("PageTimeout", {5, 0, 0, 0}), Dword("Threads", {3, 0, 0, 0}),
+                Sz("UserCommitSync", "Yes")});
+}
+
+// --------------------------------------------------------------------------- layout
+
+TEST(CreateDataSource, WritesTheWholeLayoutInTheNativeView) {
+  win::FakeWindows windows;
+  windows.SetSystemDirectory("C:\\Windows\\system32");
+  const auto outcome = MdlODBC::CreateDataSource(windows, kCounty);
+
+  EXPECT_EQ(outcome.status, RegistrationStatus::Registered);
+  ExpectDataSource(windows, kNativeKey, kCounty, "C:\\Windows\\system32\\odbcjt32.dll");
+  ExpectValues(windows, kNativeList, {Sz("Quillet-R", "Microsoft Access Driver (*.mdb)")});
+  EXPECT_FALSE(windows.KeyExists("SOFTWARE\\WOW6432node"));
+  EXPECT_EQ(windows.OpenHandleCount(), 0);
+  EXPECT_EQ(windows.PeakOpenHandleCount(), 1) << "at most one key open at any moment";
+}
+
+TEST(CreateDataSource, MakesItsCallsInTheDocumentedOrder) {
+  win::FakeWindows windows;
+  MdlODBC::CreateDataSource(windows, kCounty);
+
+  std::vector<std::string> expected = {"RegOpenKeyExA", "GetSystemDirectoryA", "RegCreateKeyA"};
+  expected.insert(expected.end(), 7, "RegSetValueExA");
+  expected.insert(expected.end(), {"RegCloseKey", "RegCreateKeyA", "RegCloseKey", "RegCreateKeyA"});
+  expected.insert(expected.end(), 5, "RegSetValueExA");
+  expected.insert(expected.end(),
+                  {"RegCloseKey", "RegCreateKeyA", "RegSetValueExA", "RegCloseKey"});
+  EXPECT_EQ(windows.CallNames(), expected);
+
+  const auto& calls = windows.Calls();
+  EXPECT_EQ(calls[0].keyPath, std::string("HKLM\\") + kNativeKey);
+  EXPECT_EQ(calls[0].type, win::kKeyAllAccess);
+  EXPECT_EQ(calls[2].keyPath, std::string("HKLM\\") + kNativeKey);
+  EXPECT_EQ(calls[11].keyPath, std::string("HKLM\\") + kNativeKey + "\\Engines");
+  EXPECT_EQ(calls[13].keyPath, std::string("HKLM\\") + kNativeKey + "\\Engines\\Jet");
+  EXPECT_EQ(calls[20].keyPath, std::string("HKLM\\") + kNativeList);
+}
+
+TEST(CreateDataSourceWow64, WritesTheSameLayoutWithTheDriverOfTheVersionName) {
+  win::FakeWindows windows;
+  windows.SetVersion(2, 6, 1);  // "Vista"
+  const auto outcome = MdlODBC::CreateDataSourceWow64(windows, kCounty);
+
+  EXPECT_EQ(outcome.status, RegistrationStatus::Registered);
+  ExpectDataSource(windows, kWowKey, kCounty, "C:\\WinNT\\System32\\odbcjt32.dll");
+  ExpectValues(windows, kWowList, {Sz("Quillet-R", "Microsoft Access Driver (*.mdb)")});
+  EXPECT_FALSE(windows.KeyExists("SOFTWARE\\ODBC"));
+  EXPECT_EQ(windows.CountCalls("GetSystemDirectoryA"), 0);
+  EXPECT_EQ(windows.CountCalls("GetVersionExA"), 1);
+}
+
+TEST(CreateDataSourceWow64, UsesTheWindowsSystemFolderOnWin98) {
+  win::FakeWindows windows;
+  windows.SetVersion(1, 4, 10);
+  MdlODBC::CreateDataSourceWow64(windows, kCounty);
+  EXPECT_EQ(windows.Value(kWowKey, "Driver")->data, Bytes("C:\\Windows\\System\\odbcjt32.dll"));
+}
+
+TEST(CreateDataSource, StoresEmptyAndOddTextsUnchanged) {
+  win::FakeWindows windows;
+  const DataSourceSpec spec{"Quillet-X", "", ""};
+  MdlODBC::CreateDataSource(windows, spec);
+  const auto description = windows.Value("SOFTWARE\\ODBC\\ODBC.INI\\Quillet-X", "Description");
+  ASSERT_TRUE(description.has_value());
+  EXPECT_EQ(description->type, win::kRegSz);
+  EXPECT_TRUE(description->data.empty());
+
+  MdlODBC::CreateDataSource(windows, {"Group\\Inner", "p", "d"});
+  EXPECT_TRUE(windows.KeyExists("SOFTWARE\\ODBC\\ODBC.INI\\Group\\Inner\\Engines\\Jet"));
+}
+
+// --------------------------------------------------------------------------- what is left alone
+
+TEST(CreateDataSource, LeavesAnExistingDataSourceExactlyAsItIs) {
+  win::FakeWindows windows;
+  windows.SetString(kNativeKey, "DBQ", "D:\\Elsewhere.mdb");
+  windows.ClearCalls();
+
+  const auto outcome = MdlODBC::CreateDataSource(windows, kCounty);
+
+  EXPECT_EQ(outcome.status, RegistrationStatus::AlreadyPresent);
+  EXPECT_EQ(windows.CallNames(), (std::vector<std::string>{"RegOpenKeyExA", "RegCloseKey"}));
+  EXPECT_EQ(windows.Values(kNativeKey).size(), 1u);
+  EXPECT_FALSE(windows.KeyExists(kNativeList)) << "not even a missing list line is added";
+  EXPECT_EQ(windows.OpenHandleCount(), 0);
+}
+
+TEST(CreateDataSource, RewritesAListLineLeftBehindByARemovedDataSource) {
+  win::FakeWindows windows;
+  windows.SetString(kNativeList, "Quillet-R", "Something Else");
+  MdlODBC::CreateDataSource(windows, kCounty);
+  ExpectValues(windows, kNativeList,
+               {{"Quillet-R", win::kRegSz, Bytes("Microsoft Access Driver (*.mdb)")}});
+}
+
+TEST(CreateDataSource, TheSecondCallForOneNameFindsItPresent) {
+  win::FakeWindows windows;
+  EXPECT_EQ(MdlODBC::CreateDataSource(windows, kCounty).status, RegistrationStatus::Registered);
+  EXPECT_EQ(MdlODBC::CreateDataSource(windows, kCounty).status,
+            RegistrationStatus::AlreadyPresent);
+}
+
+// --------------------------------------------------------------------------- failures
+
+TEST(CreateDataSource, WithoutASystemDirectoryShowsTheMessageOncePerCallAndWritesNothing) {
+  win::FakeWindows windows;
+  windows.SetSystemDirectory("");
+  for (const char* name : {"A", "B", "C"}) {
+    const auto outcome = MdlODBC::CreateDataSource(windows, {name, "p", "d"});
+    EXPECT_EQ(outcome.status, RegistrationStatus::Failed);
+    EXPECT_EQ(outcome.failure, "the driver directory could not be decided");
+  }
+  const auto boxes = windows.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 3u);
+  for (const auto& box : boxes) {
+    EXPECT_EQ(box.valueName, "Failed to get OS Version");
+    EXPECT_EQ(box.caption, "Setup");
+    EXPECT_EQ(box.type, win::kMbOk) << "OK only, no icon";
+  }
+  EXPECT_EQ(windows.CountCalls("RegCreateKeyA"), 0);
+  EXPECT_EQ(windows.CountCalls("RegSetValueExA"), 0);
+}
+
+TEST(CreateDataSourceWow64, OnAnUnknownPlatformShowsTheMessageAndWritesNothing) {
+  win::FakeWindows windows;
+  windows.SetVersion(4, 10, 0);
+  EXPECT_EQ(MdlODBC::CreateDataSourceWow64(windows, kCounty).status, RegistrationStatus::Failed);
+  EXPECT_EQ(windows.MessageBoxes().size(), 1u);
+  EXPECT_FALSE(windows.KeyExists("SOFTWARE\\WOW6432node"));
+}
+
+TEST(CreateDataSource, AFailedValueWriteIsReportedAndTheOtherWritesStillHappen) {
+  win::FakeWindows windows;
+  windows.FailCall("RegSetValueExA", 3, win::kErrorAccessDenied);  // "Driver"
+
+  const auto outcome = MdlODBC::CreateDataSource(windows, kCounty);
+
+  EXPECT_EQ(outcome.status, RegistrationStatus::Failed);
+  EXPECT_EQ(outcome.errorCode, win::kErrorAccessDenied);
+  EXPECT_NE(outcome.failure.find("\"Driver\""), std::string::npos) << outcome.failure;
+  EXPECT_FALSE(windows.Value(kNativeKey, "Driver").has_value());
+  EXPECT_TRUE(windows.Value(kNativeKey, "UID").has_value());
+  EXPECT_TRUE(windows.Value(std::string(kNativeKey) + "\\Engines\\Jet", "Threads").has_value());
+  EXPECT_TRUE(windows.Value(kNativeList, "Quillet-R").has_value());
+}
+
+TEST(CreateDataSource, ValuesOfAKeyThatCouldNotBeCreatedGoNowhereElse) {
+  win::FakeWindows windows;
+  windows.FailCall("RegCreateKeyA", 3, win::kErrorAccessDenied);  // "\Engines\Jet"
+
+  const auto outcome = MdlODBC::CreateDataSource(windows, kCounty);
+
+  EXPECT_EQ(outcome.status, RegistrationStatus::Failed);
+  EXPECT_EQ(outcome.errorCode, win::kErrorAccessDenied);
+  EXPECT_FALSE(windows.KeyExists(std::string(kNativeKey) + "\\Engines\\Jet"));
+  EXPECT_EQ(windows.Values(kNativeKey).size(), 7u);
+  EXPECT_TRUE(windows.Values(std::string(kNativeKey) + "\\Engines").empty());
+  EXPECT_TRUE(windows.Value(kNativeList, "Quillet-R").has_value());
+  EXPECT_EQ(windows.OpenHandleCount(), 0);
+}
+
+TEST(CreateDataSource, AKeyThatCannotBeOpenedForWritingCountsAsMissingAndFails) {
+  win::FakeWindows windows;
+  windows.SetString(kNativeKey, "DBQ", "old");
+  windows.DenyWriteAccess(kNativeKey);
+
+  const auto outcome = MdlODBC::CreateDataSource(windows, kCounty);
+
+  EXPECT_EQ(outcome.status, RegistrationStatus::Failed);
+  EXPECT_EQ(outcome.errorCode, win::kErrorAccessDenied);
+  EXPECT_EQ(windows.Value(kNativeKey, "DBQ")->data, Bytes("old\0"s)) << "the stored bytes stay";
+}
+
+// --------------------------------------------------------------------------- queries
+
+struct VersionCase {
+  std::uint32_t platformId, major, minor;
+  const char* name;
+};
+
+void PrintTo(const VersionCase& c, std::ostream* out) {
+  *out << c.platformId << "/" << c.major << "." << c.minor << " -> \"" << c.name << "\"";
+}
+
+class GetOSVersionName : public ::testing::TestWithParam<VersionCase> {};
+
+TEST_P(GetOSVersionName, SortsTheVersionRecord) {
+  win::FakeWindows windows;
+  windows.SetVersion(GetParam().platformId, GetParam().major, GetParam().minor);
+  EXPECT_EQ(MdlODBC::GetOSVersionName(windows), GetParam().name);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Versions, GetOSVersionName,
+    ::testing::Values(VersionCase{0, 3, 10, "Win32s"}, VersionCase{1, 4, 0, "Win95"},
+                      VersionCase{1, 7, 10, "Win98"}, VersionCase{1, 4, 90, ""},
+                      VersionCase{2, 3, 51, "WinNT361"}, VersionCase{2, 4, 0, "WinNT4"},
+                      VersionCase{2, 5, 0, "Win2000"}, VersionCase{2, 5, 1, "WinXP"},
+                      VersionCase{2, 5, 2, "Win2003"}, VersionCase{2, 5, 3, ""},
+                      VersionCase{2, 6, 0, "Vista"}, VersionCase{2, 6, 3, "Vista"},
+                      VersionCase{2, 10, 0, ""}, VersionCase{3, 0, 0, "WinCE"},
+                      VersionCase{4, 0, 0, "Failed"}, VersionCase{0xFFFFFFFF, 0, 0, "Failed"}));
+
+TEST(DriverDirectoryForVersion, PicksTheFixedDirectoryOfEachName) {
+  EXPECT_EQ(MdlODBC::DriverDirectoryForVersion("Win2000"), "C:\\WinNT\\System32");
+  EXPECT_EQ(MdlODBC::DriverDirectoryForVersion("WinNT4"), "C:\\WinNT\\System32");
+  EXPECT_EQ(MdlODBC::DriverDirectoryForVersion("Win95"), "C:\\Windows\\System");
+  EXPECT_EQ(MdlODBC::DriverDirectoryForVersion("Win98"), "C:\\Windows\\System");
+  for (const char* other : {"WinXP", "Win2003", "Vista", "WinNT361", "Win32s", "WinCE", "",
+                            "win98"}) {
+    EXPECT_EQ(MdlODBC::DriverDirectoryForVersion(other), "C:\\WinNT\\System32") << other;
+  }
+  EXPECT_EQ(MdlODBC::DriverDirectoryForVersion("Failed"), std::nullopt);
+}
+
+TEST(GetSystemDir, GivesTheDirectoryAsTheSystemSpellsIt) {
+  win::FakeWindows windows;
+  windows.SetSystemDirectory("C:\\Windows\\system32");
+  EXPECT_EQ(MdlODBC::GetSystemDir(windows), "C:\\Windows\\system32");
+  windows.SetSystemDirectory("");
+  EXPECT_EQ(MdlODBC::GetSystemDir(windows), "");
+}
+
+}  // namespace

@@ -1,0 +1,66 @@
+// The reader's bookkeeping, seen through the in-memory Windows: which calls it makes and that it
+// never leaves a key open.
+
+#include <gtest/gtest.h>
+
+#include "platform/FakeWindows.h"
+#include "platform/basRegistry.h"
+
+namespace {
+
+using basRegistry::GetRegistryString;
+
+constexpr const char* kKey = "SOFTWARE\\Reader";
+
+TEST(basRegistry, ReadsWithOneOpenTwoQueriesAndOneClose) {
+  win::FakeWindows windows;
+  windows.SetString(kKey, "Name", "value");
+  EXPECT_EQ(GetRegistryString(windows, win::kLocalMachine, kKey, "Name"),
+            basRegistry::RegistryValue("value"));
+  EXPECT_EQ(windows.CallNames(),
+            (std::vector<std::string>{"RegOpenKeyA", "RegQueryValueExA", "RegQueryValueExA",
+                                      "RegCloseKey"}));
+  EXPECT_EQ(windows.OpenHandleCount(), 0);
+}
+
+TEST(basRegistry, LeavesNoKeyOpenOnAnyFailure) {
+  win::FakeWindows windows;
+  windows.SetString(kKey, "Name", "value");
+  windows.SetValue(kKey, "Binary", win::kRegBinary, {1, 2});
+
+  EXPECT_EQ(GetRegistryString(windows, win::kLocalMachine, "SOFTWARE\\Missing", "Name"),
+            basRegistry::RegistryValue(""));
+  EXPECT_EQ(windows.CountCalls("RegCloseKey"), 0) << "nothing was opened, so nothing is closed";
+  EXPECT_EQ(GetRegistryString(windows, win::kLocalMachine, kKey, "Missing"),
+            basRegistry::RegistryValue(""));
+  EXPECT_EQ(GetRegistryString(windows, win::kLocalMachine, kKey, "Binary"),
+            basRegistry::RegistryValue(""));
+  EXPECT_EQ(windows.OpenHandleCount(), 0);
+}
+
+TEST(basRegistry, AStringThatGrewBetweenTheTwoQueriesGivesEmptyText) {
+  win::FakeWindows windows;
+  windows.SetString(kKey, "Name", "value");
+  windows.FailCall("RegQueryValueExA", 2, win::kErrorMoreData);
+  EXPECT_EQ(GetRegistryString(windows, win::kLocalMachine, kKey, "Name"),
+            basRegistry::RegistryValue(""));
+  EXPECT_EQ(windows.OpenHandleCount(), 0);
+}
+
+TEST(basRegistry, AFailedNumberReadGivesEmptyText) {
+  win::FakeWindows windows;
+  windows.SetDword(kKey, "Number", 7);
+  windows.FailCall("RegQueryValueExA", 2, win::kErrorAccessDenied);
+  EXPECT_EQ(GetRegistryString(windows, win::kLocalMachine, kKey, "Number"),
+            basRegistry::RegistryValue(""));
+}
+
+TEST(basRegistry, ReadsAKeyOpenOnlyForReading) {
+  win::FakeWindows windows;
+  windows.SetString(kKey, "Name", "readable");
+  windows.DenyWriteAccess(kKey);
+  EXPECT_EQ(GetRegistryString(windows, win::kLocalMachine, kKey, "Name"),
+            basRegistry::RegistryValue("readable"));
+}
+
+}  // namespace

@@ -1,0 +1,197 @@
+// The setup run on the in-memory Windows: which data sources it registers, in which view and
+// order, and how it carries on past failures.
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/FakeWindows.h"
+#include "setup/frmQuillet.h"
+
+namespace {
+
+using MdlODBC::RegistrationStatus;
+using quillet::frmQuillet;
+
+// Notes, for each window operation, how many Windows calls had been made before it.
+class RecordingProgress : public quillet::ProgressWindow {
+ public:
+  explicit RecordingProgress(const win::FakeWindows& windows) : windows_(windows) {}
+  void Show() override { Note("Show"); }
+  void Repaint() override { Note("Repaint"); }
+  void Unload() override { Note("Unload"); }
+
+  std::vector<std::pair<std::string, std::size_t>> operations;
+
+ private:
+  void Note(const std::string& what) { operations.emplace_back(what, windows_.Calls().size()); }
+  const win::FakeWindows& windows_;
+};
+
+class SetupRun : public ::testing::Test {
+ protected:
+  void RunInYear(int year) {
+    windows.SetLocalDate({year, 6, 15});
+    form.SetupDataSources();
+  }
+  // "native:Quillet-R" for each writer call, in order.
+  std::vector<std::string> Written() const {
+    std::vector<std::string> written;
+    for (const auto& record : form.Registrations()) {
+      written.push_back(std::string(record.view->label) + ":" + record.name);
+    }
+    return written;
+  }
+
+  win::FakeWindows windows;
+  RecordingProgress progress{windows};
+  frmQuillet form{windows, progress};
+};
+
+const std::vector<std::string> kCurrentNames = {"Quillet-R", "Quillet-R1", "Quillet-S",
+                                                "Quillet-S1", "Quillet-S2"};
+
+std::vector<std::string> InView(const std::string& view, const std::vector<std::string>& names) {
+  std::vector<std::string> result;
+  for (const auto& name : names) result.push_back(view + ":" + name);
+  return result;
+}
+
+std::vector<std::string> ArchiveNames(int year) {
+  std::vector<std::string> names;
+  for (const char* kind : {"-R", "-R1", "-S", "-S1", "-S2"}) {
+    names.push_back("Quillet" + std::to_string(year) + kind);
+  }
+  return names;
+}
+
+TEST_F(SetupRun, InTwoThousandTwoRegistersOnlyTheCurrentDataSources) {
+  RunInYear(2002);
+  EXPECT_EQ(Written(), InView("32-bit-on-64-bit", kCurrentNames));
+  EXPECT_EQ(windows.SubkeyNames("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI"),
+            (std::vector<std::string>{"Quillet-R", "ODBC Data Sources", "Quillet-R1", "Quillet-S",
+                                      "Quillet-S1", "Quillet-S2"}));
+  EXPECT_FALSE(windows.KeyExists("SOFTWARE\\ODBC\\ODBC.INI"));
+  EXPECT_EQ(form.CountRegistrations(RegistrationStatus::Registered), 5);
+}
+
+TEST_F(SetupRun, InTwoThousandThreeAddsTheArchiveOfTwoThousandTwoInBothViews) {
+  RunInYear(2003);
+  auto expected = InView("32-bit-on-64-bit", kCurrentNames);
+  for (const auto& view : {"native", "32-bit-on-64-bit"}) {
+    for (const auto& name : InView(view, ArchiveNames(2002))) expected.push_back(name);
+  }
+  EXPECT_EQ(Written(), expected);
+
+  const auto dbq = windows.Value("SOFTWARE\\ODBC\\ODBC.INI\\Quillet2002-S1", "DBQ");
+  ASSERT_TRUE(dbq.has_value());
+  EXPECT_EQ(dbq->data, win::Bytes("C:\\Brannic\\Quillet-2002\\Quillet-S1.mdb"));
+  EXPECT_EQ(windows.Value("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet2002-R1",
+                          "Description")->data,
+            win::Bytes("Quillet 2002 - County Interim #1"));
+  EXPECT_EQ(windows.Value("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet-S2",
+                          "Description")->data,
+            win::Bytes("Quillet Current - School Interim #2"));
+}
+
+TEST_F(SetupRun, InTheCurrentYearRegistersEveryYearUpToLastYear) {
+  RunInYear(2026);
+  const auto written = Written();
+  ASSERT_EQ(written.size(), 5u + 10u * 24u);
+  EXPECT_EQ(written[5], "native:Quillet2002-R");
+  EXPECT_EQ(written[15], "native:Quillet2003-R");
+  EXPECT_EQ(written.back(), "32-bit-on-64-bit:Quillet2025-S2");
+  EXPECT_EQ(form.intYear, 2026) << "the loop ends one past the last archive year";
+  EXPECT_EQ(windows.CountCalls("RegOpenKeyA"), 1) << "the identifier is read once";
+}
+
+TEST_F(SetupRun, AnX86IdentifierInAnyCaseSendsTheCurrentDataSourcesToTheNativeView) {
+  for (const char* identifier : {"x86 Family 6 Model 15 Stepping 11", "X86 Family 6"}) {
+    win::FakeWindows machine;
+    machine.SetProcessorIdentifier(identifier);
+    machine.SetLocalDate({2002, 1, 1});
+    RecordingProgress shown(machine);
+    frmQuillet run(machine, shown);
+    run.SetupDataSources();
+    EXPECT_EQ(run.strProcessorId, identifier);
+    EXPECT_TRUE(machine.KeyExists("SOFTWARE\\ODBC\\ODBC.INI\\Quillet-S2")) << identifier;
+    EXPECT_FALSE(machine.KeyExists("SOFTWARE\\WOW6432node")) << identifier;
+  }
+}
+
+TEST_F(SetupRun, OtherOrUnreadableIdentifiersSendThemToTheOtherView) {
+  auto runWith = [](auto arrange) {
+    win::FakeWindows machine;
+    arrange(machine);
+    machine.SetLocalDate({2002, 1, 1});
+    RecordingProgress shown(machine);
+    frmQuillet run(machine, shown);
+    run.SetupDataSources();
+    EXPECT_FALSE(machine.KeyExists("SOFTWARE\\ODBC\\ODBC.INI"));
+    EXPECT_TRUE(machine.KeyExists("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet-R"));
+    return run.strProcessorId;
+  };
+  EXPECT_EQ(runWith([](auto& m) { m.SetProcessorIdentifier("AMD64 Family 16 Model 4"); }),
+            "AMD64 Family 16 Model 4");
+  EXPECT_EQ(runWith([](auto& m) { m.RemoveProcessorIdentifier(); }), "");
+  EXPECT_EQ(runWith([](auto& m) {
+              m.RemoveProcessorIdentifier();
+              m.SetDword("Hardware\\Description\\System\\CentralProcessor\\0", "Identifier", 86);
+            }),
+            "86");
+}
+
+TEST_F(SetupRun, ShowsAndRepaintsTheProgressWindowFirstAndUnloadsItLast) {
+  RunInYear(2004);
+  using Op = std::pair<std::string, std::size_t>;
+  EXPECT_EQ(progress.operations,
+            (std::vector<Op>{{"Show", 0}, {"Repaint", 0}, {"Unload", windows.Calls().size()}}));
+}
+
+TEST_F(SetupRun, AWriterThatFailsMidwayOnlyCostsItsOwnDataSource) {
+  windows.SetLocalDate({2003, 1, 1});
+  // The second data source breaks after its key was created; the third cannot write at all.
+  windows.ThrowOnCall("RegSetValueExA", 7 + 5 + 1 + 2);
+  windows.FailCall("RegCreateKeyA", 4 + 4 + 1, win::kErrorAccessDenied);
+
+  form.SetupDataSources();
+
+  const auto& records = form.Registrations();
+  ASSERT_EQ(records.size(), 15u);
+  EXPECT_EQ(records[0].outcome.status, RegistrationStatus::Registered);
+  EXPECT_EQ(records[1].outcome.status, RegistrationStatus::Failed);
+  EXPECT_EQ(records[1].outcome.failure, "injected failure of RegSetValueExA");
+  EXPECT_EQ(records[2].outcome.status, RegistrationStatus::Failed);
+  EXPECT_EQ(records[2].outcome.errorCode, win::kErrorAccessDenied);
+  for (std::size_t i = 3; i < records.size(); ++i) {
+    EXPECT_EQ(records[i].outcome.status, RegistrationStatus::Registered) << records[i].name;
+  }
+  EXPECT_EQ(form.CountRegistrations(RegistrationStatus::Failed), 2);
+  EXPECT_EQ(progress.operations.back().first, "Unload");
+  EXPECT_EQ(windows.OpenHandleCount(), 0) << "the abandoned writer closed its key";
+}
+
+TEST_F(SetupRun, ASecondRunInTheSameYearWritesNothing) {
+  RunInYear(2005);
+  windows.ClearCalls();
+  RecordingProgress again(windows);
+  frmQuillet secondRun(windows, again);
+  secondRun.SetupDataSources();
+
+  EXPECT_EQ(secondRun.CountRegistrations(RegistrationStatus::AlreadyPresent), 5 + 30);
+  EXPECT_EQ(windows.CountCalls("RegCreateKeyA"), 0);
+  EXPECT_EQ(windows.CountCalls("RegSetValueExA"), 0);
+}
+
+TEST_F(SetupRun, WithoutASystemDirectoryEveryNativeDataSourceFailsWithItsOwnMessage) {
+  windows.SetProcessorIdentifier("x86 Family 6");
+  windows.SetSystemDirectory("");
+  RunInYear(2003);
+  EXPECT_EQ(windows.MessageBoxes().size(), 10u) << "five current and five archive, native view";
+  EXPECT_EQ(form.CountRegistrations(RegistrationStatus::Failed), 10);
+  EXPECT_EQ(form.CountRegistrations(RegistrationStatus::Registered), 5);
+}
+
+}  // namespace
