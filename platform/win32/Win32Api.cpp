@@ -2,13 +2,19 @@
 
 #include <windows.h>
 
+#include <vector>
+
 namespace win {
 namespace {
 
 HKEY ToHkey(KeyHandle key) { return reinterpret_cast<HKEY>(key); }
 
-// Stores an opened key in the caller's handle word, leaving it untouched on failure.
-Status Opened(LONG status, HKEY opened, KeyHandle* result) {
+// Calls an open function and stores the opened key in the caller's handle word, leaving it
+// untouched on failure.
+template <typename OpenFunction>
+Status Open(KeyHandle* result, OpenFunction open) {
+  HKEY opened = nullptr;
+  const LONG status = open(&opened);
   if (status == ERROR_SUCCESS && result != nullptr) *result = reinterpret_cast<KeyHandle>(opened);
   return status;
 }
@@ -19,26 +25,33 @@ static_assert(sizeof(OsVersionInfo) == sizeof(OSVERSIONINFOA));
 
 Status Win32Api::RegOpenKeyExA(KeyHandle root, const char* subKey, std::uint32_t options,
                                std::uint32_t access, KeyHandle* result) {
-  HKEY opened = nullptr;
-  return Opened(::RegOpenKeyExA(ToHkey(root), subKey, options, access, &opened), opened, result);
+  return Open(result, [&](HKEY* opened) {
+    return ::RegOpenKeyExA(ToHkey(root), subKey, options, access, opened);
+  });
 }
 
 Status Win32Api::RegCreateKeyA(KeyHandle root, const char* subKey, KeyHandle* result) {
-  HKEY opened = nullptr;
-  return Opened(::RegCreateKeyA(ToHkey(root), subKey, &opened), opened, result);
+  return Open(result, [&](HKEY* opened) { return ::RegCreateKeyA(ToHkey(root), subKey, opened); });
 }
 
 Status Win32Api::RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
                                 std::uint32_t type, const std::uint8_t* data,
                                 std::uint32_t size) {
-  return ::RegSetValueExA(ToHkey(key), valueName, reserved, type, data, size);
+  const bool isString = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+  if (!isString || data == nullptr || size == 0) {
+    return ::RegSetValueExA(ToHkey(key), valueName, reserved, type, data, size);
+  }
+  // Windows counts a NUL that directly follows string data as part of it ("the caller forgot
+  // the terminator"). A guard byte that is not NUL keeps the stored bytes exactly as passed.
+  std::vector<std::uint8_t> guarded(data, data + size);
+  guarded.push_back('#');
+  return ::RegSetValueExA(ToHkey(key), valueName, reserved, type, guarded.data(), size);
 }
 
 Status Win32Api::RegCloseKey(KeyHandle key) { return ::RegCloseKey(ToHkey(key)); }
 
 Status Win32Api::RegOpenKeyA(KeyHandle root, const char* subKey, KeyHandle* result) {
-  HKEY opened = nullptr;
-  return Opened(::RegOpenKeyA(ToHkey(root), subKey, &opened), opened, result);
+  return Open(result, [&](HKEY* opened) { return ::RegOpenKeyA(ToHkey(root), subKey, opened); });
 }
 
 Status Win32Api::RegQueryValueExA(KeyHandle key, const char* valueName, std::uint32_t* reserved,

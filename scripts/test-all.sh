@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds every preset and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+for preset in native win64 win32; do
+  cmake --preset "$preset"
+  cmake --build --preset "$preset"
+done
+status=0
+for preset in native win64 win32; do
+  echo "=== tests: $preset"
+  ctest --preset "$preset" -j2 || status=1
+done
+exit $status

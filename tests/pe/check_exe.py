@@ -1,0 +1,63 @@
+"""Checks a built QuilletSetup.exe from its PE headers: the machine it is for, the GUI subsystem,
+imports from Windows' own DLLs only, and the Windows functions it calls bound to their ANSI names."""
+
+import argparse
+import re
+import subprocess
+import sys
+
+WINDOWS_DLLS = {"kernel32.dll", "advapi32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll",
+                "comctl32.dll", "ole32.dll", "oleaut32.dll", "shell32.dll", "version.dll"}
+ANSI_FUNCTIONS = ["RegOpenKeyExA", "RegCreateKeyA", "RegSetValueExA", "RegCloseKey", "RegOpenKeyA",
+                  "RegQueryValueExA", "GetVersionExA", "GetSystemDirectoryA", "MessageBoxA"]
+FORMATS = {"x86": "pei-i386", "x86_64": "pei-x86-64"}
+
+
+def imports(dump):
+    """{dll: [function, ...]} from the import tables objdump prints."""
+    table, current = {}, None
+    for line in dump.splitlines():
+        match = re.match(r"\s*DLL Name: (\S+)", line)
+        if match:
+            current = match.group(1).lower()
+            table[current] = []
+        elif current and re.match(r"\s+[0-9a-f]+\s+\d+\s+\S+$", line):
+            table[current].append(line.split()[-1])
+        elif not line.strip():
+            current = None if current and table[current] else current
+    return table
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--objdump", required=True)
+    parser.add_argument("--arch", required=True, choices=sorted(FORMATS))
+    parser.add_argument("exe")
+    options = parser.parse_args()
+    dump = subprocess.run([options.objdump, "-p", options.exe], check=True, capture_output=True,
+                          text=True).stdout
+    failures = []
+    if f"file format {FORMATS[options.arch]}" not in dump:
+        failures.append(f"not a {FORMATS[options.arch]} program")
+    if not re.search(r"^Subsystem\s+0*2\s", dump, re.M):
+        failures.append("not a Windows GUI subsystem program")
+    table = imports(dump)
+    foreign = sorted(set(table) - WINDOWS_DLLS)
+    if foreign:
+        failures.append(f"imports DLLs that Windows does not ship: {foreign}")
+    functions = {name for names in table.values() for name in names}
+    for name in ANSI_FUNCTIONS:
+        if name not in functions:
+            failures.append(f"{name} is not imported")
+        wide = name[:-1] + "W" if name.endswith("A") else None
+        if wide and wide in functions:
+            failures.append(f"{wide} is imported: texts must go through the ANSI entry point")
+    if failures:
+        print("\n".join(failures))
+        return 1
+    print(f"{options.exe}: {FORMATS[options.arch]}, GUI, imports {sorted(table)}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,164 @@
+"""Throwaway Wine prefixes and X displays for the tests that run the program for real.
+
+Each prefix lives in the build tree with a HOME of its own, runs under its own wineserver, and is
+stopped (and deleted, unless asked to keep it) when the `with` block ends.
+"""
+
+import datetime
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+from pathlib import Path
+
+WINE = "/usr/lib/wine/wine64"
+WINESERVER = "/usr/lib/wine/wineserver64"
+FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
+HKLM_ODBC_VIEWS = ("SOFTWARE\\ODBC\\ODBC.INI", "SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI")
+
+
+class Display:
+    """An Xvfb server on a free display number."""
+
+    def __init__(self, width=1024, height=768, dpi=None):
+        self.width, self.height, self.dpi = width, height, dpi
+        self.process = None
+        self.name = None
+
+    def __enter__(self):
+        for number in range(90, 200):
+            if Path(f"/tmp/.X11-unix/X{number}").exists() or Path(f"/tmp/.X{number}-lock").exists():
+                continue
+            args = ["Xvfb", f":{number}", "-screen", "0", f"{self.width}x{self.height}x24", "-nolisten", "tcp"]
+            if self.dpi:
+                args += ["-dpi", str(self.dpi)]
+            self.process = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            for _ in range(100):
+                if Path(f"/tmp/.X11-unix/X{number}").exists():
+                    self.name = f":{number}"
+                    return self
+                if self.process.poll() is not None:
+                    break
+                time.sleep(0.05)
+            if self.process.poll() is None:
+                self.process.kill()
+        raise RuntimeError("no free X display for Xvfb")
+
+    def __exit__(self, *exc):
+        if self.process:
+            self.process.terminate()
+            self.process.wait(timeout=10)
+
+    def screenshot(self, path):
+        subprocess.run(["import", "-display", self.name, "-window", "root", str(path)], check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+
+
+def seconds_until(year, month=6, day=15):
+    """The FAKETIME offset that moves the clock to a day of the given year."""
+    target = datetime.datetime(year, month, day, 12, 0, 0)
+    return int((target - datetime.datetime.now()).total_seconds())
+
+
+class WinePrefix:
+    def __init__(self, work, name, display=None, keep=False):
+        self.path = Path(work).resolve() / f"{name}-{os.getpid()}"
+        self.display = display
+        self.keep = keep
+        self.clock_offset = None
+
+    # --- environment -----------------------------------------------------------------------
+    def env(self):
+        env = dict(os.environ)
+        home = self.path / "home"
+        env.update({
+            "WINEPREFIX": str(self.path / "prefix"),
+            "WINEDEBUG": "-all",
+            "WINEARCH": "win64",
+            "HOME": str(home),
+            "XDG_CONFIG_HOME": str(home / ".config"),
+            "XDG_DATA_HOME": str(home / ".local" / "share"),
+            "XDG_CACHE_HOME": str(home / ".cache"),
+            # No Mono or Gecko installer dialogs in a fresh prefix.
+            "WINEDLLOVERRIDES": "mscoree=;mshtml=",
+        })
+        if self.display is not None:
+            env["DISPLAY"] = self.display.name
+        else:
+            env.pop("DISPLAY", None)
+        if self.clock_offset is not None:
+            env["LD_PRELOAD"] = FAKETIME_LIB
+            env["FAKETIME"] = f"{self.clock_offset:+d}"
+            env["FAKETIME_DONT_RESET"] = "1"
+        else:
+            env.pop("LD_PRELOAD", None)
+            env.pop("FAKETIME", None)
+        return env
+
+    # --- life cycle --------------------------------------------------------------------------
+    def __enter__(self):
+        if self.path.exists():
+            shutil.rmtree(self.path)
+        (self.path / "home").mkdir(parents=True)
+        self.run_wine(["wineboot", "--init"], timeout=180)
+        self.wait_server()
+        return self
+
+    def __exit__(self, *exc):
+        self.stop_server()
+        if not self.keep:
+            shutil.rmtree(self.path, ignore_errors=True)
+
+    def wait_server(self):
+        subprocess.run([WINESERVER, "-w"], env=self.env(), timeout=120)
+
+    def stop_server(self):
+        subprocess.run([WINESERVER, "-k"], env=self.env(), stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
+        subprocess.run([WINESERVER, "-w"], env=self.env(), timeout=60)
+
+    def start_persistent_server(self):
+        """A wineserver that outlives the processes started after it (keeps volatile keys)."""
+        subprocess.run([WINESERVER, "-p"], env=self.env(), check=True, timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def set_clock_offset(self, seconds):
+        """Every later Wine process, the wineserver included, runs on a clock moved by `seconds`."""
+        self.stop_server()
+        self.clock_offset = seconds
+
+    # --- running -----------------------------------------------------------------------------
+    def run_wine(self, args, timeout=300, check=True):
+        # Output goes through files, not pipes: Wine's helper processes inherit the handles and
+        # can outlive the program (under a persistent wineserver), so a pipe may never close.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            process = subprocess.run([WINE, *map(str, args)], env=self.env(), stdout=out, stderr=err,
+                                     stdin=subprocess.DEVNULL, timeout=timeout)
+            out.seek(0)
+            err.seek(0)
+            result = subprocess.CompletedProcess(process.args, process.returncode,
+                                                 out.read().decode(errors="replace"),
+                                                 err.read().decode(errors="replace"))
+        if check and result.returncode != 0:
+            raise RuntimeError(f"wine {args} exited {result.returncode}\n{result.stdout}\n{result.stderr}")
+        return result
+
+    def start_wine(self, args):
+        return subprocess.Popen([WINE, *map(str, args)], env=self.env(), stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                start_new_session=True)
+
+    def reg_add(self, key, name, data, kind="REG_SZ"):
+        self.run_wine(["reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"])
+
+    def unix_path(self, windows_path):
+        return self.run_wine(["winepath", "-u", windows_path]).stdout.strip()
+
+
+def kill_group(process):
+    try:
+        os.killpg(process.pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
