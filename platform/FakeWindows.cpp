@@ -343,23 +343,19 @@ Status FakeWindows::RegQueryValueExA(KeyHandle key, const char* valueName,
   if (value == nullptr) return kErrorFileNotFound;
   if (type != nullptr) *type = value->type;
   const auto stored = static_cast<std::uint32_t>(value->data.size());
-  // As on Windows, a string stored without its NUL is reported one byte longer, and gets the
-  // NUL appended (and counted) when the buffer has room for it.
-  const bool isString = value->type == kRegSz || value->type == kRegExpandSz ||
-                        value->type == kRegMultiSz;
-  const bool unterminated = isString && stored > 0 && value->data.back() != 0;
-  if (data == nullptr) {
-    if (size != nullptr) *size = stored + (unterminated ? 1 : 0);
-    return kErrorSuccess;
+  if (data != nullptr) {
+    if (*size < stored) {
+      *size = stored;
+      return kErrorMoreData;
+    }
+    std::copy(value->data.begin(), value->data.end(), data);
+    // As on Windows, a string read gets a NUL after its data when the buffer has room for one
+    // (not counted in the size).
+    const bool isString = value->type == kRegSz || value->type == kRegExpandSz ||
+                          value->type == kRegMultiSz;
+    if (isString && *size > stored) data[stored] = 0;
   }
-  if (*size < stored) {
-    *size = stored + (unterminated ? 1 : 0);
-    return kErrorMoreData;
-  }
-  std::copy(value->data.begin(), value->data.end(), data);
-  const bool appendNul = unterminated && *size > stored;
-  if (appendNul) data[stored] = 0;
-  *size = stored + (appendNul ? 1 : 0);
+  if (size != nullptr) *size = stored;
   return kErrorSuccess;
 }
 

@@ -52,7 +52,7 @@ void Dump(HKEY key, const std::wstring& path) {
       continue;
     }
     name.resize(nameLength);
-    // A read appends a NUL to an unterminated string and counts it; the size query does not.
+    // The size query gives the stored length; a read may add a NUL to an unterminated string.
     DWORD storedSize = 0;
     RegQueryValueExW(key, name.c_str(), nullptr, nullptr, nullptr, &storedSize);
     size = std::min(size, storedSize);
