@@ -1,6 +1,7 @@
 #include "platform/FakeWindows.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cctype>
 #include <cstring>
 #include <stdexcept>
@@ -390,6 +391,108 @@ int FakeWindows::MessageBoxA(const char* text, const char* caption, std::uint32_
   call.type = style;
   if (const auto fault = InjectedFault(call.function)) return 0;
   return kIdOk;
+}
+
+// ---------------------------------------------------------------- windows
+
+const FakeWindow& FakeWindows::Window(WindowHandle window) const { return windows_.at(window); }
+
+int FakeWindows::LiveWindowCount() const {
+  return static_cast<int>(std::count_if(windows_.begin(), windows_.end(),
+                                        [](const auto& w) { return !w.second.destroyed; }));
+}
+
+float FakeWindows::WholePixels(float twips) const {
+  const float perPixel = 1440.0f / static_cast<float>(dpi_);
+  return std::round(twips / perPixel) * perPixel;
+}
+
+FakeWindow& FakeWindows::LiveWindow(RecordedCall& call, WindowHandle window) {
+  call.window = window;
+  const auto it = windows_.find(window);
+  if (it == windows_.end() || it->second.destroyed) {
+    throw std::runtime_error(call.function + ": invalid window handle");
+  }
+  if (const auto fault = InjectedFault(call.function)) {
+    throw std::runtime_error(call.function + " failed with error " + std::to_string(*fault));
+  }
+  return it->second;
+}
+
+WindowHandle FakeWindows::AddWindow(FakeWindow window) {
+  const WindowHandle handle = nextWindow_;
+  nextWindow_ += 0x10;
+  windows_[handle] = std::move(window);
+  calls_.back().window = handle;
+  return handle;
+}
+
+WindowHandle FakeWindows::CreateFrameWindow(const FrameWindowDesign& design) {
+  Record("CreateFrameWindow").caption = design.caption;
+  if (const auto fault = InjectedFault("CreateFrameWindow")) {
+    throw std::runtime_error("CreateFrameWindow failed with error " + std::to_string(*fault));
+  }
+  FakeWindow window{"frame", design.caption, {}, 0, 0, false, false, {}};
+  window.size = {WholePixels(design.clientSize.width + frameAllowance_.width),
+                 WholePixels(design.clientSize.height + frameAllowance_.height)};
+  return AddWindow(std::move(window));
+}
+
+WindowHandle FakeWindows::CreateLabelWindow(const LabelWindowDesign& design) {
+  Record("CreateLabelWindow").caption = design.caption;
+  if (const auto fault = InjectedFault("CreateLabelWindow")) {
+    throw std::runtime_error("CreateLabelWindow failed with error " + std::to_string(*fault));
+  }
+  FakeWindow window{"label", design.caption, {}, 0, 0, false, false, design.label};
+  window.size = {WholePixels(design.clientSize.width + frameAllowance_.width),
+                 WholePixels(design.clientSize.height + frameAllowance_.height)};
+  return AddWindow(std::move(window));
+}
+
+void FakeWindows::ShowWindow(WindowHandle window) {
+  LiveWindow(Record("ShowWindow"), window).visible = true;
+}
+
+void FakeWindows::RepaintWindow(WindowHandle window) { LiveWindow(Record("RepaintWindow"), window); }
+
+void FakeWindows::DestroyWindow(WindowHandle window) {
+  FakeWindow& destroyed = LiveWindow(Record("DestroyWindow"), window);
+  destroyed.visible = false;
+  destroyed.destroyed = true;
+}
+
+TwipSize FakeWindows::GetWindowSize(WindowHandle window) {
+  return LiveWindow(Record("GetWindowSize"), window).size;
+}
+
+void FakeWindows::SetWindowWidth(WindowHandle window, float twips) {
+  auto& call = Record("SetWindowWidth");
+  call.number = twips;
+  LiveWindow(call, window).size.width = WholePixels(twips);
+}
+
+void FakeWindows::SetWindowHeight(WindowHandle window, float twips) {
+  auto& call = Record("SetWindowHeight");
+  call.number = twips;
+  LiveWindow(call, window).size.height = WholePixels(twips);
+}
+
+void FakeWindows::SetWindowLeft(WindowHandle window, float twips) {
+  auto& call = Record("SetWindowLeft");
+  call.number = twips;
+  LiveWindow(call, window).left = twips;
+}
+
+void FakeWindows::SetWindowTop(WindowHandle window, float twips) {
+  auto& call = Record("SetWindowTop");
+  call.number = twips;
+  LiveWindow(call, window).top = twips;
+}
+
+ColorRef FakeWindows::GetSysColor(int index) {
+  Record("GetSysColor").number = index;
+  const auto it = sysColors_.find(index);
+  return it == sysColors_.end() ? 0 : it->second;
 }
 
 }  // namespace win

@@ -29,7 +29,20 @@ struct RecordedCall {
   std::string valueName;  // the value, or the text of a message box
   std::uint32_t type = 0;  // value type, or message box style
   std::vector<std::uint8_t> data;
-  std::string caption;    // message boxes only
+  std::string caption;    // message boxes and windows
+  WindowHandle window = 0;  // window functions
+  double number = 0;        // twips passed to a window function
+};
+
+// A window as the fake keeps it; sizes are outer sizes in twips, whole pixels at the fake's DPI.
+struct FakeWindow {
+  std::string kind;  // "frame" or "label"
+  std::string caption;
+  TwipSize size;
+  float left = 0, top = 0;
+  bool visible = false;
+  bool destroyed = false;
+  LabelDesign label;  // label windows only
 };
 
 class FakeWindows : public WindowsApi {
@@ -61,6 +74,14 @@ class FakeWindows : public WindowsApi {
   void SetProcessorIdentifier(const std::string& identifier);
   void RemoveProcessorIdentifier();
 
+  // --- windows ---
+  void SetDpi(int dpi) { dpi_ = dpi; }
+  // What frame and title bar add to a client area, in twips (defaults: 120 wide, 405 high).
+  void SetFrameAllowance(TwipSize allowance) { frameAllowance_ = allowance; }
+  void SetSysColor(int index, ColorRef color) { sysColors_[index] = color; }
+  [[nodiscard]] const FakeWindow& Window(WindowHandle window) const;
+  [[nodiscard]] int LiveWindowCount() const;
+
   // --- fault injection: the Nth call (1-based) of a function, counted from now ---
   void FailCall(const std::string& function, int nth, Status status);
   void ThrowOnCall(const std::string& function, int nth);
@@ -90,6 +111,17 @@ class FakeWindows : public WindowsApi {
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
   LocalDate GetLocalDate() override;
   int MessageBoxA(const char* text, const char* caption, std::uint32_t style) override;
+  WindowHandle CreateFrameWindow(const FrameWindowDesign& design) override;
+  WindowHandle CreateLabelWindow(const LabelWindowDesign& design) override;
+  void ShowWindow(WindowHandle window) override;
+  void RepaintWindow(WindowHandle window) override;
+  void DestroyWindow(WindowHandle window) override;
+  TwipSize GetWindowSize(WindowHandle window) override;
+  void SetWindowWidth(WindowHandle window, float twips) override;
+  void SetWindowHeight(WindowHandle window, float twips) override;
+  void SetWindowLeft(WindowHandle window, float twips) override;
+  void SetWindowTop(WindowHandle window, float twips) override;
+  ColorRef GetSysColor(int index) override;
 
  private:
   struct Node;
@@ -112,6 +144,9 @@ class FakeWindows : public WindowsApi {
   KeyHandle NewHandle(Node* node, bool writable);
   std::string PathOf(const Node* node) const;
   Node* Ensure(const std::string& path);
+  FakeWindow& LiveWindow(RecordedCall& call, WindowHandle window);
+  WindowHandle AddWindow(FakeWindow window);
+  [[nodiscard]] float WholePixels(float twips) const;
   [[nodiscard]] const Node* Lookup(const std::string& path) const;
 
   std::unique_ptr<Node> localMachine_;
@@ -123,6 +158,14 @@ class FakeWindows : public WindowsApi {
   OsVersionInfo version_;
   std::string systemDirectory_ = "C:\\windows\\system32";
   LocalDate date_{2026, 12, 8};
+  int dpi_ = 96;
+  TwipSize frameAllowance_{120, 405};
+  std::map<int, ColorRef> sysColors_{{kColorWindow, 0xFFFFFF},
+                                     {kColorCaptionText, 0x000000},
+                                     {kColorAppWorkspace, 0xABABAB},
+                                     {kColorBtnText, 0x000000}};
+  std::map<WindowHandle, FakeWindow> windows_;
+  WindowHandle nextWindow_ = 0x20000;
 };
 
 // Bytes of an ASCII text, as the tests compare stored data.

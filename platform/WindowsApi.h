@@ -33,6 +33,21 @@ class WindowsApi {
 
   // user32: a modal message box.
   virtual int MessageBoxA(const char* text, const char* caption, std::uint32_t style) = 0;
+
+  // user32/gdi32: the program's windows, sized and placed in twips through the display's logical
+  // DPI; sizes are outer sizes (frame and title bar included). Created hidden; a failure to
+  // create, show or repaint one is thrown as std::runtime_error.
+  virtual WindowHandle CreateFrameWindow(const FrameWindowDesign& design) = 0;
+  virtual WindowHandle CreateLabelWindow(const LabelWindowDesign& design) = 0;
+  virtual void ShowWindow(WindowHandle window) = 0;  // modeless, without an owner
+  virtual void RepaintWindow(WindowHandle window) = 0;
+  virtual void DestroyWindow(WindowHandle window) = 0;
+  virtual TwipSize GetWindowSize(WindowHandle window) = 0;
+  virtual void SetWindowWidth(WindowHandle window, float twips) = 0;
+  virtual void SetWindowHeight(WindowHandle window, float twips) = 0;
+  virtual void SetWindowLeft(WindowHandle window, float twips) = 0;
+  virtual void SetWindowTop(WindowHandle window, float twips) = 0;
+  virtual ColorRef GetSysColor(int index) = 0;
 };
 
 }  // namespace win

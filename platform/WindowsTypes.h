@@ -50,6 +50,46 @@ struct LocalDate {
   int day = 0;
 };
 
+// System colour indexes (GetSysColor).
+inline constexpr int kColorWindow = 5;
+inline constexpr int kColorCaptionText = 9;
+inline constexpr int kColorAppWorkspace = 12;
+inline constexpr int kColorBtnText = 18;
+
+// A colour as GetSysColor gives it: 0x00BBGGRR.
+using ColorRef = std::uint32_t;
+
+// Window geometry is in twips (1/1440 inch), as single-precision numbers.
+struct TwipSize {
+  float width = 0;
+  float height = 0;
+};
+
+// The program's main window: an MDI frame whose client area shows COLOR_APPWORKSPACE.
+struct FrameWindowDesign {
+  const char* caption = "";
+  TwipSize clientSize;
+};
+
+// A fixed-size text label in a window's client area, centred and wrapped at word boundaries.
+struct LabelDesign {
+  const char* caption = "";
+  float left = 0, top = 0, width = 0, height = 0;  // twips, in the client area
+  const char* fontName = "";
+  int fontPoints = 0;
+  int fontWeight = 0;
+  int fontCharset = 0;
+  ColorRef background = 0;
+  ColorRef text = 0;
+};
+
+// A small window with a title bar and one label.
+struct LabelWindowDesign {
+  const char* caption = "";
+  TwipSize clientSize;
+  LabelDesign label;
+};
+
 // MessageBox styles and answers used by the program.
 inline constexpr std::uint32_t kMbOk = 0x0;
 inline constexpr std::uint32_t kMbIconWarning = 0x30;

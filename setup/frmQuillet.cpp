@@ -12,6 +12,10 @@ namespace {
 
 constexpr const char* kProcessorKey = "Hardware\\Description\\System\\CentralProcessor\\0";
 constexpr const char* kProcessorValue = "Identifier";
+constexpr win::TwipSize kDesignedClientArea{6285, 3765};
+constexpr const char* kCompletionTitle = "Quillet Installation";
+constexpr const char* kSetupComplete = "Setup Complete - DO NOT run this setup again.";
+constexpr std::size_t kFailuresNamed = 5;
 
 }  // namespace
 
@@ -23,13 +27,79 @@ bool IsX86Processor(const std::string& processorId) {
                      }) != processorId.end();
 }
 
-frmQuillet::frmQuillet(win::WindowsApi& windows, ProgressWindow& progress)
-    : windows_(windows), progress_(progress) {}
+std::string FailureSummary(const std::vector<const RegistrationRecord*>& failed) {
+  std::string text = "Setup did not complete.\n\n" + std::to_string(failed.size()) +
+                     (failed.size() == 1 ? " data source" : " data sources") +
+                     " could not be registered:\n";
+  for (std::size_t i = 0; i < failed.size() && i < kFailuresNamed; ++i) {
+    text += "\n" + failed[i]->name + " (" + std::string(failed[i]->view->label) + " view)";
+  }
+  if (failed.size() > kFailuresNamed) {
+    text += "\n... and " + std::to_string(failed.size() - kFailuresNamed) + " more";
+  }
+  return text + "\n\nRun this setup again with administrator rights to add what is missing.";
+}
+
+frmQuillet::frmQuillet(win::WindowsApi& windows) : windows_(windows), message_(windows, *this) {}
+
+frmQuillet::~frmQuillet() {
+  if (hWnd_ == 0) return;
+  try {
+    windows_.DestroyWindow(hWnd_);
+  } catch (const std::exception&) {
+    // Going away regardless.
+  }
+}
+
+void frmQuillet::Load() {
+  CreateWindowOnce();
+  Form_Load();
+}
+
+void frmQuillet::CreateWindowOnce() const {
+  if (hWnd_ == 0) hWnd_ = windows_.CreateFrameWindow({"Quillet Setup", kDesignedClientArea});
+}
+
+void frmQuillet::Form_Load() {
+  windows_.ShowWindow(hWnd_);
+  SetupDataSources();
+  ShowCompletionMessage();
+  Unload();
+}
+
+void frmQuillet::ShowCompletionMessage() {
+  std::vector<const RegistrationRecord*> failed;
+  for (const auto& record : registrations_) {
+    if (record.outcome.status == MdlODBC::RegistrationStatus::Failed) failed.push_back(&record);
+  }
+  if (failed.empty()) {
+    windows_.MessageBoxA(kSetupComplete, kCompletionTitle, win::kMbOk);
+  } else {
+    windows_.MessageBoxA(FailureSummary(failed).c_str(), kCompletionTitle,
+                         win::kMbOk | win::kMbIconWarning);
+  }
+}
+
+void frmQuillet::Unload() {
+  const win::WindowHandle window = hWnd_;
+  hWnd_ = 0;
+  windows_.DestroyWindow(window);
+}
+
+win::TwipSize frmQuillet::OuterSize() const {
+  CreateWindowOnce();
+  return windows_.GetWindowSize(hWnd_);
+}
+
+int frmQuillet::ExitCode() const {
+  return CountRegistrations(MdlODBC::RegistrationStatus::Failed) == 0 ? kExitSuccess
+                                                                      : kExitInstallFailure;
+}
 
 void frmQuillet::SetupDataSources() {
   // Showing and repainting are not covered by skip-on-failure: their failures go to the caller.
-  progress_.Show();
-  progress_.Repaint();
+  message_.Show();
+  message_.Refresh();
 
   ReadProcessorId();
   RegisterAll(IsX86Processor(strProcessorId) ? MdlODBC::kNativeView : MdlODBC::kWow64View,
@@ -43,7 +113,7 @@ void frmQuillet::SetupDataSources() {
   }
 
   try {
-    progress_.Unload();
+    message_.Unload();
   } catch (const std::exception&) {
     // Skipped like any other failing step: the run is over either way.
   }

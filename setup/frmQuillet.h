@@ -1,5 +1,7 @@
 #pragma once
-// The main window: runs the registration of every Quillet data source.
+// The main window. Loading it runs the whole program: it shows itself, registers every Quillet
+// data source while the progress window asks the user to wait, tells the user how it went, and
+// unloads itself.
 
 #include <cstdint>
 #include <string>
@@ -7,7 +9,7 @@
 
 #include "odbc/MdlODBC.h"
 #include "platform/WindowsApi.h"
-#include "setup/ProgressWindow.h"
+#include "setup/frmMessage.h"
 
 namespace quillet {
 
@@ -18,9 +20,18 @@ struct RegistrationRecord {
   MdlODBC::RegistrationOutcome outcome;
 };
 
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitInstallFailure = 1603;  // what deployment tools read as "install failed"
+
 class frmQuillet {
  public:
-  frmQuillet(win::WindowsApi& windows, ProgressWindow& progress);
+  explicit frmQuillet(win::WindowsApi& windows);
+  ~frmQuillet();
+  frmQuillet(const frmQuillet&) = delete;
+  frmQuillet& operator=(const frmQuillet&) = delete;
+
+  // Creates the window and runs its load handler; failures go to the caller.
+  void Load();
 
   // Registers the five current data sources in the view the processor calls for, then the five
   // archive data sources of every year from 2002 to last year in both views. A step that fails
@@ -31,11 +42,19 @@ class frmQuillet {
     return registrations_;
   }
   [[nodiscard]] int CountRegistrations(MdlODBC::RegistrationStatus status) const;
+  // 0 when every data source is registered or was already present.
+  [[nodiscard]] int ExitCode() const;
+  // The window's outer size in twips; the window is created (not loaded) if it does not exist.
+  [[nodiscard]] win::TwipSize OuterSize() const;
 
   std::string strProcessorId;  // the processor identifier, as read at the start of the run
   std::int16_t intYear = 0;    // the archive year being registered
 
  private:
+  void CreateWindowOnce() const;
+  void Form_Load();
+  void ShowCompletionMessage();
+  void Unload();
   void ReadProcessorId();
   void Register(const MdlODBC::RegistryView& view, const MdlODBC::DataSourceSpec& spec);
   void RegisterAll(const MdlODBC::RegistryView& view,
@@ -43,9 +62,13 @@ class frmQuillet {
   [[nodiscard]] std::int16_t LastArchiveYear();
 
   win::WindowsApi& windows_;
-  ProgressWindow& progress_;
+  mutable win::WindowHandle hWnd_ = 0;
+  frmMessage message_;
   std::vector<RegistrationRecord> registrations_;
 };
+
+// The completion message for a run that could not register the data sources in `failed`.
+std::string FailureSummary(const std::vector<const RegistrationRecord*>& failed);
 
 // Whether the processor identifier names a 32-bit x86 machine ("x86" anywhere, any letter case).
 bool IsX86Processor(const std::string& processorId);

@@ -21,6 +21,19 @@ class Win32Api : public WindowsApi {
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
   LocalDate GetLocalDate() override;
   int MessageBoxA(const char* text, const char* caption, std::uint32_t style) override;
+
+  // Windows (Win32Windows.cpp).
+  WindowHandle CreateFrameWindow(const FrameWindowDesign& design) override;
+  WindowHandle CreateLabelWindow(const LabelWindowDesign& design) override;
+  void ShowWindow(WindowHandle window) override;
+  void RepaintWindow(WindowHandle window) override;
+  void DestroyWindow(WindowHandle window) override;
+  TwipSize GetWindowSize(WindowHandle window) override;
+  void SetWindowWidth(WindowHandle window, float twips) override;
+  void SetWindowHeight(WindowHandle window, float twips) override;
+  void SetWindowLeft(WindowHandle window, float twips) override;
+  void SetWindowTop(WindowHandle window, float twips) override;
+  ColorRef GetSysColor(int index) override;
 };
 
 }  // namespace win

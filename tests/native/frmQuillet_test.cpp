@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -14,21 +15,6 @@ namespace {
 
 using MdlODBC::RegistrationStatus;
 using quillet::frmQuillet;
-
-// Notes, for each window operation, how many Windows calls had been made before it.
-class RecordingProgress : public quillet::ProgressWindow {
- public:
-  explicit RecordingProgress(const win::FakeWindows& windows) : windows_(windows) {}
-  void Show() override { Note("Show"); }
-  void Repaint() override { Note("Repaint"); }
-  void Unload() override { Note("Unload"); }
-
-  std::vector<std::pair<std::string, std::size_t>> operations;
-
- private:
-  void Note(const std::string& what) { operations.emplace_back(what, windows_.Calls().size()); }
-  const win::FakeWindows& windows_;
-};
 
 class SetupRun : public ::testing::Test {
  protected:
@@ -46,8 +32,7 @@ class SetupRun : public ::testing::Test {
   }
 
   win::FakeWindows windows;
-  RecordingProgress progress{windows};
-  frmQuillet form{windows, progress};
+  frmQuillet form{windows};
 };
 
 const std::vector<std::string> kCurrentNames = {"Quillet-R", "Quillet-R1", "Quillet-S",
@@ -112,8 +97,7 @@ TEST_F(SetupRun, AnX86IdentifierInAnyCaseSendsTheCurrentDataSourcesToTheNativeVi
     win::FakeWindows machine;
     machine.SetProcessorIdentifier(identifier);
     machine.SetLocalDate({2002, 1, 1});
-    RecordingProgress shown(machine);
-    frmQuillet run(machine, shown);
+    frmQuillet run(machine);
     run.SetupDataSources();
     EXPECT_EQ(run.strProcessorId, identifier);
     EXPECT_TRUE(machine.KeyExists("SOFTWARE\\ODBC\\ODBC.INI\\Quillet-S2")) << identifier;
@@ -126,8 +110,7 @@ TEST_F(SetupRun, OtherOrUnreadableIdentifiersSendThemToTheOtherView) {
     win::FakeWindows machine;
     arrange(machine);
     machine.SetLocalDate({2002, 1, 1});
-    RecordingProgress shown(machine);
-    frmQuillet run(machine, shown);
+    frmQuillet run(machine);
     run.SetupDataSources();
     EXPECT_FALSE(machine.KeyExists("SOFTWARE\\ODBC\\ODBC.INI"));
     EXPECT_TRUE(machine.KeyExists("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet-R"));
@@ -145,9 +128,15 @@ TEST_F(SetupRun, OtherOrUnreadableIdentifiersSendThemToTheOtherView) {
 
 TEST_F(SetupRun, ShowsAndRepaintsTheProgressWindowFirstAndUnloadsItLast) {
   RunInYear(2004);
-  using Op = std::pair<std::string, std::size_t>;
-  EXPECT_EQ(progress.operations,
-            (std::vector<Op>{{"Show", 0}, {"Repaint", 0}, {"Unload", windows.Calls().size()}}));
+  const auto names = windows.CallNames();
+  const auto first = [&](const std::string& name) {
+    return std::find(names.begin(), names.end(), name) - names.begin();
+  };
+  EXPECT_LT(first("ShowWindow"), first("RepaintWindow"));
+  EXPECT_LT(first("RepaintWindow"), first("RegOpenKeyA")) << "painted before the work starts";
+  EXPECT_EQ(names.back(), "DestroyWindow");
+  EXPECT_EQ(windows.Window(windows.Calls().back().window).caption, "Searching");
+  EXPECT_EQ(windows.LiveWindowCount(), 1) << "only the main window is left";
 }
 
 TEST_F(SetupRun, AWriterThatFailsMidwayOnlyCostsItsOwnDataSource) {
@@ -169,15 +158,14 @@ TEST_F(SetupRun, AWriterThatFailsMidwayOnlyCostsItsOwnDataSource) {
     EXPECT_EQ(records[i].outcome.status, RegistrationStatus::Registered) << records[i].name;
   }
   EXPECT_EQ(form.CountRegistrations(RegistrationStatus::Failed), 2);
-  EXPECT_EQ(progress.operations.back().first, "Unload");
+  EXPECT_EQ(windows.CallNames().back(), "DestroyWindow") << "the progress window is unloaded";
   EXPECT_EQ(windows.OpenHandleCount(), 0) << "the abandoned writer closed its key";
 }
 
 TEST_F(SetupRun, ASecondRunInTheSameYearWritesNothing) {
   RunInYear(2005);
   windows.ClearCalls();
-  RecordingProgress again(windows);
-  frmQuillet secondRun(windows, again);
+  frmQuillet secondRun(windows);
   secondRun.SetupDataSources();
 
   EXPECT_EQ(secondRun.CountRegistrations(RegistrationStatus::AlreadyPresent), 5 + 30);

@@ -1,0 +1,223 @@
+// The program's windows on Win32: an MDI frame, and a small window with one label. Geometry is
+// converted between twips and pixels through the display's logical DPI (1440 twips an inch).
+
+#include <windows.h>
+
+#include <cmath>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "platform/win32/GdiObject.h"
+#include "platform/win32/Win32Api.h"
+
+namespace win {
+namespace {
+
+constexpr const char* kFrameClass = "QuilletFrame";
+constexpr const char* kLabelWindowClass = "QuilletLabelWindow";
+constexpr int kLabelId = 1;
+
+HWND ToHwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
+
+[[noreturn]] void ThrowLastError(const std::string& function) {
+  const DWORD error = ::GetLastError();
+  char text[512] = "";
+  ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                   text, sizeof text, nullptr);
+  throw std::runtime_error(function + " failed (error " + std::to_string(error) + "): " + text);
+}
+
+struct Dpi {
+  int x;
+  int y;
+};
+
+Dpi DisplayDpi() {
+  HDC screen = ::GetDC(nullptr);
+  const Dpi dpi{::GetDeviceCaps(screen, LOGPIXELSX), ::GetDeviceCaps(screen, LOGPIXELSY)};
+  ::ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+int ToPixels(float twips, int dpi) { return static_cast<int>(std::lround(twips * dpi / 1440.0f)); }
+float ToTwips(int pixels, int dpi) { return static_cast<float>(pixels) * 1440.0f / dpi; }
+
+RECT WindowRect(WindowHandle window) {
+  RECT rect{};
+  if (!::GetWindowRect(ToHwnd(window), &rect)) ThrowLastError("GetWindowRect");
+  return rect;
+}
+
+void MoveAndSize(WindowHandle window, int x, int y, int width, int height, UINT flags) {
+  if (!::SetWindowPos(ToHwnd(window), nullptr, x, y, width, height,
+                      flags | SWP_NOZORDER | SWP_NOACTIVATE)) {
+    ThrowLastError("SetWindowPos");
+  }
+}
+
+// The outer size in pixels of a window whose client area is `client` twips.
+SIZE OuterPixels(TwipSize client, DWORD style) {
+  const Dpi dpi = DisplayDpi();
+  RECT rect{0, 0, ToPixels(client.width, dpi.x), ToPixels(client.height, dpi.y)};
+  ::AdjustWindowRectEx(&rect, style, FALSE, 0);
+  return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
+// ------------------------------------------------------------------ the MDI frame
+
+LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto mdiClient = reinterpret_cast<HWND>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (message == WM_CREATE) {
+    CLIENTCREATESTRUCT client{nullptr, 1};
+    mdiClient = ::CreateWindowExA(WS_EX_CLIENTEDGE, "MDICLIENT", nullptr,
+                                  WS_CHILD | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 0, 0, window,
+                                  nullptr, ::GetModuleHandleA(nullptr), &client);
+    if (mdiClient == nullptr) return -1;
+    ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(mdiClient));
+    return 0;
+  }
+  return ::DefFrameProcA(window, mdiClient, message, wParam, lParam);
+}
+
+// ------------------------------------------------------------------ the label window
+
+struct LabelPaint {
+  GdiObject<HFONT> font;
+  GdiObject<HBRUSH> background;
+  COLORREF text;
+  COLORREF backgroundColor;
+};
+
+LRESULT CALLBACK LabelWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* paint = reinterpret_cast<LabelPaint*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+  switch (message) {
+    case WM_CTLCOLORSTATIC:
+      if (paint != nullptr) {
+        auto dc = reinterpret_cast<HDC>(wParam);
+        ::SetTextColor(dc, paint->text);
+        ::SetBkColor(dc, paint->backgroundColor);
+        return reinterpret_cast<LRESULT>(paint->background.Get());
+      }
+      break;
+    case WM_NCDESTROY: {
+      ::SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+      const std::unique_ptr<LabelPaint> owned(paint);  // the window owned it from creation on
+      break;
+    }
+    default:
+      break;
+  }
+  return ::DefWindowProcA(window, message, wParam, lParam);
+}
+
+void RegisterClassOnce(const char* name, WNDPROC procedure, int background) {
+  WNDCLASSEXA existing{};
+  existing.cbSize = sizeof existing;
+  if (::GetClassInfoExA(::GetModuleHandleA(nullptr), name, &existing)) return;
+  WNDCLASSEXA windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = ::GetModuleHandleA(nullptr);
+  windowClass.hCursor = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  windowClass.hIcon = ::LoadIconA(windowClass.hInstance, MAKEINTRESOURCEA(1));
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(background + 1));
+  windowClass.lpszClassName = name;
+  if (::RegisterClassExA(&windowClass) == 0) ThrowLastError("RegisterClassExA");
+}
+
+HWND CreateTopLevel(const char* windowClass, const char* caption, DWORD style, SIZE outer,
+                    void* parameter = nullptr) {
+  HWND window = ::CreateWindowExA(0, windowClass, caption, style, 0, 0, outer.cx, outer.cy,
+                                  nullptr, nullptr, ::GetModuleHandleA(nullptr), parameter);
+  if (window == nullptr) ThrowLastError("CreateWindowExA");
+  return window;
+}
+
+}  // namespace
+
+WindowHandle Win32Api::CreateFrameWindow(const FrameWindowDesign& design) {
+  RegisterClassOnce(kFrameClass, FrameProc, COLOR_APPWORKSPACE);
+  constexpr DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+  return reinterpret_cast<WindowHandle>(
+      CreateTopLevel(kFrameClass, design.caption, style, OuterPixels(design.clientSize, style)));
+}
+
+WindowHandle Win32Api::CreateLabelWindow(const LabelWindowDesign& design) {
+  RegisterClassOnce(kLabelWindowClass, LabelWindowProc, COLOR_BTNFACE);
+  constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+  HWND window =
+      CreateTopLevel(kLabelWindowClass, design.caption, style, OuterPixels(design.clientSize, style));
+
+  const Dpi dpi = DisplayDpi();
+  const LabelDesign& label = design.label;
+  auto paint = std::make_unique<LabelPaint>();
+  paint->font = GdiObject<HFONT>(::CreateFontA(
+      -::MulDiv(label.fontPoints, dpi.y, 72), 0, 0, 0, label.fontWeight, FALSE, FALSE, FALSE,
+      static_cast<DWORD>(label.fontCharset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+      DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, label.fontName));
+  paint->background = GdiObject<HBRUSH>(::CreateSolidBrush(label.background));
+  paint->text = label.text;
+  paint->backgroundColor = label.background;
+  HFONT font = paint->font.Get();
+  ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(paint.release()));
+
+  HWND control = ::CreateWindowExA(
+      0, "STATIC", label.caption, WS_CHILD | WS_VISIBLE | SS_CENTER, ToPixels(label.left, dpi.x),
+      ToPixels(label.top, dpi.y), ToPixels(label.width, dpi.x), ToPixels(label.height, dpi.y),
+      window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLabelId)), ::GetModuleHandleA(nullptr),
+      nullptr);
+  if (control == nullptr) {
+    ::DestroyWindow(window);
+    ThrowLastError("CreateWindowExA");
+  }
+  ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  return reinterpret_cast<WindowHandle>(window);
+}
+
+void Win32Api::ShowWindow(WindowHandle window) {
+  if (!::IsWindow(ToHwnd(window))) throw std::runtime_error("ShowWindow: no such window");
+  ::ShowWindow(ToHwnd(window), SW_SHOWNORMAL);
+}
+
+void Win32Api::RepaintWindow(WindowHandle window) {
+  if (!::RedrawWindow(ToHwnd(window), nullptr, nullptr,
+                      RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW)) {
+    ThrowLastError("RedrawWindow");
+  }
+  ::GdiFlush();
+}
+
+void Win32Api::DestroyWindow(WindowHandle window) {
+  if (!::DestroyWindow(ToHwnd(window))) ThrowLastError("DestroyWindow");
+}
+
+TwipSize Win32Api::GetWindowSize(WindowHandle window) {
+  const RECT rect = WindowRect(window);
+  const Dpi dpi = DisplayDpi();
+  return {ToTwips(rect.right - rect.left, dpi.x), ToTwips(rect.bottom - rect.top, dpi.y)};
+}
+
+void Win32Api::SetWindowWidth(WindowHandle window, float twips) {
+  const RECT rect = WindowRect(window);
+  MoveAndSize(window, 0, 0, ToPixels(twips, DisplayDpi().x), rect.bottom - rect.top, SWP_NOMOVE);
+}
+
+void Win32Api::SetWindowHeight(WindowHandle window, float twips) {
+  const RECT rect = WindowRect(window);
+  MoveAndSize(window, 0, 0, rect.right - rect.left, ToPixels(twips, DisplayDpi().y), SWP_NOMOVE);
+}
+
+void Win32Api::SetWindowLeft(WindowHandle window, float twips) {
+  const RECT rect = WindowRect(window);
+  MoveAndSize(window, ToPixels(twips, DisplayDpi().x), rect.top, 0, 0, SWP_NOSIZE);
+}
+
+void Win32Api::SetWindowTop(WindowHandle window, float twips) {
+  const RECT rect = WindowRect(window);
+  MoveAndSize(window, rect.left, ToPixels(twips, DisplayDpi().y), 0, 0, SWP_NOSIZE);
+}
+
+ColorRef Win32Api::GetSysColor(int index) { return ::GetSysColor(index); }
+
+}  // namespace win
