@@ -185,7 +185,9 @@ void Win32Api::RepaintWindow(WindowHandle window) {
                       RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW)) {
     ThrowLastError("RedrawWindow");
   }
-  ::GdiFlush();
+  // Wine draws into an off-screen surface and puts it on the display when the thread waits for
+  // messages. A wait that returns at once shows what was just painted, and dispatches nothing.
+  ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
 }
 
 void Win32Api::DestroyWindow(WindowHandle window) {

@@ -103,6 +103,8 @@ class WinePrefix:
             shutil.rmtree(self.path)
         (self.path / "home").mkdir(parents=True)
         self.run_wine(["wineboot", "--init"], timeout=180)
+        # Xvfb has no window manager: let Wine draw the title bars and frames itself.
+        self.reg_add("HKCU\\Software\\Wine\\X11 Driver", "Managed", "N")
         self.wait_server()
         return self
 
