@@ -10,7 +10,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "wine"))
 
 import odbc_expectation as expect  # noqa: E402
-from winelab import HKLM_ODBC_VIEWS, Display, WinePrefix, seconds_until  # noqa: E402
+from winelab import HKLM_ODBC_VIEWS, Display, WinePrefix, press_ok_when_shown, seconds_until  # noqa: E402
 
 PROCESSOR_KEY = "HKLM\\Hardware\\Description\\System\\CentralProcessor\\0"
 
@@ -25,10 +25,10 @@ class Scenario:
         return {line for line in result.stdout.splitlines() if line and not line.startswith("MISSING")}
 
     def run_setup(self, expected_exit=0):
-        result = self.prefix.run_wine([self.build / "QuilletSetup.exe"], check=False, timeout=600)
-        if result.returncode != expected_exit:
-            raise AssertionError(f"QuilletSetup.exe exited {result.returncode}, expected {expected_exit}\n"
-                                 f"{result.stderr[-2000:]}")
+        process = self.prefix.start_wine([self.build / "QuilletSetup.exe"])
+        exit_code = press_ok_when_shown(self.prefix.display, "Quillet Installation", process)
+        if exit_code != expected_exit:
+            raise AssertionError(f"QuilletSetup.exe exited {exit_code}, expected {expected_exit}")
 
     def processor_identifier(self):
         out = self.prefix.run_wine(["reg", "query", PROCESSOR_KEY, "/v", "Identifier"]).stdout

@@ -159,6 +159,23 @@ class WinePrefix:
         return self.run_wine(["winepath", "-u", windows_path]).stdout.strip()
 
 
+def press_ok_when_shown(display, title, process, timeout=600):
+    """Waits for a message box with this title, presses OK in it, and returns the exit code of
+    the process. Gives up (killing the process) after `timeout` seconds."""
+    deadline = time.time() + timeout
+    while process.poll() is None and time.time() < deadline:
+        found = subprocess.run(["xdotool", "search", "--name", f"^{title}$"], capture_output=True, text=True,
+                               env={"DISPLAY": display.name})
+        for window in found.stdout.split():
+            subprocess.run(["xdotool", "key", "--window", window, "Return"], capture_output=True,
+                           env={"DISPLAY": display.name})
+        time.sleep(0.2)
+    if process.poll() is None:
+        kill_group(process)
+        raise TimeoutError(f"no {title!r} message box was acknowledged within {timeout} s")
+    return process.returncode
+
+
 def kill_group(process):
     try:
         os.killpg(process.pid, signal.SIGKILL)

@@ -1,0 +1,172 @@
+"""The program as the user sees it, under wine64 and Xvfb: its windows, where they are, what the
+progress label looks like, the completion message, and the end of the program when OK is pressed.
+Screenshots are kept in build/win64/screenshots."""
+
+import argparse
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "wine"))
+
+from winelab import Display, WinePrefix, kill_group, seconds_until  # noqa: E402
+
+LABEL_TEXT = "   ***  Installing  ***   ***  Please Wait  ***"
+COMPLETE = "Setup Complete - DO NOT run this setup again."
+
+
+def twips_to_pixels(twips, dpi):
+    return int(twips * dpi / 1440 + 0.5) if twips >= 0 else -int(-twips * dpi / 1440 + 0.5)
+
+
+class Desktop:
+    """Parsed output of wininspect.exe."""
+
+    def __init__(self, text):
+        self.windows, self.dpi = [], None
+        for line in text.splitlines():
+            kind, _, rest = line.partition(" ")
+            if kind == "WINDOW":
+                title, cls, rect, visible, pid, client = rest.split("|")
+                self.windows.append({"title": title, "class": cls, "rect": tuple(map(int, rect.split(","))),
+                                     "visible": visible == "1", "client": tuple(map(int, client.split(","))),
+                                     "children": []})
+            elif kind == "CHILD":
+                cls, rect, style, text = rest.split("|", 3)
+                self.windows[-1]["children"].append({"class": cls, "rect": tuple(map(int, rect.split(","))),
+                                                     "style": int(style, 16), "text": text})
+            elif kind == "DPI":
+                self.dpi = int(rest.split(",")[0])
+
+    def find(self, title):
+        return next((w for w in self.windows if w["title"] == title and w["visible"]), None)
+
+
+def pixels(path, crop=None):
+    """Raw RGB bytes of an image (optionally a WxH+X+Y crop), through ImageMagick."""
+    args = ["convert", str(path)] + (["-crop", crop, "+repage"] if crop else []) + ["rgb:-"]
+    return subprocess.run(args, check=True, capture_output=True).stdout
+
+
+def differing(a, b):
+    return sum(1 for i in range(0, min(len(a), len(b)), 3) if a[i:i + 3] != b[i:i + 3])
+
+
+class Run:
+    def __init__(self, build, prefix, display, shots):
+        self.build, self.prefix, self.display, self.shots = Path(build), prefix, display, shots
+
+    def desktop(self):
+        return Desktop(self.prefix.run_wine([self.build / "wininspect.exe"]).stdout)
+
+    def wait_for(self, title, timeout=120):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            desktop = self.desktop()
+            if desktop.find(title):
+                return desktop
+            time.sleep(0.2)
+        raise AssertionError(f"no window titled {title!r} appeared")
+
+    def render_label(self, label, dpi, points=18, weight=700, face="MS Sans Serif", out="expected.bmp"):
+        width, height = label["rect"][2], label["rect"][3]
+        path = self.shots / out
+        self.prefix.run_wine([self.build / "wininspect.exe", "render", width, height, points, weight, 0, face,
+                              "0xFFFFFF", "0x000000", path, LABEL_TEXT])
+        return pixels(path)
+
+
+def check(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+def scenario(run, dpi):
+    prefix, build = run.prefix, run.build
+    prefix.reg_add("HKCU\\Control Panel\\Desktop", "LogPixels", str(dpi), "REG_DWORD")
+    # Far in the future the run registers ~4000 data sources: long enough to look at the window.
+    prefix.set_clock_offset(seconds_until(2400))
+    process = prefix.start_wine([build / "QuilletSetup.exe"])
+    try:
+        desktop = run.wait_for("Searching")
+        during = run.shots / f"progress-{dpi}dpi.png"
+        run.display.screenshot(during)
+        check(desktop.dpi == dpi, f"display DPI {desktop.dpi}, expected {dpi}")
+
+        main, progress = desktop.find("Quillet Setup"), desktop.find("Searching")
+        check(main is not None and main["class"] == "QuilletFrame", "the main window is on the screen")
+        check(any(c["class"] == "MDIClient" for c in main["children"]), "the main window is an MDI frame")
+
+        # Outer size 4740 x 2475 twips, placed by the two windows' real outer sizes.
+        _, _, width, height = progress["rect"]
+        check((width, height) == (twips_to_pixels(4740, dpi), twips_to_pixels(2475, dpi)),
+              f"progress window is {width}x{height} px")
+        main_w, main_h = main["rect"][2] * 1440 / dpi, main["rect"][3] * 1440 / dpi
+        own_w, own_h = width * 1440 / dpi, height * 1440 / dpi
+        expected_left = twips_to_pixels((main_w - own_w) / 2, dpi)
+        expected_top = twips_to_pixels((main_h - own_h) / 2, dpi)
+        check(abs(progress["rect"][0] - expected_left) <= 1 and abs(progress["rect"][1] - expected_top) <= 1,
+              f"progress window at {progress['rect'][:2]}, expected about {(expected_left, expected_top)}")
+
+        labels = progress["children"]
+        check(len(labels) == 1 and labels[0]["class"] == "Static", f"one label: {labels}")
+        label = labels[0]
+        check(label["text"] == LABEL_TEXT, f"label text {label['text']!r}")
+        check(label["style"] & 0x3 == 0x1, "label text is centred (SS_CENTER, which wraps at words)")
+        expected_rect = tuple(twips_to_pixels(v, dpi) for v in (240, 480, 4095, 975))
+        check(label["rect"] == expected_rect, f"label at {label['rect']}, expected {expected_rect}")
+
+        # Font and colours: the screenshot's label must match the label drawn as designed, black
+        # on the window colour (Wine's caption-text and button-text colours are both black), and
+        # must not match the same text in a smaller, regular font.
+        x, y = progress["client"][0] + label["rect"][0], progress["client"][1] + label["rect"][1]
+        crop = f"{label['rect'][2]}x{label['rect'][3]}+{x}+{y}"
+        shown = pixels(during, crop)
+        designed = run.render_label(label, dpi)
+        other = run.render_label(label, dpi, points=12, weight=400, out="other-font.bmp")
+        total = len(shown) // 3
+        mismatched = differing(shown, designed)
+        check(mismatched <= total // 100, f"{mismatched} of {total} label pixels differ from the design")
+        print(f"label: {mismatched} of {total} pixels differ from the design, {differing(shown, other)} from a 12-point regular font")
+        check(differing(shown, other) > total // 50, "the comparison tells fonts apart")
+        check(shown[0:3] == b"\xff\xff\xff", f"label background {shown[0:3].hex()}, expected white")
+        dark = sum(1 for i in range(0, len(shown), 3) if shown[i:i + 3] == b"\0\0\0")
+        check(dark > total // 20, f"only {dark} black text pixels: the label is not readable")
+
+        desktop = run.wait_for("Quillet Installation", timeout=300)
+        run.display.screenshot(run.shots / f"completion-{dpi}dpi.png")
+        check(desktop.find("Searching") is None, "the progress window is gone before the message")
+        box = desktop.find("Quillet Installation")
+        texts = [c["text"] for c in box["children"] if c["class"] == "Static"]
+        check(COMPLETE in texts, f"completion message text: {texts}")
+        buttons = [c["text"] for c in box["children"] if c["class"] == "Button"]
+        check(buttons == ["OK"], f"buttons {buttons}")
+
+        found = subprocess.run(["xdotool", "search", "--name", "Quillet Installation"], capture_output=True,
+                               text=True, env={"DISPLAY": run.display.name})
+        subprocess.run(["xdotool", "key", "--window", found.stdout.split()[0], "Return"],
+                       env={"DISPLAY": run.display.name}, capture_output=True)
+        check(process.wait(timeout=60) == 0, f"exit code {process.returncode}")
+        left = [w["title"] for w in run.desktop().windows if w["title"] in ("Quillet Setup", "Searching",
+                                                                               "Quillet Installation")]
+        check(not left, f"windows left after OK: {left}")
+    finally:
+        if process.poll() is None:
+            kill_group(process)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--dpi", type=int, default=96)
+    options = parser.parse_args()
+    shots = (Path(options.build) / "screenshots").resolve()
+    shots.mkdir(exist_ok=True)
+    with Display() as display, WinePrefix(Path(options.build) / "wine", f"windows-{options.dpi}", display) as prefix:
+        scenario(Run(options.build, prefix, display, shots), options.dpi)
+    print(f"windows at {options.dpi} DPI: passed; screenshots in {shots}")
+
+
+if __name__ == "__main__":
+    main()
