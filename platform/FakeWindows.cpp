@@ -384,6 +384,29 @@ LocalDate FakeWindows::GetLocalDate() {
   return date_;
 }
 
+std::string FakeWindows::GetCommandLineA() {
+  Record("GetCommandLineA");
+  return commandLine_;
+}
+
+std::string FakeWindows::ErrorText(Status code) {
+  switch (code) {
+    case kErrorFileNotFound: return "The system cannot find the file specified.";
+    case kErrorAccessDenied: return "Access is denied.";
+    case kErrorInvalidHandle: return "The handle is invalid.";
+    default: return "Error " + std::to_string(code) + ".";
+  }
+}
+
+Status FakeWindows::WriteFileContents(const std::string& path, const std::string& contents) {
+  Record("WriteFileContents").keyPath = path;
+  if (std::find(unwritable_.begin(), unwritable_.end(), path) != unwritable_.end()) {
+    return kErrorAccessDenied;
+  }
+  files_[path] = contents;
+  return kErrorSuccess;
+}
+
 int FakeWindows::MessageBoxA(const char* text, const char* caption, std::uint32_t style) {
   auto& call = Record("MessageBoxA");
   call.valueName = TextOrEmpty(text);

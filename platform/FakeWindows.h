@@ -71,6 +71,10 @@ class FakeWindows : public WindowsApi {
   // An empty directory makes GetSystemDirectoryA fail (return 0).
   void SetSystemDirectory(std::string directory);
   void SetLocalDate(LocalDate date);
+  void SetCommandLine(std::string commandLine) { commandLine_ = std::move(commandLine); }
+  // Files written through WriteFileContents, by path; a path listed in UnwritablePath fails.
+  [[nodiscard]] const std::map<std::string, std::string>& Files() const { return files_; }
+  void UnwritablePath(const std::string& path) { unwritable_.push_back(path); }
   void SetProcessorIdentifier(const std::string& identifier);
   void RemoveProcessorIdentifier();
 
@@ -110,6 +114,9 @@ class FakeWindows : public WindowsApi {
   bool GetVersionExA(OsVersionInfo* info) override;
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
   LocalDate GetLocalDate() override;
+  std::string GetCommandLineA() override;
+  std::string ErrorText(Status code) override;
+  Status WriteFileContents(const std::string& path, const std::string& contents) override;
   int MessageBoxA(const char* text, const char* caption, std::uint32_t style) override;
   WindowHandle CreateFrameWindow(const FrameWindowDesign& design) override;
   WindowHandle CreateLabelWindow(const LabelWindowDesign& design) override;
@@ -158,6 +165,9 @@ class FakeWindows : public WindowsApi {
   OsVersionInfo version_;
   std::string systemDirectory_ = "C:\\windows\\system32";
   LocalDate date_{2026, 12, 8};
+  std::string commandLine_ = "QuilletSetup.exe";
+  std::map<std::string, std::string> files_;
+  std::vector<std::string> unwritable_;
   int dpi_ = 96;
   TwipSize frameAllowance_{120, 405};
   std::map<int, ColorRef> sysColors_{{kColorWindow, 0xFFFFFF},

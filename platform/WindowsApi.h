@@ -4,6 +4,7 @@
 // through the ANSI entry points, so texts here are ANSI bytes.
 
 #include <cstdint>
+#include <string>
 
 #include "platform/WindowsTypes.h"
 
@@ -30,6 +31,11 @@ class WindowsApi {
   virtual bool GetVersionExA(OsVersionInfo* info) = 0;
   virtual std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) = 0;
   virtual LocalDate GetLocalDate() = 0;
+  virtual std::string GetCommandLineA() = 0;
+  // The system's description of an error code, as UTF-8 text without a trailing line break.
+  virtual std::string ErrorText(Status code) = 0;
+  // Creates or replaces a file with exactly these bytes; the error code, or 0 on success.
+  virtual Status WriteFileContents(const std::string& path, const std::string& contents) = 0;
 
   // user32: a modal message box.
   virtual int MessageBoxA(const char* text, const char* caption, std::uint32_t style) = 0;

@@ -94,6 +94,7 @@ struct LabelWindowDesign {
 inline constexpr std::uint32_t kMbOk = 0x0;
 inline constexpr std::uint32_t kMbIconWarning = 0x30;
 inline constexpr std::uint32_t kMbIconError = 0x10;
+inline constexpr std::uint32_t kMbIconInformation = 0x40;
 inline constexpr int kIdOk = 1;
 
 }  // namespace win

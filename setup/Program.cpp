@@ -1,21 +1,71 @@
 #include "setup/Program.h"
 
 #include <exception>
+#include <string>
 
 #include "platform/Application.h"
+#include "platform/QuietWindows.h"
+#include "setup/CommandLine.h"
+#include "setup/RunLog.h"
 #include "setup/frmQuillet.h"
 
 namespace quillet {
+namespace {
 
-int RunProgram(win::WindowsApi& windows) {
+CommandLine ReadCommandLine(win::WindowsApi& windows) {
+  auto arguments = SplitCommandLine(windows.GetCommandLineA());
+  if (!arguments.empty()) arguments.erase(arguments.begin());  // the program's own name
+  return ParseCommandLine(arguments);
+}
+
+// Returns whether the log was written; tells the user when it was not.
+bool WriteLog(win::WindowsApi& windows, const std::string& path, const std::string& contents) {
+  const win::Status status = windows.WriteFileContents(path, contents);
+  if (status == win::kErrorSuccess) return true;
+  const std::string message =
+      "The log file could not be written:\n" + path + "\n\n" + windows.ErrorText(status);
+  windows.MessageBoxA(message.c_str(), app::kTitle, win::kMbOk | win::kMbIconWarning);
+  return false;
+}
+
+int Setup(win::WindowsApi& windows, const CommandLine& command) {
+  frmQuillet mainWindow(windows);
+  int exitCode = kExitSuccess;
+  std::string stoppedBy;
   try {
-    frmQuillet mainWindow(windows);
     mainWindow.Load();
-    return mainWindow.ExitCode();
+    exitCode = mainWindow.ExitCode();
   } catch (const std::exception& error) {
     windows.MessageBoxA(error.what(), app::kTitle, win::kMbOk | win::kMbIconError);
-    return kExitInstallFailure;
+    stoppedBy = error.what();
+    exitCode = kExitInstallFailure;
   }
+  if (command.logPath &&
+      !WriteLog(windows, *command.logPath,
+                FormatRunLog(windows, mainWindow.Registrations(), stoppedBy))) {
+    exitCode = kExitInstallFailure;
+  }
+  return exitCode;
+}
+
+}  // namespace
+
+int RunProgram(win::WindowsApi& system) {
+  const CommandLine command = ReadCommandLine(system);
+  win::QuietWindows quiet(system);
+  win::WindowsApi& windows = command.quiet ? quiet : system;
+
+  if (command.notUnderstood) {
+    const std::string message = "This argument is not understood: " + *command.notUnderstood +
+                                "\n\n" + UsageText();
+    windows.MessageBoxA(message.c_str(), app::kTitle, win::kMbOk | win::kMbIconError);
+    return kExitBadCommandLine;
+  }
+  if (command.help) {
+    windows.MessageBoxA(UsageText().c_str(), app::kTitle, win::kMbOk | win::kMbIconInformation);
+    return kExitSuccess;
+  }
+  return Setup(windows, command);
 }
 
 }  // namespace quillet

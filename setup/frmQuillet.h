@@ -9,6 +9,7 @@
 
 #include "odbc/MdlODBC.h"
 #include "platform/WindowsApi.h"
+#include "setup/ExitCodes.h"
 #include "setup/frmMessage.h"
 
 namespace quillet {
@@ -19,9 +20,6 @@ struct RegistrationRecord {
   const MdlODBC::RegistryView* view = nullptr;
   MdlODBC::RegistrationOutcome outcome;
 };
-
-inline constexpr int kExitSuccess = 0;
-inline constexpr int kExitInstallFailure = 1603;  // what deployment tools read as "install failed"
 
 class frmQuillet {
  public:

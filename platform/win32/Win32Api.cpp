@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace win {
@@ -79,6 +81,42 @@ LocalDate Win32Api::GetLocalDate() {
   SYSTEMTIME now;
   ::GetLocalTime(&now);
   return {now.wYear, now.wMonth, now.wDay};
+}
+
+std::string Win32Api::GetCommandLineA() { return ::GetCommandLineA(); }
+
+std::string Win32Api::ErrorText(Status code) {
+  wchar_t text[512] = L"";
+  const DWORD length =
+      ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       static_cast<DWORD>(code), 0, text, sizeof text / sizeof text[0], nullptr);
+  if (length == 0) return "Error " + std::to_string(code) + ".";
+  std::wstring wide(text, length);
+  while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L' ')) {
+    wide.pop_back();
+  }
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                         nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size,
+                        nullptr, nullptr);
+  return utf8;
+}
+
+Status Win32Api::WriteFileContents(const std::string& path, const std::string& contents) {
+  struct CloseFile {
+    void operator()(HANDLE file) const { ::CloseHandle(file); }
+  };
+  HANDLE opened = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return static_cast<Status>(::GetLastError());
+  const std::unique_ptr<void, CloseFile> file(opened);
+  DWORD written = 0;
+  if (!::WriteFile(file.get(), contents.data(), static_cast<DWORD>(contents.size()), &written,
+                   nullptr)) {
+    return static_cast<Status>(::GetLastError());
+  }
+  return written == contents.size() ? kErrorSuccess : static_cast<Status>(ERROR_HANDLE_DISK_FULL);
 }
 
 int Win32Api::MessageBoxA(const char* text, const char* caption, std::uint32_t style) {

@@ -20,6 +20,9 @@ class Win32Api : public WindowsApi {
   bool GetVersionExA(OsVersionInfo* info) override;
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
   LocalDate GetLocalDate() override;
+  std::string GetCommandLineA() override;
+  std::string ErrorText(Status code) override;
+  Status WriteFileContents(const std::string& path, const std::string& contents) override;
   int MessageBoxA(const char* text, const char* caption, std::uint32_t style) override;
 
   // Windows (Win32Windows.cpp).

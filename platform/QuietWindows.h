@@ -1,0 +1,71 @@
+#pragma once
+// Windows that show nothing: every window and message box of the program goes nowhere, and
+// everything else passes through to the Windows underneath. For unattended runs, where nobody is
+// there to look or to press OK.
+
+#include <map>
+
+#include "platform/WindowsApi.h"
+
+namespace win {
+
+class QuietWindows : public WindowsApi {
+ public:
+  explicit QuietWindows(WindowsApi& underlying) : underlying_(underlying) {}
+
+  Status RegOpenKeyExA(KeyHandle root, const char* subKey, std::uint32_t options,
+                       std::uint32_t access, KeyHandle* result) override {
+    return underlying_.RegOpenKeyExA(root, subKey, options, access, result);
+  }
+  Status RegCreateKeyA(KeyHandle root, const char* subKey, KeyHandle* result) override {
+    return underlying_.RegCreateKeyA(root, subKey, result);
+  }
+  Status RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
+                        std::uint32_t type, const std::uint8_t* data,
+                        std::uint32_t size) override {
+    return underlying_.RegSetValueExA(key, valueName, reserved, type, data, size);
+  }
+  Status RegCloseKey(KeyHandle key) override { return underlying_.RegCloseKey(key); }
+  Status RegOpenKeyA(KeyHandle root, const char* subKey, KeyHandle* result) override {
+    return underlying_.RegOpenKeyA(root, subKey, result);
+  }
+  Status RegQueryValueExA(KeyHandle key, const char* valueName, std::uint32_t* reserved,
+                          std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) override {
+    return underlying_.RegQueryValueExA(key, valueName, reserved, type, data, size);
+  }
+  bool GetVersionExA(OsVersionInfo* info) override { return underlying_.GetVersionExA(info); }
+  std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override {
+    return underlying_.GetSystemDirectoryA(buffer, size);
+  }
+  LocalDate GetLocalDate() override { return underlying_.GetLocalDate(); }
+  std::string GetCommandLineA() override { return underlying_.GetCommandLineA(); }
+  std::string ErrorText(Status code) override { return underlying_.ErrorText(code); }
+  Status WriteFileContents(const std::string& path, const std::string& contents) override {
+    return underlying_.WriteFileContents(path, contents);
+  }
+  ColorRef GetSysColor(int index) override { return underlying_.GetSysColor(index); }
+
+  // Nothing is shown; a message box answers OK at once.
+  int MessageBoxA(const char*, const char*, std::uint32_t) override { return kIdOk; }
+  WindowHandle CreateFrameWindow(const FrameWindowDesign& design) override;
+  WindowHandle CreateLabelWindow(const LabelWindowDesign& design) override;
+  void ShowWindow(WindowHandle) override {}
+  void RepaintWindow(WindowHandle) override {}
+  void DestroyWindow(WindowHandle window) override { sizes_.erase(window); }
+  TwipSize GetWindowSize(WindowHandle window) override { return sizes_[window]; }
+  void SetWindowWidth(WindowHandle window, float twips) override { sizes_[window].width = twips; }
+  void SetWindowHeight(WindowHandle window, float twips) override {
+    sizes_[window].height = twips;
+  }
+  void SetWindowLeft(WindowHandle, float) override {}
+  void SetWindowTop(WindowHandle, float) override {}
+
+ private:
+  WindowHandle Remember(TwipSize size);
+
+  WindowsApi& underlying_;
+  std::map<WindowHandle, TwipSize> sizes_;  // windows that exist only here
+  WindowHandle next_ = 1;
+};
+
+}  // namespace win

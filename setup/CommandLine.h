@@ -1,0 +1,27 @@
+#pragma once
+// The switches the program understands, for unattended deployment.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillet {
+
+struct CommandLine {
+  bool quiet = false;                     // /quiet, /q: no window and no message box at all
+  bool help = false;                      // /?, /help
+  std::optional<std::string> logPath;     // /log FILE
+  std::optional<std::string> notUnderstood;  // the first argument that is not a switch above
+};
+
+// The arguments of a Windows command line, split as the C runtime splits them (quotes group,
+// backslashes escape only quotes); the program's own name is the first.
+std::vector<std::string> SplitCommandLine(const std::string& commandLine);
+
+// Reads the arguments after the program's name. Switches begin with "/" or "-", in any case.
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+// What /? shows.
+std::string UsageText();
+
+}  // namespace quillet

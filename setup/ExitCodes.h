@@ -1,0 +1,10 @@
+#pragma once
+// The program's exit codes, as software-deployment tools read them.
+
+namespace quillet {
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitBadCommandLine = 87;    // ERROR_INVALID_PARAMETER
+inline constexpr int kExitInstallFailure = 1603;  // ERROR_INSTALL_FAILURE: "installation failed"
+
+}  // namespace quillet

@@ -1,0 +1,202 @@
+// Unattended deployment: the command line, quiet runs, the log and the exit codes.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/FakeWindows.h"
+#include "setup/CommandLine.h"
+#include "setup/Program.h"
+
+namespace {
+
+using quillet::CommandLine;
+using quillet::ParseCommandLine;
+using quillet::SplitCommandLine;
+
+// ------------------------------------------------------------------------ the command line
+
+TEST(SplitCommandLine, FollowsTheWindowsQuotingRules) {
+  EXPECT_EQ(SplitCommandLine("QuilletSetup.exe /quiet  /log \"C:\\Program Files\\setup.log\""),
+            (std::vector<std::string>{"QuilletSetup.exe", "/quiet", "/log",
+                                      "C:\\Program Files\\setup.log"}));
+  EXPECT_EQ(SplitCommandLine("\"C:\\My Tools\\QuilletSetup.exe\"\t-Q"),
+            (std::vector<std::string>{"C:\\My Tools\\QuilletSetup.exe", "-Q"}));
+  EXPECT_EQ(SplitCommandLine("a \"\" b\\\\\"c d\" e\\f"),
+            (std::vector<std::string>{"a", "", "b\\c d", "e\\f"}));
+  EXPECT_EQ(SplitCommandLine("x \\\"quoted\\\""), (std::vector<std::string>{"x", "\"quoted\""}));
+  EXPECT_TRUE(SplitCommandLine("   ").empty());
+}
+
+TEST(ParseCommandLine, NothingMeansAnInteractiveRun) {
+  const CommandLine command = ParseCommandLine({});
+  EXPECT_FALSE(command.quiet);
+  EXPECT_FALSE(command.help);
+  EXPECT_FALSE(command.logPath);
+  EXPECT_FALSE(command.notUnderstood);
+}
+
+TEST(ParseCommandLine, TakesEverySwitchWithEitherPrefixInAnyCase) {
+  for (const char* quiet : {"/quiet", "-quiet", "/Q", "-q", "/QUIET"}) {
+    EXPECT_TRUE(ParseCommandLine({quiet}).quiet) << quiet;
+  }
+  for (const char* help : {"/?", "-?", "/help", "-HELP"}) {
+    EXPECT_TRUE(ParseCommandLine({help}).help) << help;
+  }
+  EXPECT_EQ(ParseCommandLine({"-LOG", "out.txt"}).logPath, "out.txt");
+}
+
+TEST(ParseCommandLine, CombinesSwitches) {
+  const CommandLine command = ParseCommandLine({"/q", "/log", "C:\\logs\\q.log"});
+  EXPECT_TRUE(command.quiet);
+  EXPECT_EQ(command.logPath, "C:\\logs\\q.log");
+  EXPECT_FALSE(command.notUnderstood);
+}
+
+TEST(ParseCommandLine, ALogSwitchWithoutAFileIsNotUnderstood) {
+  EXPECT_EQ(ParseCommandLine({"/log"}).notUnderstood, "/log (without a file name)");
+  const CommandLine followedBySwitch = ParseCommandLine({"/log", "/quiet"});
+  EXPECT_EQ(followedBySwitch.notUnderstood, "/log (without a file name)");
+  EXPECT_TRUE(followedBySwitch.quiet);
+  EXPECT_TRUE(ParseCommandLine({"/log", ""}).notUnderstood.has_value());
+}
+
+TEST(ParseCommandLine, NamesTheFirstArgumentItDoesNotUnderstand) {
+  EXPECT_EQ(ParseCommandLine({"/quiet", "/silent", "extra"}).notUnderstood, "/silent");
+  EXPECT_EQ(ParseCommandLine({"install"}).notUnderstood, "install");
+  EXPECT_EQ(ParseCommandLine({"/"}).notUnderstood, "/");
+  EXPECT_EQ(ParseCommandLine({"/quiet:yes"}).notUnderstood, "/quiet:yes");
+}
+
+// ------------------------------------------------------------------------ whole runs
+
+class Deployment : public ::testing::Test {
+ protected:
+  Deployment() { windows.SetLocalDate({2004, 5, 1}); }
+  int Run(const std::string& arguments) {
+    windows.SetCommandLine("QuilletSetup.exe " + arguments);
+    return quillet::RunProgram(windows);
+  }
+  win::FakeWindows windows;
+};
+
+TEST_F(Deployment, QuietRunShowsNothingAndRegistersTheSameAsAnInteractiveOne) {
+  win::FakeWindows interactive;
+  interactive.SetLocalDate({2004, 5, 1});
+  ASSERT_EQ(quillet::RunProgram(interactive), 0);
+
+  EXPECT_EQ(Run("/quiet"), 0);
+  for (const auto& function : {"MessageBoxA", "CreateFrameWindow", "CreateLabelWindow",
+                               "ShowWindow", "RepaintWindow"}) {
+    EXPECT_EQ(windows.CountCalls(function), 0) << function;
+  }
+  std::vector<std::string> quietWrites, interactiveWrites;
+  for (const auto& call : windows.Calls()) {
+    if (call.function == "RegSetValueExA") quietWrites.push_back(call.keyPath + "|" + call.valueName);
+  }
+  for (const auto& call : interactive.Calls()) {
+    if (call.function == "RegSetValueExA") {
+      interactiveWrites.push_back(call.keyPath + "|" + call.valueName);
+    }
+  }
+  EXPECT_EQ(quietWrites, interactiveWrites);
+  EXPECT_EQ(quietWrites.size(), 13u * (5 + 20));
+}
+
+TEST_F(Deployment, QuietRunStaysSilentEvenWhenEveryDataSourceFails) {
+  windows.SetProcessorIdentifier("x86 Family 6");
+  windows.SetSystemDirectory("");
+  windows.SetVersion(4, 0, 0);  // no driver directory in either view
+  EXPECT_EQ(Run("-q"), quillet::kExitInstallFailure);
+  EXPECT_EQ(windows.CountCalls("MessageBoxA"), 0);
+  EXPECT_EQ(windows.CountCalls("RegCreateKeyA"), 0);
+}
+
+TEST_F(Deployment, TheLogSaysWhatBecameOfEveryDataSource) {
+  windows.SetLocalDate({2003, 5, 1});
+  windows.SetString("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet-R1", "DBQ", "kept");
+  windows.DenyWriteAccess("SOFTWARE\\ODBC\\ODBC.INI");  // every native data source fails
+
+  EXPECT_EQ(Run("/quiet /log C:\\setup.log"), quillet::kExitInstallFailure);
+
+  ASSERT_EQ(windows.Files().count("C:\\setup.log"), 1u);
+  const std::string log = windows.Files().at("C:\\setup.log");
+  std::vector<std::string> lines;
+  for (std::size_t start = 0, end; (end = log.find("\r\n", start)) != std::string::npos;
+       start = end + 2) {
+    lines.push_back(log.substr(start, end - start));
+  }
+  ASSERT_EQ(lines.size(), 16u);
+  EXPECT_EQ(lines[0], "Quillet-R (32-bit-on-64-bit view): registered");
+  EXPECT_EQ(lines[1], "Quillet-R1 (32-bit-on-64-bit view): already present");
+  EXPECT_EQ(lines[5],
+            "Quillet2002-R (native view): failed: could not create the key "
+            "\"SOFTWARE\\ODBC\\ODBC.INI\\Quillet2002-R\": Access is denied.");
+  EXPECT_EQ(lines[10], "Quillet2002-R (32-bit-on-64-bit view): registered");
+  EXPECT_EQ(lines[15], "15 data sources: 9 registered, 1 already present, 5 failed");
+}
+
+TEST_F(Deployment, TheLogNamesADriverDirectoryThatCouldNotBeDecided) {
+  windows.SetLocalDate({2002, 5, 1});
+  windows.SetVersion(4, 0, 0);
+  EXPECT_EQ(Run("/log run.log"), quillet::kExitInstallFailure);
+  const std::string log = windows.Files().at("run.log");
+  EXPECT_EQ(log.find("Quillet-R (32-bit-on-64-bit view): failed: the driver directory could not be "
+                     "decided\r\n"),
+            0u)
+      << log;
+  EXPECT_EQ(windows.MessageBoxes().size(), 6u) << "interactive: five writer messages and the summary";
+}
+
+TEST_F(Deployment, ALogThatCannotBeWrittenIsReportedButDoesNotStopTheRun) {
+  windows.UnwritablePath("Z:\\nowhere.log");
+  EXPECT_EQ(Run("/log Z:\\nowhere.log"), quillet::kExitInstallFailure);
+  EXPECT_EQ(windows.CountCalls("RegCreateKeyA"), 4 * 25) << "every data source was registered";
+  const auto boxes = windows.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].valueName, "Setup Complete - DO NOT run this setup again.");
+  EXPECT_NE(boxes[1].valueName.find("Z:\\nowhere.log"), std::string::npos);
+
+  win::FakeWindows quiet;
+  quiet.UnwritablePath("Z:\\nowhere.log");
+  quiet.SetCommandLine("QuilletSetup.exe /quiet /log Z:\\nowhere.log");
+  EXPECT_EQ(quillet::RunProgram(quiet), quillet::kExitInstallFailure);
+  EXPECT_EQ(quiet.CountCalls("MessageBoxA"), 0);
+}
+
+TEST_F(Deployment, HelpShowsTheSwitchesAndRegistersNothing) {
+  EXPECT_EQ(Run("/?"), 0);
+  const auto boxes = windows.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].valueName.find("/quiet"), std::string::npos);
+  EXPECT_NE(boxes[0].valueName.find("/log FILE"), std::string::npos);
+  EXPECT_EQ(windows.CountCalls("RegOpenKeyExA"), 0);
+  EXPECT_EQ(windows.CountCalls("CreateFrameWindow"), 0);
+}
+
+TEST_F(Deployment, AnUnknownArgumentIsNamedAndNothingIsRegistered) {
+  EXPECT_EQ(Run("/silent"), quillet::kExitBadCommandLine);
+  const auto boxes = windows.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].valueName.find("/silent"), std::string::npos);
+  EXPECT_NE(boxes[0].valueName.find("/quiet"), std::string::npos) << "lists the accepted switches";
+  EXPECT_EQ(windows.CountCalls("RegOpenKeyExA"), 0);
+
+  win::FakeWindows quiet;
+  quiet.SetCommandLine("QuilletSetup.exe /q /bogus");
+  EXPECT_EQ(quillet::RunProgram(quiet), quillet::kExitBadCommandLine);
+  EXPECT_EQ(quiet.CountCalls("MessageBoxA"), 0);
+  EXPECT_EQ(quiet.CountCalls("RegOpenKeyExA"), 0);
+}
+
+TEST_F(Deployment, NoCommandLineBehavesAsAlways) {
+  windows.SetCommandLine("\"C:\\Setup\\QuilletSetup.exe\"");
+  EXPECT_EQ(quillet::RunProgram(windows), 0);
+  const auto boxes = windows.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].valueName, "Setup Complete - DO NOT run this setup again.");
+  EXPECT_TRUE(windows.Files().empty());
+}
+
+}  // namespace
