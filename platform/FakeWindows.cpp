@@ -202,7 +202,8 @@ std::vector<RecordedCall> FakeWindows::MessageBoxes() const {
 // ---------------------------------------------------------------- internals
 
 RecordedCall& FakeWindows::Record(std::string function) {
-  calls_.push_back(RecordedCall{std::move(function), {}, {}, 0, {}, {}});
+  calls_.emplace_back();
+  calls_.back().function = std::move(function);
   return calls_.back();
 }
 
@@ -384,6 +385,15 @@ LocalDate FakeWindows::GetLocalDate() {
   return date_;
 }
 
+std::uint32_t FakeWindows::GetWindowsDirectoryA(char* buffer, std::uint32_t size) {
+  Record("GetWindowsDirectoryA");
+  if (windowsDirectory_.empty()) return 0;
+  const auto length = static_cast<std::uint32_t>(windowsDirectory_.size());
+  if (size <= length) return length + 1;
+  std::memcpy(buffer, windowsDirectory_.c_str(), length + 1);
+  return length;
+}
+
 std::string FakeWindows::GetCommandLineA() {
   Record("GetCommandLineA");
   return commandLine_;
@@ -516,6 +526,72 @@ ColorRef FakeWindows::GetSysColor(int index) {
   Record("GetSysColor").number = index;
   const auto it = sysColors_.find(index);
   return it == sysColors_.end() ? 0 : it->second;
+}
+
+// ---------------------------------------------------------------- toolkit and automation
+
+std::int32_t FakeWindows::fCreateShellLink(const char* folderName, const char* linkName,
+                                           const char* linkPath, const char* linkArguments,
+                                           std::int32_t privateFlag, const char* parentFolder) {
+  auto& call = Record("fCreateShellLink");
+  if (!toolkitPresent_) throw std::runtime_error("Vb6stkit.dll could not be loaded");
+  call.texts = {TextOrEmpty(folderName), TextOrEmpty(linkName), TextOrEmpty(linkPath),
+                TextOrEmpty(linkArguments), TextOrEmpty(parentFolder)};
+  call.number = privateFlag;
+  return 1;
+}
+
+std::int32_t FakeWindows::fRemoveShellLink(const char* folderName, const char* linkName) {
+  auto& call = Record("fRemoveShellLink");
+  if (!toolkitPresent_) throw std::runtime_error("Vb6stkit.dll could not be loaded");
+  call.texts = {TextOrEmpty(folderName), TextOrEmpty(linkName)};
+  return 1;
+}
+
+// WScript.Shell and Scripting.FileSystemObject, as far as the program uses them.
+class FakeWindows::FakeAutomationObject : public AutomationObject {
+ public:
+  FakeAutomationObject(FakeWindows& windows, std::string programId)
+      : windows_(windows), programId_(std::move(programId)) {}
+
+  AutomationValue Invoke(const std::string& member,
+                         const std::vector<AutomationValue>& arguments) override {
+    auto& call = windows_.Record("Invoke");
+    call.keyPath = programId_;
+    call.valueName = member;
+    for (const auto& argument : arguments) {
+      if (const auto* text = std::get_if<std::string>(&argument)) call.texts.push_back(*text);
+    }
+    const std::string path = call.texts.empty() ? std::string() : call.texts.front();
+    auto& folders = windows_.folders_;
+    const auto found = std::find(folders.begin(), folders.end(), path);
+    if (programId_ == "WScript.Shell" && member == "SpecialFolders" && path == "Desktop") {
+      return windows_.desktopPath_;
+    }
+    if (programId_ == "Scripting.FileSystemObject" && member == "CreateFolder") {
+      if (found != folders.end()) throw std::runtime_error("File already exists");
+      folders.push_back(path);
+      return {};
+    }
+    if (programId_ == "Scripting.FileSystemObject" && member == "DeleteFolder") {
+      if (found == folders.end()) throw std::runtime_error("Path not found");
+      folders.erase(found);
+      return {};
+    }
+    throw std::runtime_error("Object doesn't support this property or method");
+  }
+
+ private:
+  FakeWindows& windows_;
+  std::string programId_;
+};
+
+std::unique_ptr<AutomationObject> FakeWindows::CreateObject(const std::string& programId) {
+  Record("CreateObject").keyPath = programId;
+  if (programId != "WScript.Shell" && programId != "Scripting.FileSystemObject") {
+    throw std::runtime_error("ActiveX component can't create object");
+  }
+  return std::make_unique<FakeAutomationObject>(*this, programId);
 }
 
 }  // namespace win

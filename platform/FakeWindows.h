@@ -32,6 +32,7 @@ struct RecordedCall {
   std::string caption;    // message boxes and windows
   WindowHandle window = 0;  // window functions
   double number = 0;        // twips passed to a window function
+  std::vector<std::string> texts;  // texts passed to a toolkit or automation call
 };
 
 // A window as the fake keeps it; sizes are outer sizes in twips, whole pixels at the fake's DPI.
@@ -72,6 +73,13 @@ class FakeWindows : public WindowsApi {
   void SetSystemDirectory(std::string directory);
   void SetLocalDate(LocalDate date);
   void SetCommandLine(std::string commandLine) { commandLine_ = std::move(commandLine); }
+  // GetWindowsDirectoryA reports it; empty makes the call fail.
+  void SetWindowsDirectory(std::string directory) { windowsDirectory_ = std::move(directory); }
+  // Without the toolkit library its functions cannot be bound.
+  void RemoveToolkit() { toolkitPresent_ = false; }
+  // The desktop of the automation objects, and the folders on the fake disk.
+  void SetDesktopPath(std::string path) { desktopPath_ = std::move(path); }
+  [[nodiscard]] const std::vector<std::string>& Folders() const { return folders_; }
   // Files written through WriteFileContents, by path; a path listed in UnwritablePath fails.
   [[nodiscard]] const std::map<std::string, std::string>& Files() const { return files_; }
   void UnwritablePath(const std::string& path) { unwritable_.push_back(path); }
@@ -113,6 +121,7 @@ class FakeWindows : public WindowsApi {
                           std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) override;
   bool GetVersionExA(OsVersionInfo* info) override;
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
+  std::uint32_t GetWindowsDirectoryA(char* buffer, std::uint32_t size) override;
   LocalDate GetLocalDate() override;
   std::string GetCommandLineA() override;
   std::string ErrorText(Status code) override;
@@ -129,8 +138,14 @@ class FakeWindows : public WindowsApi {
   void SetWindowLeft(WindowHandle window, float twips) override;
   void SetWindowTop(WindowHandle window, float twips) override;
   ColorRef GetSysColor(int index) override;
+  std::int32_t fCreateShellLink(const char* folderName, const char* linkName,
+                                const char* linkPath, const char* linkArguments,
+                                std::int32_t privateFlag, const char* parentFolder) override;
+  std::int32_t fRemoveShellLink(const char* folderName, const char* linkName) override;
+  std::unique_ptr<AutomationObject> CreateObject(const std::string& programId) override;
 
  private:
+  class FakeAutomationObject;
   struct Node;
   struct OpenKey {
     Node* node = nullptr;
@@ -166,6 +181,10 @@ class FakeWindows : public WindowsApi {
   std::string systemDirectory_ = "C:\\windows\\system32";
   LocalDate date_{2026, 12, 8};
   std::string commandLine_ = "QuilletSetup.exe";
+  std::string windowsDirectory_ = "C:\\windows";
+  bool toolkitPresent_ = true;
+  std::string desktopPath_ = "C:\\users\\Public\\Desktop";
+  std::vector<std::string> folders_;
   std::map<std::string, std::string> files_;
   std::vector<std::string> unwritable_;
   int dpi_ = 96;

@@ -37,6 +37,9 @@ class QuietWindows : public WindowsApi {
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override {
     return underlying_.GetSystemDirectoryA(buffer, size);
   }
+  std::uint32_t GetWindowsDirectoryA(char* buffer, std::uint32_t size) override {
+    return underlying_.GetWindowsDirectoryA(buffer, size);
+  }
   LocalDate GetLocalDate() override { return underlying_.GetLocalDate(); }
   std::string GetCommandLineA() override { return underlying_.GetCommandLineA(); }
   std::string ErrorText(Status code) override { return underlying_.ErrorText(code); }
@@ -44,6 +47,18 @@ class QuietWindows : public WindowsApi {
     return underlying_.WriteFileContents(path, contents);
   }
   ColorRef GetSysColor(int index) override { return underlying_.GetSysColor(index); }
+  std::int32_t fCreateShellLink(const char* folderName, const char* linkName,
+                                const char* linkPath, const char* linkArguments,
+                                std::int32_t privateFlag, const char* parentFolder) override {
+    return underlying_.fCreateShellLink(folderName, linkName, linkPath, linkArguments, privateFlag,
+                                        parentFolder);
+  }
+  std::int32_t fRemoveShellLink(const char* folderName, const char* linkName) override {
+    return underlying_.fRemoveShellLink(folderName, linkName);
+  }
+  std::unique_ptr<AutomationObject> CreateObject(const std::string& programId) override {
+    return underlying_.CreateObject(programId);
+  }
 
   // Nothing is shown; a message box answers OK at once.
   int MessageBoxA(const char*, const char*, std::uint32_t) override { return kIdOk; }

@@ -4,8 +4,10 @@
 // through the ANSI entry points, so texts here are ANSI bytes.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "platform/Automation.h"
 #include "platform/WindowsTypes.h"
 
 namespace win {
@@ -30,6 +32,7 @@ class WindowsApi {
   // kernel32
   virtual bool GetVersionExA(OsVersionInfo* info) = 0;
   virtual std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) = 0;
+  virtual std::uint32_t GetWindowsDirectoryA(char* buffer, std::uint32_t size) = 0;
   virtual LocalDate GetLocalDate() = 0;
   virtual std::string GetCommandLineA() = 0;
   // The system's description of an error code, as UTF-8 text without a trailing line break.
@@ -54,6 +57,17 @@ class WindowsApi {
   virtual void SetWindowLeft(WindowHandle window, float twips) = 0;
   virtual void SetWindowTop(WindowHandle window, float twips) = 0;
   virtual ColorRef GetSysColor(int index) = 0;
+
+  // Vb6stkit.dll, the setup toolkit's shortcut library, loaded at the first call of one of its
+  // functions. A library or function that cannot be found is thrown as std::runtime_error.
+  virtual std::int32_t fCreateShellLink(const char* folderName, const char* linkName,
+                                        const char* linkPath, const char* linkArguments,
+                                        std::int32_t privateFlag, const char* parentFolder) = 0;
+  virtual std::int32_t fRemoveShellLink(const char* folderName, const char* linkName) = 0;
+
+  // An automation object created by its programmatic identifier ("WScript.Shell"); a failure is
+  // thrown as std::runtime_error.
+  virtual std::unique_ptr<AutomationObject> CreateObject(const std::string& programId) = 0;
 };
 
 }  // namespace win

@@ -65,6 +65,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
     parser.add_argument("--keep", action="store_true", help="keep the prefix afterwards")
+    parser.add_argument("arguments", nargs=argparse.REMAINDER, help="passed on to QuilletSetup.exe")
     options = parser.parse_args()
     build = Path(options.build).resolve()
     interactive = user_display_works()
@@ -76,7 +77,7 @@ def main():
         print(f"prefix: {prefix.path}")
         if interactive:
             print(f"the windows appear on display {display.name}: press OK when setup is complete")
-        process = prefix.start_wine([build / "QuilletSetup.exe"])
+        process = prefix.start_wine([build / "QuilletSetup.exe", *options.arguments])
         if not interactive:
             attend(display, process, shots)
             print(f"screenshots of what it showed: {shots}")

@@ -124,6 +124,49 @@ int frmQuillet::CountRegistrations(MdlODBC::RegistrationStatus status) const {
                                         [&](const auto& r) { return r.outcome.status == status; }));
 }
 
+void frmQuillet::CreateShortcut(const std::string& folderName, const std::string& linkName,
+                                const std::string& linkPath) {
+  windows_.fCreateShellLink(folderName.c_str(), linkName.c_str(), linkPath.c_str(), "",
+                            intPrivateLink, "$(Programs)");
+}
+
+void frmQuillet::RemoveShortcut(const std::string& folderName, const std::string& linkName) {
+  windows_.fRemoveShellLink(folderName.c_str(), linkName.c_str());
+}
+
+// The desktop's path and the name, joined by one backslash; the new FileSystemObject is kept.
+std::string frmQuillet::DesktopFolderPath(const std::string& folderName) {
+  const auto shell = windows_.CreateObject("WScript.Shell");
+  const auto desktop = shell->Invoke("SpecialFolders", {std::string("Desktop")});
+  const auto* desktopPath = std::get_if<std::string>(&desktop);
+  const std::string path = (desktopPath != nullptr ? *desktopPath : "") + "\\" + folderName;
+  objFileSystem = windows_.CreateObject("Scripting.FileSystemObject");
+  return path;
+}
+
+void frmQuillet::DeleteDesktopFolder(const std::string& folderName) {
+  const std::string path = DesktopFolderPath(folderName);
+  objFileSystem->Invoke("DeleteFolder", {path});
+}
+
+void frmQuillet::CreateDesktopFolder(const std::string& folderName) {
+  const std::string path = DesktopFolderPath(folderName);
+  objFileSystem->Invoke("CreateFolder", {path});
+}
+
+std::string frmQuillet::GetWindowsDir() {
+  std::vector<char> buffer(256, '\0');
+  auto count = windows_.GetWindowsDirectoryA(buffer.data(), static_cast<std::uint32_t>(buffer.size()));
+  if (count >= buffer.size()) {
+    // Too long for the buffer: the count is the size it needs. Ask again with that much room
+    // rather than hand back a truncated or undefined directory.
+    buffer.assign(count, '\0');
+    count = windows_.GetWindowsDirectoryA(buffer.data(), static_cast<std::uint32_t>(buffer.size()));
+    if (count >= buffer.size()) return {};
+  }
+  return std::string(buffer.data(), count);
+}
+
 void frmQuillet::ReadProcessorId() {
   try {
     strProcessorId = basRegistry::ToText(

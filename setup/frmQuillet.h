@@ -4,6 +4,7 @@
 // unloads itself.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -45,14 +46,29 @@ class frmQuillet {
   // The window's outer size in twips; the window is created (not loaded) if it does not exist.
   [[nodiscard]] win::TwipSize OuterSize() const;
 
+  // Shell operations offered by the main window; the setup run itself does not use them, and
+  // their failures go to the caller.
+  // A shortcut below "$(Programs)" through the setup toolkit; nothing it returns is read.
+  void CreateShortcut(const std::string& folderName, const std::string& linkName,
+                      const std::string& linkPath);
+  void RemoveShortcut(const std::string& folderName, const std::string& linkName);
+  // A folder directly on the desktop, through the Windows Script Host objects.
+  void DeleteDesktopFolder(const std::string& folderName);
+  void CreateDesktopFolder(const std::string& folderName);
+  // The Windows directory, or "" when the system does not give it.
+  std::string GetWindowsDir();
+
   std::string strProcessorId;  // the processor identifier, as read at the start of the run
   std::int16_t intYear = 0;    // the archive year being registered
+  std::unique_ptr<win::AutomationObject> objFileSystem;  // of the last desktop-folder operation
+  std::int16_t intPrivateLink = 0;  // the toolkit's private flag for new shortcuts
 
  private:
   void CreateWindowOnce() const;
   void Form_Load();
   void ShowCompletionMessage();
   void Unload();
+  std::string DesktopFolderPath(const std::string& folderName);
   void ReadProcessorId();
   void Register(const MdlODBC::RegistryView& view, const MdlODBC::DataSourceSpec& spec);
   void RegisterAll(const MdlODBC::RegistryView& view,

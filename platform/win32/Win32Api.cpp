@@ -1,5 +1,7 @@
 #include "platform/win32/Win32Api.h"
 
+#include "platform/win32/LoadedLibrary.h"
+
 #include <windows.h>
 
 #include <memory>
@@ -75,6 +77,10 @@ bool Win32Api::GetVersionExA(OsVersionInfo* info) {
 
 std::uint32_t Win32Api::GetSystemDirectoryA(char* buffer, std::uint32_t size) {
   return ::GetSystemDirectoryA(buffer, size);
+}
+
+std::uint32_t Win32Api::GetWindowsDirectoryA(char* buffer, std::uint32_t size) {
+  return ::GetWindowsDirectoryA(buffer, size);
 }
 
 LocalDate Win32Api::GetLocalDate() {

@@ -1,12 +1,19 @@
 #pragma once
 // The real Windows functions behind WindowsApi (Windows builds only).
 
+#include <memory>
+
 #include "platform/WindowsApi.h"
 
 namespace win {
 
+class LoadedLibrary;
+
 class Win32Api : public WindowsApi {
  public:
+  Win32Api();
+  ~Win32Api() override;
+
   Status RegOpenKeyExA(KeyHandle root, const char* subKey, std::uint32_t options,
                        std::uint32_t access, KeyHandle* result) override;
   Status RegCreateKeyA(KeyHandle root, const char* subKey, KeyHandle* result) override;
@@ -19,6 +26,7 @@ class Win32Api : public WindowsApi {
                           std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) override;
   bool GetVersionExA(OsVersionInfo* info) override;
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
+  std::uint32_t GetWindowsDirectoryA(char* buffer, std::uint32_t size) override;
   LocalDate GetLocalDate() override;
   std::string GetCommandLineA() override;
   std::string ErrorText(Status code) override;
@@ -37,6 +45,28 @@ class Win32Api : public WindowsApi {
   void SetWindowLeft(WindowHandle window, float twips) override;
   void SetWindowTop(WindowHandle window, float twips) override;
   ColorRef GetSysColor(int index) override;
+
+  // The setup toolkit and automation objects (Win32Shell.cpp).
+  std::int32_t fCreateShellLink(const char* folderName, const char* linkName,
+                                const char* linkPath, const char* linkArguments,
+                                std::int32_t privateFlag, const char* parentFolder) override;
+  std::int32_t fRemoveShellLink(const char* folderName, const char* linkName) override;
+  std::unique_ptr<AutomationObject> CreateObject(const std::string& programId) override;
+
+ private:
+  std::unique_ptr<LoadedLibrary> toolkit_;  // Vb6stkit.dll, loaded at its first use
+};
+
+// COM on the calling thread for as long as the object lives (single-threaded apartment).
+class ComApartment {
+ public:
+  ComApartment();
+  ~ComApartment();
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+
+ private:
+  bool initialised_;
 };
 
 }  // namespace win

@@ -4,6 +4,7 @@
 #include "setup/Program.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  const win::ComApartment com;
   win::Win32Api windows;
   return quillet::RunProgram(windows);
 }

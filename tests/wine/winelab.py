@@ -28,23 +28,23 @@ class Display:
         self.name = None
 
     def __enter__(self):
-        for number in range(90, 200):
-            if Path(f"/tmp/.X11-unix/X{number}").exists() or Path(f"/tmp/.X{number}-lock").exists():
-                continue
-            args = ["Xvfb", f":{number}", "-screen", "0", f"{self.width}x{self.height}x24", "-nolisten", "tcp"]
-            if self.dpi:
-                args += ["-dpi", str(self.dpi)]
-            self.process = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            for _ in range(100):
-                if Path(f"/tmp/.X11-unix/X{number}").exists():
-                    self.name = f":{number}"
-                    return self
-                if self.process.poll() is not None:
-                    break
-                time.sleep(0.05)
-            if self.process.poll() is None:
-                self.process.kill()
-        raise RuntimeError("no free X display for Xvfb")
+        # Xvfb picks a free display number itself and reports it once it accepts connections, so
+        # tests started side by side never share (or lose) a display.
+        read_end, write_end = os.pipe()
+        args = ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{self.width}x{self.height}x24",
+                "-nolisten", "tcp"]
+        if self.dpi:
+            args += ["-dpi", str(self.dpi)]
+        self.process = subprocess.Popen(args, pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as reported:
+            number = reported.readline().strip()
+        if not number:
+            self.process.kill()
+            raise RuntimeError("Xvfb did not start")
+        self.name = f":{number}"
+        return self
 
     def __exit__(self, *exc):
         if self.process:

@@ -1,0 +1,94 @@
+"""Unattended runs of QuilletSetup.exe under wine64 and Xvfb, as a deployment tool starts them:
+no window ever appears, the exit code tells the outcome, and the log tells every data source."""
+
+import argparse
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "wine"))
+
+import odbc_expectation as expect  # noqa: E402
+from registration_e2e import Scenario, assert_tree  # noqa: E402
+from winelab import Display, WinePrefix, kill_group, press_ok_when_shown  # noqa: E402
+
+LOG = "C:\\quillet-setup.log"
+
+
+def visible_windows(display):
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "."], capture_output=True,
+                           text=True, env={"DISPLAY": display.name})
+    return found.stdout.split()
+
+
+def run_quietly(s, arguments, timeout=300):
+    """Runs the program with these arguments, watching the display the whole time."""
+    process = s.prefix.start_wine([s.build / "QuilletSetup.exe", *arguments])
+    deadline, seen = time.time() + timeout, []
+    try:
+        while process.poll() is None and time.time() < deadline:
+            seen += visible_windows(s.prefix.display)
+            time.sleep(0.05)
+    finally:
+        if process.poll() is None:
+            kill_group(process)
+            raise AssertionError(f"{arguments} did not end on its own within {timeout} s")
+    assert not seen, f"a window appeared during a quiet run: {sorted(set(seen))}"
+    return process.returncode
+
+
+def log_lines(s):
+    path = Path(s.prefix.path) / "prefix" / "drive_c" / LOG[3:]
+    return path.read_bytes().decode("utf-8").split("\r\n")[:-1]
+
+
+def expected_names(year):
+    names = [f"{name} (32-bit-on-64-bit view)" for name, _, _ in expect.CURRENT]
+    for archive_year in range(2002, year):
+        for view in ("native", "32-bit-on-64-bit"):
+            names += [f"{name} ({view} view)" for name, _, _ in expect.archive(archive_year)]
+    return names
+
+
+def quiet_runs(s):
+    before = s.dump()
+    assert run_quietly(s, ["/quiet", "/log", LOG]) == 0
+    assert_tree(s.dump(), before | expect.expected_lines(expect.this_year(), x86=False))
+    names = expected_names(expect.this_year())
+    lines = log_lines(s)
+    assert lines[:-1] == [f"{name}: registered" for name in names], lines[:3]
+    assert lines[-1] == f"{len(names)} data sources: {len(names)} registered, 0 already present, 0 failed"
+
+    after_first = s.dump()
+    assert run_quietly(s, ["-Q", "-LOG", LOG]) == 0
+    assert_tree(s.dump(), after_first)
+    lines = log_lines(s)
+    assert lines[:-1] == [f"{name}: already present" for name in names], lines[:3]
+    assert lines[-1] == f"{len(names)} data sources: 0 registered, {len(names)} already present, 0 failed"
+
+
+def unknown_switch(s):
+    before = s.dump()
+    assert run_quietly(s, ["/quiet", "/silent"]) == 87
+    process = s.prefix.start_wine([s.build / "QuilletSetup.exe", "/silent"])
+    assert press_ok_when_shown(s.prefix.display, "Setup", process, timeout=120) == 87
+    assert_tree(s.dump(), before)
+
+
+SCENARIOS = {"quiet_runs": quiet_runs, "unknown_switch": unknown_switch}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    parser.add_argument("scenario", choices=sorted(SCENARIOS))
+    options = parser.parse_args()
+    with Display() as display, \
+            WinePrefix(Path(options.build) / "wine", options.scenario, display) as prefix:
+        SCENARIOS[options.scenario](Scenario(options.build, prefix))
+    print(f"{options.scenario}: passed")
+
+
+if __name__ == "__main__":
+    main()
