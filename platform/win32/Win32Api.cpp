@@ -92,20 +92,22 @@ LocalDate Win32Api::GetLocalDate() {
 std::string Win32Api::GetCommandLineA() { return ::GetCommandLineA(); }
 
 std::string Win32Api::ErrorText(Status code) {
-  wchar_t text[512] = L"";
-  const DWORD length =
-      ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                       static_cast<DWORD>(code), 0, text, sizeof text / sizeof text[0], nullptr);
-  if (length == 0) return "Error " + std::to_string(code) + ".";
-  std::wstring wide(text, length);
-  while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L' ')) {
-    wide.pop_back();
+  char text[512] = "";
+  DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, static_cast<DWORD>(code), 0, text, sizeof text, nullptr);
+  while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' ||
+                        text[length - 1] == ' ')) {
+    --length;
   }
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                         nullptr, 0, nullptr, nullptr);
+  if (length == 0) return "Error " + std::to_string(code) + ".";
+  // The system's text comes in the ANSI code page; the log is UTF-8.
+  const int wideLength = ::MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), wide.data(), wideLength);
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr,
+                                         nullptr);
   std::string utf8(static_cast<std::size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size,
-                        nullptr, nullptr);
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, utf8.data(), size, nullptr, nullptr);
   return utf8;
 }
 

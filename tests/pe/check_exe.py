@@ -9,7 +9,12 @@ import sys
 WINDOWS_DLLS = {"kernel32.dll", "advapi32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll",
                 "comctl32.dll", "ole32.dll", "oleaut32.dll", "shell32.dll", "version.dll"}
 ANSI_FUNCTIONS = ["RegOpenKeyExA", "RegCreateKeyA", "RegSetValueExA", "RegCloseKey", "RegOpenKeyA",
-                  "RegQueryValueExA", "GetVersionExA", "GetSystemDirectoryA", "MessageBoxA"]
+                  "RegQueryValueExA", "GetVersionExA", "GetSystemDirectoryA", "MessageBoxA",
+                  "GetWindowsDirectoryA", "GetCommandLineA", "CreateFileA", "FormatMessageA",
+                  "CreateWindowExA", "RegisterClassExA", "CreateFontA"]
+# Called by the program in their A form, but the statically linked C++ runtime imports the W form
+# for its own use.
+ANSI_ALSO_WIDE_IN_RUNTIME = ["LoadLibraryA"]
 FORMATS = {"x86": "pei-i386", "x86_64": "pei-x86-64"}
 
 
@@ -46,6 +51,9 @@ def main():
     if foreign:
         failures.append(f"imports DLLs that Windows does not ship: {foreign}")
     functions = {name for names in table.values() for name in names}
+    for name in ANSI_ALSO_WIDE_IN_RUNTIME:
+        if name not in functions:
+            failures.append(f"{name} is not imported")
     for name in ANSI_FUNCTIONS:
         if name not in functions:
             failures.append(f"{name} is not imported")
