@@ -134,8 +134,9 @@ void frmQuillet::RemoveShortcut(const std::string& folderName, const std::string
   windows_.fRemoveShellLink(folderName.c_str(), linkName.c_str());
 }
 
-// The desktop's path and the name, joined by one backslash; the new FileSystemObject is kept.
-std::string frmQuillet::DesktopFolderPath(const std::string& folderName) {
+// What both desktop-folder operations do first: the folder's path (the desktop's path, one
+// backslash, the name, nothing checked or trimmed) and a new FileSystemObject in objFileSystem.
+std::string frmQuillet::PrepareDesktopFolder(const std::string& folderName) {
   const auto shell = windows_.CreateObject("WScript.Shell");
   const auto desktop = shell->Invoke("SpecialFolders", {std::string("Desktop")});
   const auto* desktopPath = std::get_if<std::string>(&desktop);
@@ -145,12 +146,12 @@ std::string frmQuillet::DesktopFolderPath(const std::string& folderName) {
 }
 
 void frmQuillet::DeleteDesktopFolder(const std::string& folderName) {
-  const std::string path = DesktopFolderPath(folderName);
+  const std::string path = PrepareDesktopFolder(folderName);
   objFileSystem->Invoke("DeleteFolder", {path});
 }
 
 void frmQuillet::CreateDesktopFolder(const std::string& folderName) {
-  const std::string path = DesktopFolderPath(folderName);
+  const std::string path = PrepareDesktopFolder(folderName);
   objFileSystem->Invoke("CreateFolder", {path});
 }
 

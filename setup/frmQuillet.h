@@ -68,7 +68,7 @@ class frmQuillet {
   void Form_Load();
   void ShowCompletionMessage();
   void Unload();
-  std::string DesktopFolderPath(const std::string& folderName);
+  std::string PrepareDesktopFolder(const std::string& folderName);
   void ReadProcessorId();
   void Register(const MdlODBC::RegistryView& view, const MdlODBC::DataSourceSpec& spec);
   void RegisterAll(const MdlODBC::RegistryView& view,
