@@ -101,10 +101,11 @@ TEST_F(ShellOperations, ASecondOperationReplacesTheFileSystemObject) {
   EXPECT_NE(form.objFileSystem.get(), nullptr);
 }
 
-// Left in place: the test's runner looks for it from the Linux side.
+// Runs after the create-and-delete case, and leaves the folder for the test's runner to find
+// from the Linux side.
 TEST_F(ShellOperations, LeavesAFolderOnTheDesktop) {
-  form.CreateDesktopFolder("Quillet Archive");
-  EXPECT_TRUE(IsFolder(Desktop() + "\\Quillet Archive"));
+  form.CreateDesktopFolder("Archive");
+  EXPECT_TRUE(IsFolder(Desktop() + "\\Archive"));
 }
 
 // ---------------------------------------------------------------- the Windows directory
