@@ -14,6 +14,7 @@ from winelab import Display, WinePrefix, kill_group, seconds_until  # noqa: E402
 
 LABEL_TEXT = "   ***  Installing  ***   ***  Please Wait  ***"
 COMPLETE = "Setup Complete - DO NOT run this setup again."
+YEAR = 3000
 
 
 def twips_to_pixels(twips, dpi):
@@ -24,7 +25,7 @@ class Desktop:
     """Parsed output of wininspect.exe."""
 
     def __init__(self, text):
-        self.windows, self.dpi = [], None
+        self.windows, self.dpi, self.year = [], None, None
         for line in text.splitlines():
             kind, _, rest = line.partition(" ")
             if kind == "WINDOW":
@@ -38,6 +39,8 @@ class Desktop:
                                                      "style": int(style, 16), "text": text})
             elif kind == "DPI":
                 self.dpi = int(rest.split(",")[0])
+            elif kind == "YEAR":
+                self.year = int(rest)
 
     def find(self, title):
         return next((w for w in self.windows if w["title"] == title and w["visible"]), None)
@@ -98,8 +101,6 @@ def check(condition, message):
 def scenario(run, dpi):
     prefix, build = run.prefix, run.build
     prefix.reg_add("HKCU\\Control Panel\\Desktop", "LogPixels", str(dpi), "REG_DWORD")
-    # In the year 3000 the run registers ~10000 data sources: long enough to look at the window.
-    prefix.set_clock_offset(seconds_until(3000))
     process = prefix.start_wine([build / "QuilletSetup.exe"])
     try:
         # Seen on the X display first (quick), painted a moment later, then asked about in Windows.
@@ -109,6 +110,7 @@ def scenario(run, dpi):
         run.display.screenshot(during)
         desktop = run.wait_for("Searching")
         check(desktop.dpi == dpi, f"display DPI {desktop.dpi}, expected {dpi}")
+        check(desktop.year == YEAR, f"the prefix's clock says {desktop.year}, expected {YEAR}")
 
         main, progress = desktop.find("Quillet Setup"), desktop.find("Searching")
         check(main is not None and main["class"] == "QuilletFrame", "the main window is on the screen")
@@ -179,7 +181,9 @@ def main():
     options = parser.parse_args()
     shots = (Path(options.build) / "screenshots").resolve()
     shots.mkdir(exist_ok=True)
-    with Display() as display, WinePrefix(Path(options.build) / "wine", f"windows-{options.dpi}", display) as prefix:
+    # In the year 3000 the run registers ~10000 data sources: long enough to look at the window.
+    with Display() as display, WinePrefix(Path(options.build) / "wine", f"windows-{options.dpi}", display,
+                                          clock_offset=seconds_until(YEAR)) as prefix:
         scenario(Run(options.build, prefix, display, shots), options.dpi)
     print(f"windows at {options.dpi} DPI: passed; screenshots in {shots}")
 

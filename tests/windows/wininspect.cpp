@@ -5,6 +5,7 @@
 //   WINDOW <title>|<class>|<left>,<top>,<width>,<height>|<visible>|<pid>|<client x>,<client y>
 //   CHILD <class>|<client left>,<client top>,<width>,<height>|<style hex>|<text>
 //   DPI <x>,<y>
+//   YEAR <the local year>
 //
 // A font object cannot be read from another process, so the label's font and colours are checked
 // by drawing the label the way it was designed and comparing that with a screenshot:
@@ -122,5 +123,8 @@ int main(int argc, char** argv) {
   HDC screen = ::GetDC(nullptr);
   std::printf("DPI %d,%d\n", ::GetDeviceCaps(screen, LOGPIXELSX), ::GetDeviceCaps(screen, LOGPIXELSY));
   ::ReleaseDC(nullptr, screen);
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  std::printf("YEAR %d\n", now.wYear);
   return 0;
 }

@@ -63,11 +63,13 @@ def seconds_until(year, month=6, day=15):
 
 
 class WinePrefix:
-    def __init__(self, work, name, display=None, keep=False):
+    def __init__(self, work, name, display=None, keep=False, clock_offset=None):
+        """`clock_offset` (seconds) moves the clock of every Wine process of the prefix, from its
+        creation on, so that no process ever meets a wineserver on another clock."""
         self.path = Path(work).resolve() / f"{name}-{os.getpid()}"
         self.display = display
         self.keep = keep
-        self.clock_offset = None
+        self.clock_offset = clock_offset
 
     # --- environment -----------------------------------------------------------------------
     def env(self):
@@ -126,10 +128,6 @@ class WinePrefix:
         subprocess.run([WINESERVER, "-p"], env=self.env(), check=True, timeout=60,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    def set_clock_offset(self, seconds):
-        """Every later Wine process, the wineserver included, runs on a clock moved by `seconds`."""
-        self.stop_server()
-        self.clock_offset = seconds
 
     # --- running -----------------------------------------------------------------------------
     def run_wine(self, args, timeout=300, check=True):
