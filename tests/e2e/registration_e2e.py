@@ -2,8 +2,6 @@
 tree of both registry views with what the run must have written."""
 
 import argparse
-import faulthandler
-import os
 import sys
 from pathlib import Path
 
@@ -102,8 +100,6 @@ SCENARIOS = {
 
 
 def main():
-    if os.environ.get("QUILLET_E2E_TRACE"):
-        faulthandler.dump_traceback_later(int(os.environ["QUILLET_E2E_TRACE"]))
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
     parser.add_argument("--keep", action="store_true", help="keep the prefix for a look afterwards")

@@ -10,7 +10,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "wine"))
 
-from winelab import Display, WinePrefix, kill_group, seconds_until  # noqa: E402
+from winelab import WINE, Display, WinePrefix, kill_group, seconds_until  # noqa: E402
 
 LABEL_TEXT = "   ***  Installing  ***   ***  Please Wait  ***"
 COMPLETE = "Setup Complete - DO NOT run this setup again."
@@ -75,15 +75,21 @@ class Run:
         raise AssertionError(f"no window titled {title!r} appeared; wininspect exited {last.returncode}:\n"
                              f"{last.stdout}\n{last.stderr[-1500:]}")
 
-    def wait_for_x_window(self, title, timeout=120):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"],
-                                   capture_output=True, text=True, env={"DISPLAY": self.display.name})
-            if found.stdout.strip():
-                return
-            time.sleep(0.05)
-        raise AssertionError(f"no window titled {title!r} appeared on the display")
+    def start_inspector(self, title):
+        output = self.shots / f"inspect-{self.prefix.path.name}.txt"
+        output.unlink(missing_ok=True)
+        command = [self.build / "wininspect.exe", "wait", title, 120]
+        process = subprocess.Popen([WINE, *map(str, command)], env=self.prefix.env(),
+                                   stdin=subprocess.DEVNULL, stdout=output.open("wb"),
+                                   stderr=subprocess.DEVNULL)
+        time.sleep(3)  # under way before the program starts
+        return process, output
+
+    def inspector_result(self, inspector, title):
+        process, output = inspector
+        if process.wait(timeout=180) != 0:
+            raise AssertionError(f"no window titled {title!r} appeared")
+        return Desktop(output.read_text())
 
     def render_label(self, label, dpi, points=18, weight=700, face="MS Sans Serif", out="designed"):
         width, height = label["rect"][2], label["rect"][3]
@@ -101,14 +107,15 @@ def check(condition, message):
 def scenario(run, dpi):
     prefix, build = run.prefix, run.build
     prefix.reg_add("HKCU\\Control Panel\\Desktop", "LogPixels", str(dpi), "REG_DWORD")
+    # The program keeps the wineserver busy: a Windows process started while it registers may only
+    # get going once it is done. So the inspector is running, and waiting, before the program starts.
+    inspector = run.start_inspector("Searching")
     process = prefix.start_wine([build / "QuilletSetup.exe"])
     try:
-        # Seen on the X display first (quick), painted a moment later, then asked about in Windows.
-        run.wait_for_x_window("Searching")
-        time.sleep(1)
+        desktop = run.inspector_result(inspector, "Searching")
         during = run.shots / f"progress-{dpi}dpi.png"
+        time.sleep(0.5)  # drawn at once, on the display at the next flush
         run.display.screenshot(during)
-        desktop = run.wait_for("Searching")
         check(desktop.dpi == dpi, f"display DPI {desktop.dpi}, expected {dpi}")
         check(desktop.year == YEAR, f"the prefix's clock says {desktop.year}, expected {YEAR}")
 

@@ -1,7 +1,9 @@
 // Describes the top-level windows on the desktop as Windows itself sees them, for the end-to-end
 // tests: one line per window, then its child controls, then the display's DPI.
 //
-//   wininspect
+//   wininspect [wait <title> <seconds>]
+// With "wait", first waits (in this process, so it sees the window the moment it appears) for a
+// visible top-level window with that title, giving up after the seconds given.
 //   WINDOW <title>|<class>|<left>,<top>,<width>,<height>|<visible>|<pid>|<client x>,<client y>
 //   CHILD <class>|<client left>,<client top>,<width>,<height>|<style hex>|<text>
 //   DPI <x>,<y>
@@ -116,9 +118,22 @@ int Render(char** args) {
 
 }  // namespace
 
+bool WaitForWindow(const char* title, int seconds) {
+  const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
+  while (::GetTickCount64() < deadline) {
+    HWND window = ::FindWindowA(nullptr, title);
+    if (window != nullptr && ::IsWindowVisible(window)) return true;
+    ::Sleep(10);
+  }
+  return false;
+}
+
 int main(int argc, char** argv) {
   ::SetProcessDPIAware();
   if (argc == 12 && std::string(argv[1]) == "render") return Render(argv + 2);
+  if (argc == 4 && std::string(argv[1]) == "wait" && !WaitForWindow(argv[2], std::atoi(argv[3]))) {
+    return 2;
+  }
   ::EnumWindows(PrintWindow, 0);
   HDC screen = ::GetDC(nullptr);
   std::printf("DPI %d,%d\n", ::GetDeviceCaps(screen, LOGPIXELSX), ::GetDeviceCaps(screen, LOGPIXELSY));
