@@ -19,7 +19,6 @@ inline constexpr Status kErrorSuccess = 0;
 inline constexpr Status kErrorFileNotFound = 2;
 inline constexpr Status kErrorAccessDenied = 5;
 inline constexpr Status kErrorInvalidHandle = 6;
-inline constexpr Status kErrorNotEnoughMemory = 8;
 inline constexpr Status kErrorInvalidParameter = 87;
 inline constexpr Status kErrorMoreData = 234;
 

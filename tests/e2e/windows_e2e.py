@@ -25,7 +25,7 @@ class Desktop:
     """Parsed output of wininspect.exe."""
 
     def __init__(self, text):
-        self.windows, self.dpi, self.year = [], None, None
+        self.windows, self.dpi, self.year, self.colours = [], None, None, {}
         for line in text.splitlines():
             kind, _, rest = line.partition(" ")
             if kind == "WINDOW":
@@ -41,6 +41,9 @@ class Desktop:
                 self.dpi = int(rest.split(",")[0])
             elif kind == "YEAR":
                 self.year = int(rest)
+            elif kind == "COLORS":
+                self.colours = dict(zip(("appworkspace", "captiontext", "btntext", "window"),
+                                        (bytes.fromhex(c) for c in rest.split())))
 
     def find(self, title):
         return next((w for w in self.windows if w["title"] == title and w["visible"]), None)
@@ -155,7 +158,18 @@ def scenario(run, dpi):
         check(mismatched <= total // 100, f"{mismatched} of {total} label pixels differ from the design")
         print(f"label: {mismatched} of {total} pixels differ from the design, {differing(shown, other)} from a 12-point regular font")
         check(differing(shown, other) > total // 50, "the comparison tells fonts apart")
-        check(shown[0:3] == b"\xff\xff\xff", f"label background {shown[0:3].hex()}, expected white")
+        colours = desktop.colours
+        # Wine's caption-text and button-text colours are the same (black): the label falls back
+        # to the window colour behind its text.
+        expected_background = colours["window"] if colours["captiontext"] == colours["btntext"] \
+            else colours["captiontext"]
+        check(shown[0:3] == expected_background,
+              f"label background {shown[0:3].hex()}, expected {expected_background.hex()}")
+        client_x, client_y = main["client"]
+        workspace = pixels(during, f"1x1+{client_x + 8}+{client_y + 8}")
+        check(workspace == colours["appworkspace"],
+              f"main window's client area is {workspace.hex()}, expected COLOR_APPWORKSPACE "
+              f"{colours['appworkspace'].hex()}")
         dark = sum(1 for i in range(0, len(shown), 3) if shown[i:i + 3] == b"\0\0\0")
         check(dark > total // 20, f"only {dark} black text pixels: the label is not readable")
 

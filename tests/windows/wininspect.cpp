@@ -8,6 +8,7 @@
 //   CHILD <class>|<client left>,<client top>,<width>,<height>|<style hex>|<text>
 //   DPI <x>,<y>
 //   YEAR <the local year>
+//   COLORS <COLOR_APPWORKSPACE> <COLOR_CAPTIONTEXT> <COLOR_BTNTEXT> <COLOR_WINDOW>, as RRGGBB
 //
 // A font object cannot be read from another process, so the label's font and colours are checked
 // by drawing the label the way it was designed and comparing that with a screenshot:
@@ -141,5 +142,11 @@ int main(int argc, char** argv) {
   SYSTEMTIME now;
   ::GetLocalTime(&now);
   std::printf("YEAR %d\n", now.wYear);
+  std::printf("COLORS");
+  for (const int index : {COLOR_APPWORKSPACE, COLOR_CAPTIONTEXT, COLOR_BTNTEXT, COLOR_WINDOW}) {
+    const COLORREF colour = ::GetSysColor(index);
+    std::printf(" %02x%02x%02x", GetRValue(colour), GetGValue(colour), GetBValue(colour));
+  }
+  std::printf("\n");
   return 0;
 }

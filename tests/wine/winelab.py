@@ -153,8 +153,6 @@ class WinePrefix:
     def reg_add(self, key, name, data, kind="REG_SZ"):
         self.run_wine(["reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"])
 
-    def unix_path(self, windows_path):
-        return self.run_wine(["winepath", "-u", windows_path]).stdout.strip()
 
 
 def press_ok_when_shown(display, title, process, timeout=600):
