@@ -1,6 +1,7 @@
 #include "platform/win32/Win32Api.h"
 
 #include "platform/win32/LoadedLibrary.h"
+#include "platform/win32/SystemText.h"
 
 #include <windows.h>
 
@@ -92,23 +93,10 @@ LocalDate Win32Api::GetLocalDate() {
 std::string Win32Api::GetCommandLineA() { return ::GetCommandLineA(); }
 
 std::string Win32Api::ErrorText(Status code) {
-  char text[512] = "";
-  DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, static_cast<DWORD>(code), 0, text, sizeof text, nullptr);
-  while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' ||
-                        text[length - 1] == ' ')) {
-    --length;
-  }
-  if (length == 0) return "Error " + std::to_string(code) + ".";
+  const std::string text = SystemMessage(static_cast<unsigned long>(code));
+  if (text.empty()) return "Error " + std::to_string(code) + ".";
   // The system's text comes in the ANSI code page; the log is UTF-8.
-  const int wideLength = ::MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), wide.data(), wideLength);
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr,
-                                         nullptr);
-  std::string utf8(static_cast<std::size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, utf8.data(), size, nullptr, nullptr);
-  return utf8;
+  return FromWide(ToWide(text, CP_ACP), CP_UTF8);
 }
 
 Status Win32Api::WriteFileContents(const std::string& path, const std::string& contents) {

@@ -4,11 +4,13 @@
 #include <oleauto.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/win32/LoadedLibrary.h"
+#include "platform/win32/SystemText.h"
 #include "platform/win32/Win32Api.h"
 
 namespace win {
@@ -16,25 +18,6 @@ namespace {
 
 using CreateShellLinkFunction = LONG(WINAPI*)(LPCSTR, LPCSTR, LPCSTR, LPCSTR, LONG, LPCSTR);
 using RemoveShellLinkFunction = LONG(WINAPI*)(LPCSTR, LPCSTR);
-
-std::wstring Wide(const std::string& text, UINT codePage = CP_ACP) {
-  if (text.empty()) return {};
-  const int size = ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
-  return wide;
-}
-
-std::string Narrow(const wchar_t* text, UINT length) {
-  if (length == 0) return {};
-  const int size = ::WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0,
-                                         nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), narrow.data(), size, nullptr,
-                        nullptr);
-  return narrow;
-}
 
 // Errors that scripting objects raise as run-time errors (FACILITY_CONTROL), which the system's
 // message table does not describe.
@@ -58,18 +41,15 @@ std::string SystemText(HRESULT result) {
   if (const char* scripting = ScriptingErrorText(result)) {
     return std::string(scripting) + " (error " + std::to_string(result & 0xFFFF) + ")";
   }
-  char text[512] = "";
-  const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, static_cast<DWORD>(result), 0, text, sizeof text,
-                                        nullptr);
-  std::string description(text, length);
-  while (!description.empty() && (description.back() == '\n' || description.back() == '\r')) {
-    description.pop_back();
-  }
+  const std::string description = SystemMessage(static_cast<unsigned long>(result));
   char code[16];
   std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(result));
   return description.empty() ? std::string("Automation error ") + code
                              : description + " (" + code + ")";
+}
+
+std::string FromBstr(BSTR text) {
+  return FromWide(std::wstring(text, ::SysStringLen(text)), CP_ACP);
 }
 
 // Owners of the COM values a call passes around.
@@ -99,7 +79,7 @@ class DispatchObject : public AutomationObject {
 
   AutomationValue Invoke(const std::string& member,
                          const std::vector<AutomationValue>& arguments) override {
-    std::wstring name = Wide(member);
+    std::wstring name = ToWide(member, CP_ACP);
     LPOLESTR names[] = {name.data()};
     DISPID id = 0;
     HRESULT result = dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
@@ -110,7 +90,7 @@ class DispatchObject : public AutomationObject {
     for (std::size_t i = 0; i < arguments.size(); ++i) {
       VARIANT& value = values[arguments.size() - 1 - i].value;
       if (const auto* text = std::get_if<std::string>(&arguments[i])) {
-        const std::wstring wide = Wide(*text);
+        const std::wstring wide = ToWide(*text, CP_ACP);
         value.vt = VT_BSTR;
         value.bstrVal = ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
       }
@@ -127,14 +107,13 @@ class DispatchObject : public AutomationObject {
     if (result == DISP_E_EXCEPTION) {
       if (exception.info.pfnDeferredFillIn != nullptr) exception.info.pfnDeferredFillIn(&exception.info);
       if (exception.info.bstrDescription != nullptr) {
-        throw std::runtime_error(Narrow(exception.info.bstrDescription,
-                                        ::SysStringLen(exception.info.bstrDescription)));
+        throw std::runtime_error(FromBstr(exception.info.bstrDescription));
       }
       throw std::runtime_error(SystemText(exception.info.scode != 0 ? exception.info.scode : result));
     }
     if (FAILED(result)) throw std::runtime_error(SystemText(result));
     if (answer.value.vt == VT_BSTR) {
-      return Narrow(answer.value.bstrVal, ::SysStringLen(answer.value.bstrVal));
+      return FromBstr(answer.value.bstrVal);
     }
     return {};
   }
@@ -164,7 +143,7 @@ std::int32_t Win32Api::fRemoveShellLink(const char* folderName, const char* link
 
 std::unique_ptr<AutomationObject> Win32Api::CreateObject(const std::string& programId) {
   CLSID classId{};
-  HRESULT result = ::CLSIDFromProgID(Wide(programId).c_str(), &classId);
+  HRESULT result = ::CLSIDFromProgID(ToWide(programId, CP_ACP).c_str(), &classId);
   if (FAILED(result)) throw std::runtime_error(programId + ": " + SystemText(result));
   IDispatch* dispatch = nullptr;
   result = ::CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/win32/GdiObject.h"
+#include "platform/win32/SystemText.h"
 #include "platform/win32/Win32Api.h"
 
 namespace win {
@@ -22,10 +23,8 @@ HWND ToHwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
 
 [[noreturn]] void ThrowLastError(const std::string& function) {
   const DWORD error = ::GetLastError();
-  char text[512] = "";
-  ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                   text, sizeof text, nullptr);
-  throw std::runtime_error(function + " failed (error " + std::to_string(error) + "): " + text);
+  throw std::runtime_error(function + " failed (error " + std::to_string(error) +
+                           "): " + SystemMessage(error));
 }
 
 struct Dpi {
