@@ -15,6 +15,7 @@ constexpr std::uint32_t kPlatformWin32s = 0;
 constexpr std::uint32_t kPlatformWindows = 1;
 constexpr std::uint32_t kPlatformNt = 2;
 constexpr std::uint32_t kPlatformCe = 3;
+constexpr const char* kDriverFile = "\\odbcjt32.dll";
 
 struct ValueWrite {
   std::string name;
@@ -46,7 +47,7 @@ std::vector<KeyWrite> Layout(const RegistryView& view, const DataSourceSpec& spe
       {key,
        {Text("DBQ", spec.databasePath),
         Text("Description", spec.description),
-        Text("Driver", driverDirectory + "\\odbcjt32.dll"),
+        Text("Driver", driverDirectory + kDriverFile),
         Number("DriverId", 25),
         Text("FIL", "MS Access;"),
         Number("SafeTransactions", 0),
@@ -62,10 +63,24 @@ std::vector<KeyWrite> Layout(const RegistryView& view, const DataSourceSpec& spe
   };
 }
 
-bool IsRegistered(win::WindowsApi& windows, const std::string& keyPath) {
+bool IsRegistered(win::WindowsApi& windows, const RegistryAccess& access,
+                  const std::string& keyPath) {
   win::RegistryKey key(windows);
-  return windows.RegOpenKeyExA(win::kLocalMachine, keyPath.c_str(), 0, win::kKeyAllAccess,
+  return windows.RegOpenKeyExA(win::kLocalMachine, keyPath.c_str(), 0,
+                               win::kKeyAllAccess | access.viewFlag,
                                key.Receive()) == win::kErrorSuccess;
+}
+
+bool HoldsDriver(win::WindowsApi& windows, const std::string& directory) {
+  return windows.GetFileAttributesA((directory + kDriverFile).c_str()) !=
+         win::kInvalidFileAttributes;
+}
+
+std::string GetSystemWow64Dir(win::WindowsApi& windows) {
+  std::array<char, 260> buffer{};
+  const auto length = windows.GetSystemWow64DirectoryA(buffer.data(), buffer.size());
+  if (length == 0 || length >= buffer.size()) return {};
+  return std::string(buffer.data(), length);
 }
 
 std::optional<std::string> DriverDirectory(win::WindowsApi& windows, const RegistryView& view) {
@@ -74,7 +89,7 @@ std::optional<std::string> DriverDirectory(win::WindowsApi& windows, const Regis
     if (directory.empty()) return std::nullopt;
     return directory;
   }
-  return DriverDirectoryForVersion(GetOSVersionName(windows));
+  return Wow64DriverDirectory(windows);
 }
 
 void NoteFirstFailure(RegistrationOutcome& outcome, win::Status status, std::string what) {
@@ -87,10 +102,11 @@ void NoteFirstFailure(RegistrationOutcome& outcome, win::Status status, std::str
 // One key: created (with every missing key on its path), written, closed. A failure is noted and
 // the remaining writes go on; values meant for a key that could not be opened are not written
 // anywhere else.
-void WriteKey(win::WindowsApi& windows, const KeyWrite& write, RegistrationOutcome& outcome) {
+void WriteKey(win::WindowsApi& windows, const RegistryAccess& access, const KeyWrite& write,
+              RegistrationOutcome& outcome) {
   win::RegistryKey key(windows);
-  const win::Status created =
-      windows.RegCreateKeyA(win::kLocalMachine, write.path.c_str(), key.Receive());
+  const win::Status created = windows.RegCreateKeyExA(
+      win::kLocalMachine, write.path.c_str(), win::kKeyAllAccess | access.viewFlag, key.Receive());
   if (created != win::kErrorSuccess || !key.IsOpen()) {
     NoteFirstFailure(outcome, created != win::kErrorSuccess ? created : win::kErrorInvalidHandle,
                      "could not create the key \"" + write.path + "\"");
@@ -107,9 +123,29 @@ void WriteKey(win::WindowsApi& windows, const KeyWrite& write, RegistrationOutco
 
 }  // namespace
 
-RegistrationOutcome RegisterDataSource(win::WindowsApi& windows, const RegistryView& view,
-                                       const DataSourceSpec& spec) {
-  if (IsRegistered(windows, std::string(view.basePath) + spec.name)) {
+RegistryAccess DetectRegistryAccess(win::WindowsApi& windows) {
+  switch (windows.GetProcessKind()) {
+    case win::ProcessKind::Wow64:
+      return {win::kKeyWow64_64Key, true};
+    case win::ProcessKind::Windows32:
+      return {0, false};
+    case win::ProcessKind::Windows64:
+      break;
+  }
+  return {0, true};
+}
+
+std::string ViewLabel(const RegistryView& view, const RegistryAccess& access) {
+  if (view.driverDirectory == DriverDirectorySource::VersionNameTable &&
+      !access.sixtyFourBitWindows) {
+    return "WOW6432node key";  // 32-bit Windows has no second view
+  }
+  return std::string(view.label) + " view";
+}
+
+RegistrationOutcome RegisterDataSource(win::WindowsApi& windows, const RegistryAccess& access,
+                                       const RegistryView& view, const DataSourceSpec& spec) {
+  if (IsRegistered(windows, access, std::string(view.basePath) + spec.name)) {
     return {RegistrationStatus::AlreadyPresent, {}, 0};
   }
   // Decided before the first key is created, so that a failure never leaves a half-written entry.
@@ -120,17 +156,17 @@ RegistrationOutcome RegisterDataSource(win::WindowsApi& windows, const RegistryV
   }
   RegistrationOutcome outcome;
   for (const auto& write : Layout(view, spec, *driverDirectory)) {
-    WriteKey(windows, write, outcome);
+    WriteKey(windows, access, write, outcome);
   }
   return outcome;
 }
 
 RegistrationOutcome CreateDataSource(win::WindowsApi& windows, const DataSourceSpec& spec) {
-  return RegisterDataSource(windows, kNativeView, spec);
+  return RegisterDataSource(windows, DetectRegistryAccess(windows), kNativeView, spec);
 }
 
 RegistrationOutcome CreateDataSourceWow64(win::WindowsApi& windows, const DataSourceSpec& spec) {
-  return RegisterDataSource(windows, kWow64View, spec);
+  return RegisterDataSource(windows, DetectRegistryAccess(windows), kWow64View, spec);
 }
 
 std::string GetSystemDir(win::WindowsApi& windows) {
@@ -176,6 +212,15 @@ std::optional<std::string> DriverDirectoryForVersion(std::string_view versionNam
   if (versionName == "Failed") return std::nullopt;
   if (versionName == "Win95" || versionName == "Win98") return "C:\\Windows\\System";
   return "C:\\WinNT\\System32";  // Win2000, WinNT4 and every other name, the empty one included
+}
+
+std::optional<std::string> Wow64DriverDirectory(win::WindowsApi& windows) {
+  auto directory = DriverDirectoryForVersion(GetOSVersionName(windows));
+  if (!directory || HoldsDriver(windows, *directory)) return directory;
+  // 64-bit Windows keeps its 32-bit drivers in a directory of its own (SysWOW64).
+  const std::string wow64Directory = GetSystemWow64Dir(windows);
+  if (!wow64Directory.empty() && HoldsDriver(windows, wow64Directory)) return wow64Directory;
+  return directory;
 }
 
 }  // namespace MdlODBC

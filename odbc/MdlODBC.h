@@ -3,6 +3,7 @@
 // registry view or in the 32-bit-on-64-bit view. The writers only add: a data source whose key
 // can already be opened is left exactly as it is.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,6 +38,19 @@ inline constexpr RegistryView kWow64View{
     "SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\ODBC Data Sources",
     DriverDirectorySource::VersionNameTable};
 
+// How this process reaches the two views. A 32-bit process on 64-bit Windows opens every key in
+// the 64-bit view, so that the native path and the "WOW6432node" path are the two views their
+// names say, exactly as for a 64-bit process; on 32-bit Windows there is one view only, and the
+// "WOW6432node" path is an ordinary key in it.
+struct RegistryAccess {
+  std::uint32_t viewFlag = 0;       // added to the access of every open and create
+  bool sixtyFourBitWindows = true;  // whether the 32-bit-on-64-bit view exists at all
+};
+
+RegistryAccess DetectRegistryAccess(win::WindowsApi& windows);
+// What to call a view in messages and logs, truthfully for this machine.
+std::string ViewLabel(const RegistryView& view, const RegistryAccess& access);
+
 enum class RegistrationStatus {
   Registered,      // every key and value was written
   AlreadyPresent,  // the data source's key existed; nothing was written
@@ -51,8 +65,8 @@ struct RegistrationOutcome {
 
 inline constexpr const char* kFailedToGetOsVersion = "Failed to get OS Version";
 
-RegistrationOutcome RegisterDataSource(win::WindowsApi& windows, const RegistryView& view,
-                                       const DataSourceSpec& spec);
+RegistrationOutcome RegisterDataSource(win::WindowsApi& windows, const RegistryAccess& access,
+                                       const RegistryView& view, const DataSourceSpec& spec);
 RegistrationOutcome CreateDataSource(win::WindowsApi& windows, const DataSourceSpec& spec);
 RegistrationOutcome CreateDataSourceWow64(win::WindowsApi& windows, const DataSourceSpec& spec);
 
@@ -61,7 +75,10 @@ std::string GetSystemDir(win::WindowsApi& windows);
 // One of "Win32s", "Win95", "Win98", "WinNT361", "WinNT4", "Win2000", "WinXP", "Win2003",
 // "Vista", "WinCE", "Failed", or "" for a version outside those.
 std::string GetOSVersionName(win::WindowsApi& windows);
-// The driver directory of the 32-bit-on-64-bit view; none for "Failed".
+// The driver directory of the 32-bit-on-64-bit view by the version name alone; none for "Failed".
 std::optional<std::string> DriverDirectoryForVersion(std::string_view versionName);
+// The driver directory of the 32-bit-on-64-bit view on this machine: the table's directory, unless
+// it lacks the driver and the 32-bit system directory of 64-bit Windows holds it.
+std::optional<std::string> Wow64DriverDirectory(win::WindowsApi& windows);
 
 }  // namespace MdlODBC

@@ -262,28 +262,48 @@ Status FakeWindows::OpenExisting(KeyHandle root, const char* subKey, bool wantWr
 
 // ---------------------------------------------------------------- WindowsApi
 
+// Where a path below HKEY_LOCAL_MACHINE lands for this process: a 32-bit process under WOW64
+// that does not ask for the 64-bit view has "SOFTWARE" redirected to "SOFTWARE\Wow6432Node".
+std::string FakeWindows::Redirected(KeyHandle root, const std::string& subKey,
+                                    std::uint32_t access) const {
+  const auto parts = SplitPath(subKey);
+  const bool redirected = processKind_ == ProcessKind::Wow64 && root == kLocalMachine &&
+                          (access & kKeyWow64_64Key) == 0 && !parts.empty() &&
+                          SameName(parts[0], "SOFTWARE") &&
+                          !(parts.size() > 1 && SameName(parts[1], "Wow6432Node"));
+  if (!redirected) return subKey;
+  std::string path = parts[0] + "\\Wow6432Node";
+  for (std::size_t i = 1; i < parts.size(); ++i) path += "\\" + parts[i];
+  return path;
+}
+
 Status FakeWindows::RegOpenKeyExA(KeyHandle root, const char* subKey, std::uint32_t /*options*/,
                                   std::uint32_t access, KeyHandle* result) {
   auto& call = Record("RegOpenKeyExA");
   call.type = access;
-  const bool wantWrite = (access & ~0x20019u) != 0;  // anything beyond KEY_READ
-  return OpenExisting(root, subKey, wantWrite, result, call);
+  const bool wantWrite = (access & ~(kKeyRead | kKeyWow64_64Key)) != 0;
+  const std::string path = Redirected(root, TextOrEmpty(subKey), access);
+  return OpenExisting(root, path.c_str(), wantWrite, result, call);
 }
 
 Status FakeWindows::RegOpenKeyA(KeyHandle root, const char* subKey, KeyHandle* result) {
   auto& call = Record("RegOpenKeyA");
-  return OpenExisting(root, subKey, false, result, call);
+  const std::string path = Redirected(root, TextOrEmpty(subKey), 0);
+  return OpenExisting(root, path.c_str(), false, result, call);
 }
 
-Status FakeWindows::RegCreateKeyA(KeyHandle root, const char* subKey, KeyHandle* result) {
-  auto& call = Record("RegCreateKeyA");
+Status FakeWindows::RegCreateKeyExA(KeyHandle root, const char* subKey, std::uint32_t access,
+                                    KeyHandle* result) {
+  auto& call = Record("RegCreateKeyExA");
+  call.type = access;
   bool writable = false;
   Node* node = Resolve(root, &writable);
   if (node == nullptr) return kErrorInvalidHandle;
-  call.keyPath = PathOf(node) + "\\" + TextOrEmpty(subKey);
+  const std::string path = Redirected(root, TextOrEmpty(subKey), access);
+  call.keyPath = PathOf(node) + "\\" + path;
   if (const auto fault = InjectedFault(call.function)) return *fault;
   if (result == nullptr) return kErrorInvalidParameter;
-  for (const auto& part : SplitPath(TextOrEmpty(subKey))) {
+  for (const auto& part : SplitPath(path)) {
     Node* child = node->Child(part);
     if (child == nullptr) {
       if (node->writeDenied) return kErrorAccessDenied;
@@ -369,6 +389,28 @@ bool FakeWindows::GetVersionExA(OsVersionInfo* info) {
   info->size = sizeof(OsVersionInfo);
   info->servicePack = servicePack;
   return true;
+}
+
+ProcessKind FakeWindows::GetProcessKind() {
+  Record("GetProcessKind");
+  return processKind_;
+}
+
+std::uint32_t FakeWindows::GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) {
+  Record("GetSystemWow64DirectoryA");
+  if (wow64Directory_.empty()) return 0;
+  const auto length = static_cast<std::uint32_t>(wow64Directory_.size());
+  if (size <= length) return length + 1;
+  std::memcpy(buffer, wow64Directory_.c_str(), length + 1);
+  return length;
+}
+
+std::uint32_t FakeWindows::GetFileAttributesA(const char* path) {
+  Record("GetFileAttributesA").keyPath = TextOrEmpty(path);
+  const bool found = std::any_of(diskFiles_.begin(), diskFiles_.end(), [&](const std::string& file) {
+    return SameName(file, TextOrEmpty(path));
+  });
+  return found ? 0x20u /* FILE_ATTRIBUTE_ARCHIVE */ : kInvalidFileAttributes;
 }
 
 std::uint32_t FakeWindows::GetSystemDirectoryA(char* buffer, std::uint32_t size) {

@@ -84,6 +84,13 @@ class FakeWindows : public WindowsApi {
   [[nodiscard]] const std::map<std::string, std::string>& Files() const { return files_; }
   void UnwritablePath(const std::string& path) { unwritable_.push_back(path); }
   void SetProcessorIdentifier(const std::string& identifier);
+  // A 32-bit process under WOW64 has its "SOFTWARE\..." keys redirected to
+  // "SOFTWARE\Wow6432Node\..." unless it asks for the 64-bit view, as on Windows.
+  void SetProcessKind(ProcessKind kind) { processKind_ = kind; }
+  // GetSystemWow64DirectoryA reports it; empty (the default) makes the call fail.
+  void SetSystemWow64Directory(std::string directory) { wow64Directory_ = std::move(directory); }
+  // Files that exist on the fake disk (GetFileAttributesA), by full path, any letter case.
+  void AddFile(const std::string& path) { diskFiles_.push_back(path); }
   void RemoveProcessorIdentifier();
 
   // --- windows ---
@@ -111,7 +118,8 @@ class FakeWindows : public WindowsApi {
   // --- WindowsApi ---
   Status RegOpenKeyExA(KeyHandle root, const char* subKey, std::uint32_t options,
                        std::uint32_t access, KeyHandle* result) override;
-  Status RegCreateKeyA(KeyHandle root, const char* subKey, KeyHandle* result) override;
+  Status RegCreateKeyExA(KeyHandle root, const char* subKey, std::uint32_t access,
+                         KeyHandle* result) override;
   Status RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
                         std::uint32_t type, const std::uint8_t* data,
                         std::uint32_t size) override;
@@ -120,6 +128,9 @@ class FakeWindows : public WindowsApi {
   Status RegQueryValueExA(KeyHandle key, const char* valueName, std::uint32_t* reserved,
                           std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) override;
   bool GetVersionExA(OsVersionInfo* info) override;
+  ProcessKind GetProcessKind() override;
+  std::uint32_t GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) override;
+  std::uint32_t GetFileAttributesA(const char* path) override;
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
   std::uint32_t GetWindowsDirectoryA(char* buffer, std::uint32_t size) override;
   LocalDate GetLocalDate() override;
@@ -165,6 +176,8 @@ class FakeWindows : public WindowsApi {
                       RecordedCall& call);
   KeyHandle NewHandle(Node* node, bool writable);
   std::string PathOf(const Node* node) const;
+  [[nodiscard]] std::string Redirected(KeyHandle root, const std::string& subKey,
+                                       std::uint32_t access) const;
   Node* Ensure(const std::string& path);
   FakeWindow& LiveWindow(RecordedCall& call, WindowHandle window);
   WindowHandle AddWindow(FakeWindow window);
@@ -181,6 +194,9 @@ class FakeWindows : public WindowsApi {
   std::string systemDirectory_ = "C:\\windows\\system32";
   LocalDate date_{2026, 12, 8};
   std::string commandLine_ = "QuilletSetup.exe";
+  ProcessKind processKind_ = ProcessKind::Windows64;
+  std::string wow64Directory_;
+  std::vector<std::string> diskFiles_;
   std::string windowsDirectory_ = "C:\\windows";
   bool toolkitPresent_ = true;
   std::string desktopPath_ = "C:\\users\\Public\\Desktop";

@@ -17,8 +17,9 @@ class QuietWindows : public WindowsApi {
                        std::uint32_t access, KeyHandle* result) override {
     return underlying_.RegOpenKeyExA(root, subKey, options, access, result);
   }
-  Status RegCreateKeyA(KeyHandle root, const char* subKey, KeyHandle* result) override {
-    return underlying_.RegCreateKeyA(root, subKey, result);
+  Status RegCreateKeyExA(KeyHandle root, const char* subKey, std::uint32_t access,
+                         KeyHandle* result) override {
+    return underlying_.RegCreateKeyExA(root, subKey, access, result);
   }
   Status RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
                         std::uint32_t type, const std::uint8_t* data,
@@ -34,6 +35,13 @@ class QuietWindows : public WindowsApi {
     return underlying_.RegQueryValueExA(key, valueName, reserved, type, data, size);
   }
   bool GetVersionExA(OsVersionInfo* info) override { return underlying_.GetVersionExA(info); }
+  ProcessKind GetProcessKind() override { return underlying_.GetProcessKind(); }
+  std::uint32_t GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) override {
+    return underlying_.GetSystemWow64DirectoryA(buffer, size);
+  }
+  std::uint32_t GetFileAttributesA(const char* path) override {
+    return underlying_.GetFileAttributesA(path);
+  }
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override {
     return underlying_.GetSystemDirectoryA(buffer, size);
   }

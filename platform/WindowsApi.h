@@ -19,7 +19,9 @@ class WindowsApi {
   // advapi32
   virtual Status RegOpenKeyExA(KeyHandle root, const char* subKey, std::uint32_t options,
                                std::uint32_t access, KeyHandle* result) = 0;
-  virtual Status RegCreateKeyA(KeyHandle root, const char* subKey, KeyHandle* result) = 0;
+  // Opens the key with `access`, creating it and every missing key on its path.
+  virtual Status RegCreateKeyExA(KeyHandle root, const char* subKey, std::uint32_t access,
+                                 KeyHandle* result) = 0;
   virtual Status RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
                                 std::uint32_t type, const std::uint8_t* data,
                                 std::uint32_t size) = 0;
@@ -30,6 +32,13 @@ class WindowsApi {
                                   std::uint32_t* size) = 0;
 
   // kernel32
+  // Whether this process is 32-bit on 32-bit Windows, 32-bit under WOW64 (IsWow64Process, which
+  // early Windows lacks), or 64-bit.
+  virtual ProcessKind GetProcessKind() = 0;
+  // The 32-bit system directory of 64-bit Windows; 0 where there is none (bound at run time).
+  virtual std::uint32_t GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) = 0;
+  // kInvalidFileAttributes when the file or folder does not exist or cannot be seen.
+  virtual std::uint32_t GetFileAttributesA(const char* path) = 0;
   virtual bool GetVersionExA(OsVersionInfo* info) = 0;
   virtual std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) = 0;
   virtual std::uint32_t GetWindowsDirectoryA(char* buffer, std::uint32_t size) = 0;

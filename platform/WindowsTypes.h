@@ -29,7 +29,19 @@ inline constexpr std::uint32_t kRegBinary = 3;
 inline constexpr std::uint32_t kRegDword = 4;
 inline constexpr std::uint32_t kRegMultiSz = 7;
 
+inline constexpr std::uint32_t kKeyRead = 0x20019;
 inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;
+// Opens or creates a key in the 64-bit registry view, whatever the process; ignored on 32-bit
+// Windows.
+inline constexpr std::uint32_t kKeyWow64_64Key = 0x0100;
+
+inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
+
+enum class ProcessKind {
+  Windows32,  // a 32-bit process on 32-bit Windows: one registry view
+  Wow64,      // a 32-bit process on 64-bit Windows: the registry redirector applies to it
+  Windows64,  // a 64-bit process: it sees the registry as it is stored
+};
 
 // OSVERSIONINFOA, field for field.
 struct OsVersionInfo {

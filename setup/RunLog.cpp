@@ -26,7 +26,7 @@ std::string FormatRunLog(win::WindowsApi& windows, const std::vector<Registratio
   std::string log;
   int counts[3] = {0, 0, 0};
   for (const auto& record : records) {
-    log += record.name + " (" + std::string(record.view->label) + " view): " +
+    log += record.name + " (" + record.where + "): " +
            Outcome(windows, record.outcome) + kLineEnd;
     ++counts[static_cast<int>(record.outcome.status)];
   }

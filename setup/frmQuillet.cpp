@@ -32,7 +32,7 @@ std::string FailureSummary(const std::vector<const RegistrationRecord*>& failed)
                      (failed.size() == 1 ? " data source" : " data sources") +
                      " could not be registered:\n";
   for (std::size_t i = 0; i < failed.size() && i < kFailuresNamed; ++i) {
-    text += "\n" + failed[i]->name + " (" + std::string(failed[i]->view->label) + " view)";
+    text += "\n" + failed[i]->name + " (" + failed[i]->where + ")";
   }
   if (failed.size() > kFailuresNamed) {
     text += "\n... and " + std::to_string(failed.size() - kFailuresNamed) + " more";
@@ -102,6 +102,7 @@ void frmQuillet::SetupDataSources() {
   message_.Refresh();
 
   ReadProcessorId();
+  access_ = MdlODBC::DetectRegistryAccess(windows_);
   RegisterAll(IsX86Processor(strProcessorId) ? MdlODBC::kNativeView : MdlODBC::kWow64View,
               CurrentDataSources());
 
@@ -178,9 +179,9 @@ void frmQuillet::ReadProcessorId() {
 }
 
 void frmQuillet::Register(const MdlODBC::RegistryView& view, const MdlODBC::DataSourceSpec& spec) {
-  RegistrationRecord record{spec.name, &view, {}};
+  RegistrationRecord record{spec.name, &view, MdlODBC::ViewLabel(view, access_), {}};
   try {
-    record.outcome = MdlODBC::RegisterDataSource(windows_, view, spec);
+    record.outcome = MdlODBC::RegisterDataSource(windows_, access_, view, spec);
   } catch (const std::exception& error) {
     record.outcome = {MdlODBC::RegistrationStatus::Failed, error.what(), 0};
   }

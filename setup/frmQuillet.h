@@ -19,6 +19,7 @@ namespace quillet {
 struct RegistrationRecord {
   std::string name;
   const MdlODBC::RegistryView* view = nullptr;
+  std::string where;  // the view as this machine has it, for messages and logs ("native view")
   MdlODBC::RegistrationOutcome outcome;
 };
 
@@ -76,6 +77,7 @@ class frmQuillet {
   [[nodiscard]] std::int16_t LastArchiveYear();
 
   win::WindowsApi& windows_;
+  MdlODBC::RegistryAccess access_;
   mutable win::WindowHandle hWnd_ = 0;
   frmMessage message_;
   std::vector<RegistrationRecord> registrations_;

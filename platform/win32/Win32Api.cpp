@@ -25,6 +25,15 @@ Status Open(KeyHandle* result, OpenFunction open) {
 }
 
 static_assert(sizeof(OsVersionInfo) == sizeof(OSVERSIONINFOA));
+static_assert(kKeyWow64_64Key == KEY_WOW64_64KEY && kKeyRead == KEY_READ);
+
+// A kernel32 function that early Windows lacks, bound by its exported name; null where missing.
+template <typename Function>
+Function BoundKernelFunction(const char* exportName) {
+  const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+  if (kernel == nullptr) return nullptr;
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(kernel, exportName)));
+}
 
 }  // namespace
 
@@ -35,8 +44,12 @@ Status Win32Api::RegOpenKeyExA(KeyHandle root, const char* subKey, std::uint32_t
   });
 }
 
-Status Win32Api::RegCreateKeyA(KeyHandle root, const char* subKey, KeyHandle* result) {
-  return Open(result, [&](HKEY* opened) { return ::RegCreateKeyA(ToHkey(root), subKey, opened); });
+Status Win32Api::RegCreateKeyExA(KeyHandle root, const char* subKey, std::uint32_t access,
+                                 KeyHandle* result) {
+  return Open(result, [&](HKEY* opened) {
+    return ::RegCreateKeyExA(ToHkey(root), subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                             nullptr, opened, nullptr);
+  });
 }
 
 Status Win32Api::RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
@@ -74,6 +87,31 @@ Status Win32Api::RegQueryValueExA(KeyHandle key, const char* valueName, std::uin
 
 bool Win32Api::GetVersionExA(OsVersionInfo* info) {
   return ::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(info)) != FALSE;
+}
+
+ProcessKind Win32Api::GetProcessKind() {
+  if constexpr (sizeof(void*) == 8) {
+    return ProcessKind::Windows64;
+  } else {
+    using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
+    const auto isWow64Process = BoundKernelFunction<IsWow64ProcessFunction>("IsWow64Process");
+    BOOL wow64 = FALSE;
+    if (isWow64Process != nullptr && isWow64Process(::GetCurrentProcess(), &wow64) && wow64) {
+      return ProcessKind::Wow64;
+    }
+    return ProcessKind::Windows32;
+  }
+}
+
+std::uint32_t Win32Api::GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) {
+  using GetSystemWow64DirectoryFunction = UINT(WINAPI*)(LPSTR, UINT);
+  const auto getDirectory =
+      BoundKernelFunction<GetSystemWow64DirectoryFunction>("GetSystemWow64DirectoryA");
+  return getDirectory != nullptr ? getDirectory(buffer, size) : 0;
+}
+
+std::uint32_t Win32Api::GetFileAttributesA(const char* path) {
+  return ::GetFileAttributesA(path);
 }
 
 std::uint32_t Win32Api::GetSystemDirectoryA(char* buffer, std::uint32_t size) {

@@ -16,7 +16,8 @@ class Win32Api : public WindowsApi {
 
   Status RegOpenKeyExA(KeyHandle root, const char* subKey, std::uint32_t options,
                        std::uint32_t access, KeyHandle* result) override;
-  Status RegCreateKeyA(KeyHandle root, const char* subKey, KeyHandle* result) override;
+  Status RegCreateKeyExA(KeyHandle root, const char* subKey, std::uint32_t access,
+                         KeyHandle* result) override;
   Status RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
                         std::uint32_t type, const std::uint8_t* data,
                         std::uint32_t size) override;
@@ -25,6 +26,9 @@ class Win32Api : public WindowsApi {
   Status RegQueryValueExA(KeyHandle key, const char* valueName, std::uint32_t* reserved,
                           std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) override;
   bool GetVersionExA(OsVersionInfo* info) override;
+  ProcessKind GetProcessKind() override;
+  std::uint32_t GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) override;
+  std::uint32_t GetFileAttributesA(const char* path) override;
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
   std::uint32_t GetWindowsDirectoryA(char* buffer, std::uint32_t size) override;
   LocalDate GetLocalDate() override;

@@ -22,9 +22,10 @@ def visible_windows(display):
     return found.stdout.split()
 
 
-def run_quietly(s, arguments, timeout=300):
+def run_quietly(s, arguments, timeout=300, bits=64):
     """Runs the program with these arguments, watching the display the whole time."""
-    process = s.prefix.start_wine([s.build / "QuilletSetup.exe", *arguments])
+    exe = s.exe if bits == 32 else s.build / "QuilletSetup.exe"
+    process = s.prefix.start_wine([exe, *arguments], bits=bits)
     deadline, seen = time.time() + timeout, []
     try:
         while process.poll() is None and time.time() < deadline:

@@ -110,7 +110,7 @@ TEST_F(Deployment, QuietRunStaysSilentEvenWhenEveryDataSourceFails) {
   windows.SetVersion(4, 0, 0);  // no driver directory in either view
   EXPECT_EQ(Run("-q"), quillet::kExitInstallFailure);
   EXPECT_EQ(windows.CountCalls("MessageBoxA"), 0);
-  EXPECT_EQ(windows.CountCalls("RegCreateKeyA"), 0);
+  EXPECT_EQ(windows.CountCalls("RegCreateKeyExA"), 0);
 }
 
 TEST_F(Deployment, TheLogSaysWhatBecameOfEveryDataSource) {
@@ -152,7 +152,7 @@ TEST_F(Deployment, TheLogNamesADriverDirectoryThatCouldNotBeDecided) {
 TEST_F(Deployment, ALogThatCannotBeWrittenIsReportedButDoesNotStopTheRun) {
   windows.UnwritablePath("Z:\\nowhere.log");
   EXPECT_EQ(Run("/log Z:\\nowhere.log"), quillet::kExitInstallFailure);
-  EXPECT_EQ(windows.CountCalls("RegCreateKeyA"), 4 * 25) << "every data source was registered";
+  EXPECT_EQ(windows.CountCalls("RegCreateKeyExA"), 4 * 25) << "every data source was registered";
   const auto boxes = windows.MessageBoxes();
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_EQ(boxes[0].valueName, "Setup Complete - DO NOT run this setup again.");

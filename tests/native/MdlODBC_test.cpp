@@ -76,21 +76,22 @@ TEST(CreateDataSource, MakesItsCallsInTheDocumentedOrder) {
   win::FakeWindows windows;
   MdlODBC::CreateDataSource(windows, kCounty);
 
-  std::vector<std::string> expected = {"RegOpenKeyExA", "GetSystemDirectoryA", "RegCreateKeyA"};
+  std::vector<std::string> expected = {"GetProcessKind", "RegOpenKeyExA", "GetSystemDirectoryA",
+                                       "RegCreateKeyExA"};
   expected.insert(expected.end(), 7, "RegSetValueExA");
-  expected.insert(expected.end(), {"RegCloseKey", "RegCreateKeyA", "RegCloseKey", "RegCreateKeyA"});
+  expected.insert(expected.end(), {"RegCloseKey", "RegCreateKeyExA", "RegCloseKey", "RegCreateKeyExA"});
   expected.insert(expected.end(), 5, "RegSetValueExA");
   expected.insert(expected.end(),
-                  {"RegCloseKey", "RegCreateKeyA", "RegSetValueExA", "RegCloseKey"});
+                  {"RegCloseKey", "RegCreateKeyExA", "RegSetValueExA", "RegCloseKey"});
   EXPECT_EQ(windows.CallNames(), expected);
 
   const auto& calls = windows.Calls();
-  EXPECT_EQ(calls[0].keyPath, std::string("HKLM\\") + kNativeKey);
-  EXPECT_EQ(calls[0].type, win::kKeyAllAccess);
-  EXPECT_EQ(calls[2].keyPath, std::string("HKLM\\") + kNativeKey);
-  EXPECT_EQ(calls[11].keyPath, std::string("HKLM\\") + kNativeKey + "\\Engines");
-  EXPECT_EQ(calls[13].keyPath, std::string("HKLM\\") + kNativeKey + "\\Engines\\Jet");
-  EXPECT_EQ(calls[20].keyPath, std::string("HKLM\\") + kNativeList);
+  EXPECT_EQ(calls[1].keyPath, std::string("HKLM\\") + kNativeKey);
+  EXPECT_EQ(calls[1].type, win::kKeyAllAccess);
+  EXPECT_EQ(calls[3].keyPath, std::string("HKLM\\") + kNativeKey);
+  EXPECT_EQ(calls[12].keyPath, std::string("HKLM\\") + kNativeKey + "\\Engines");
+  EXPECT_EQ(calls[14].keyPath, std::string("HKLM\\") + kNativeKey + "\\Engines\\Jet");
+  EXPECT_EQ(calls[21].keyPath, std::string("HKLM\\") + kNativeList);
 }
 
 TEST(CreateDataSourceWow64, WritesTheSameLayoutWithTheDriverOfTheVersionName) {
@@ -136,7 +137,8 @@ TEST(CreateDataSource, LeavesAnExistingDataSourceExactlyAsItIs) {
   const auto outcome = MdlODBC::CreateDataSource(windows, kCounty);
 
   EXPECT_EQ(outcome.status, RegistrationStatus::AlreadyPresent);
-  EXPECT_EQ(windows.CallNames(), (std::vector<std::string>{"RegOpenKeyExA", "RegCloseKey"}));
+  EXPECT_EQ(windows.CallNames(),
+            (std::vector<std::string>{"GetProcessKind", "RegOpenKeyExA", "RegCloseKey"}));
   EXPECT_EQ(windows.Values(kNativeKey).size(), 1u);
   EXPECT_FALSE(windows.KeyExists(kNativeList)) << "not even a missing list line is added";
   EXPECT_EQ(windows.OpenHandleCount(), 0);
@@ -174,7 +176,7 @@ TEST(CreateDataSource, WithoutASystemDirectoryShowsTheMessageOncePerCallAndWrite
     EXPECT_EQ(box.caption, "Setup");
     EXPECT_EQ(box.type, win::kMbOk) << "OK only, no icon";
   }
-  EXPECT_EQ(windows.CountCalls("RegCreateKeyA"), 0);
+  EXPECT_EQ(windows.CountCalls("RegCreateKeyExA"), 0);
   EXPECT_EQ(windows.CountCalls("RegSetValueExA"), 0);
 }
 
@@ -203,7 +205,7 @@ TEST(CreateDataSource, AFailedValueWriteIsReportedAndTheOtherWritesStillHappen) 
 
 TEST(CreateDataSource, ValuesOfAKeyThatCouldNotBeCreatedGoNowhereElse) {
   win::FakeWindows windows;
-  windows.FailCall("RegCreateKeyA", 3, win::kErrorAccessDenied);  // "\Engines\Jet"
+  windows.FailCall("RegCreateKeyExA", 3, win::kErrorAccessDenied);  // "\Engines\Jet"
 
   const auto outcome = MdlODBC::CreateDataSource(windows, kCounty);
 
@@ -276,6 +278,36 @@ TEST(GetSystemDir, GivesTheDirectoryAsTheSystemSpellsIt) {
   EXPECT_EQ(MdlODBC::GetSystemDir(windows), "C:\\Windows\\system32");
   windows.SetSystemDirectory("");
   EXPECT_EQ(MdlODBC::GetSystemDir(windows), "");
+}
+
+}  // namespace
+
+namespace {
+
+struct DriverCase {
+  const char* name;
+  bool tableHasDriver, wow64HasDriver;
+  const char* expected;
+};
+
+TEST(Wow64DriverDirectory, KeepsTheTableUnlessOnlyTheThirtyTwoBitSystemDirectoryHasTheDriver) {
+  const DriverCase cases[] = {
+      {"table has it", true, true, "C:\\WinNT\\System32"},
+      {"only SysWOW64 has it", false, true, "C:\\Windows\\SysWOW64"},
+      {"neither has it", false, false, "C:\\WinNT\\System32"},
+  };
+  for (const auto& c : cases) {
+    win::FakeWindows windows;
+    windows.SetSystemWow64Directory("C:\\Windows\\SysWOW64");
+    if (c.tableHasDriver) windows.AddFile("C:\\WinNT\\System32\\odbcjt32.dll");
+    if (c.wow64HasDriver) windows.AddFile("c:\\windows\\syswow64\\ODBCJT32.DLL");
+    MdlODBC::CreateDataSourceWow64(windows, kCounty);
+    MdlODBC::CreateDataSource(windows, kCounty);
+    EXPECT_EQ(windows.Value(kWowKey, "Driver")->data, Bytes(std::string(c.expected) + "\\odbcjt32.dll"))
+        << c.name;
+    EXPECT_EQ(windows.Value(kNativeKey, "Driver")->data, Bytes("C:\\windows\\system32\\odbcjt32.dll"))
+        << c.name << ": the native view keeps the system directory";
+  }
 }
 
 }  // namespace

@@ -108,7 +108,7 @@ TEST_F(Program, AFailureThatReachesTheTopIsReportedAndEndsTheProgram) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, "Setup");
   EXPECT_EQ(boxes[0].valueName, "injected failure of ShowWindow");
-  EXPECT_EQ(windows.CountCalls("RegCreateKeyA"), 0);
+  EXPECT_EQ(windows.CountCalls("RegCreateKeyExA"), 0);
   EXPECT_EQ(windows.LiveWindowCount(), 0) << "every window is gone";
 }
 

@@ -143,7 +143,7 @@ TEST_F(SetupRun, AWriterThatFailsMidwayOnlyCostsItsOwnDataSource) {
   windows.SetLocalDate({2003, 1, 1});
   // The second data source breaks after its key was created; the third cannot write at all.
   windows.ThrowOnCall("RegSetValueExA", 7 + 5 + 1 + 2);
-  windows.FailCall("RegCreateKeyA", 4 + 4 + 1, win::kErrorAccessDenied);
+  windows.FailCall("RegCreateKeyExA", 4 + 4 + 1, win::kErrorAccessDenied);
 
   form.SetupDataSources();
 
@@ -169,7 +169,7 @@ TEST_F(SetupRun, ASecondRunInTheSameYearWritesNothing) {
   secondRun.SetupDataSources();
 
   EXPECT_EQ(secondRun.CountRegistrations(RegistrationStatus::AlreadyPresent), 5 + 30);
-  EXPECT_EQ(windows.CountCalls("RegCreateKeyA"), 0);
+  EXPECT_EQ(windows.CountCalls("RegCreateKeyExA"), 0);
   EXPECT_EQ(windows.CountCalls("RegSetValueExA"), 0);
 }
 
@@ -180,6 +180,45 @@ TEST_F(SetupRun, WithoutASystemDirectoryEveryNativeDataSourceFailsWithItsOwnMess
   EXPECT_EQ(windows.MessageBoxes().size(), 10u) << "five current and five archive, native view";
   EXPECT_EQ(form.CountRegistrations(RegistrationStatus::Failed), 10);
   EXPECT_EQ(form.CountRegistrations(RegistrationStatus::Registered), 5);
+}
+
+}  // namespace
+
+namespace {
+
+struct ProcessCase {
+  win::ProcessKind kind;
+  std::uint32_t viewFlag;
+  const char* wowLabel;
+};
+
+// A 32-bit process under WOW64 would have every native path redirected into the 32-bit view; it
+// asks for the 64-bit view instead, so the two paths land where their names say.
+TEST(SetupRunViews, EveryKeyLandsOnThePathItsViewNamesWhateverTheProcess) {
+  const ProcessCase cases[] = {
+      {win::ProcessKind::Wow64, win::kKeyWow64_64Key, "32-bit-on-64-bit view"},
+      {win::ProcessKind::Windows64, 0, "32-bit-on-64-bit view"},
+      {win::ProcessKind::Windows32, 0, "WOW6432node key"},
+  };
+  for (const auto& c : cases) {
+    win::FakeWindows windows;
+    windows.SetProcessKind(c.kind);
+    windows.SetLocalDate({2003, 6, 15});
+    frmQuillet form(windows);
+    form.SetupDataSources();
+
+    for (const char* base : {"SOFTWARE\\ODBC\\ODBC.INI", "SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI"}) {
+      EXPECT_EQ(windows.SubkeyNames(base).size(), base[9] == 'W' ? 11u : 6u) << base;
+    }
+    EXPECT_FALSE(windows.KeyExists("SOFTWARE\\Wow6432Node\\Wow6432Node"));
+    for (const auto& call : windows.Calls()) {
+      if (call.function == "RegOpenKeyExA" || call.function == "RegCreateKeyExA") {
+        EXPECT_EQ(call.type & win::kKeyWow64_64Key, c.viewFlag) << call.function << " " << call.keyPath;
+      }
+    }
+    EXPECT_EQ(form.Registrations().front().where, c.wowLabel);
+    EXPECT_EQ(form.Registrations()[5].where, "native view");
+  }
 }
 
 }  // namespace

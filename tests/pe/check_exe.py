@@ -8,13 +8,15 @@ import sys
 
 WINDOWS_DLLS = {"kernel32.dll", "advapi32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll",
                 "comctl32.dll", "ole32.dll", "oleaut32.dll", "shell32.dll", "version.dll"}
-ANSI_FUNCTIONS = ["RegOpenKeyExA", "RegCreateKeyA", "RegSetValueExA", "RegCloseKey", "RegOpenKeyA",
+ANSI_FUNCTIONS = ["RegOpenKeyExA", "RegCreateKeyExA", "RegSetValueExA", "RegCloseKey", "RegOpenKeyA",
                   "RegQueryValueExA", "GetVersionExA", "GetSystemDirectoryA", "MessageBoxA",
                   "GetWindowsDirectoryA", "GetCommandLineA", "CreateFileA", "FormatMessageA",
-                  "CreateWindowExA", "RegisterClassExA", "CreateFontA"]
+                  "CreateWindowExA", "RegisterClassExA", "CreateFontA", "GetFileAttributesA"]
 # Called by the program in their A form, but the statically linked C++ runtime imports the W form
 # for its own use.
 ANSI_ALSO_WIDE_IN_RUNTIME = ["LoadLibraryA"]
+# Missing from early Windows: bound by name at run time, so the program still starts there.
+BOUND_BY_NAME = ["IsWow64Process", "GetSystemWow64DirectoryA"]
 FORMATS = {"x86": "pei-i386", "x86_64": "pei-x86-64"}
 
 
@@ -60,6 +62,9 @@ def main():
         wide = name[:-1] + "W" if name.endswith("A") else None
         if wide and wide in functions:
             failures.append(f"{wide} is imported: texts must go through the ANSI entry point")
+    for name in BOUND_BY_NAME:
+        if name in functions:
+            failures.append(f"{name} is imported: early Windows lacks it, bind it by name")
     if failures:
         print("\n".join(failures))
         return 1

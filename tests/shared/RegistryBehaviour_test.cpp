@@ -30,7 +30,8 @@ class RegistryBehaviour : public ::testing::Test {
              const std::string& path = {}) {
     win::RegistryKey opened(*windows);
     const std::string full = path.empty() ? key : path;
-    ASSERT_EQ(windows->RegCreateKeyA(win::kLocalMachine, full.c_str(), opened.Receive()),
+    ASSERT_EQ(windows->RegCreateKeyExA(win::kLocalMachine, full.c_str(), win::kKeyAllAccess,
+                                       opened.Receive()),
               win::kErrorSuccess);
     ASSERT_EQ(windows->RegSetValueExA(opened.Get(), name.c_str(), 0, type, data.data(),
                                       static_cast<std::uint32_t>(data.size())),
@@ -55,8 +56,8 @@ RegistryValue Text(const std::string& text) { return text; }
 
 TEST_F(RegistryBehaviour, CreateMakesEveryMissingKeyAndOpenIgnoresLetterCase) {
   win::RegistryKey created(*windows);
-  ASSERT_EQ(windows->RegCreateKeyA(win::kLocalMachine, (key + "\\Deep\\Deeper").c_str(),
-                                   created.Receive()),
+  ASSERT_EQ(windows->RegCreateKeyExA(win::kLocalMachine, (key + "\\Deep\\Deeper").c_str(),
+                                     win::kKeyAllAccess, created.Receive()),
             win::kErrorSuccess);
   EXPECT_TRUE(created.IsOpen());
 
@@ -114,7 +115,8 @@ TEST_F(RegistryBehaviour, SizeQueryWithoutBufferAndTooSmallBuffer) {
 
 TEST_F(RegistryBehaviour, ClosingAClosedKeyIsAnInvalidHandle) {
   win::RegistryKey created(*windows);
-  ASSERT_EQ(windows->RegCreateKeyA(win::kLocalMachine, key.c_str(), created.Receive()),
+  ASSERT_EQ(windows->RegCreateKeyExA(win::kLocalMachine, key.c_str(), win::kKeyAllAccess,
+                                     created.Receive()),
             win::kErrorSuccess);
   const win::KeyHandle handle = created.Detach();
   EXPECT_EQ(windows->RegCloseKey(handle), win::kErrorSuccess);

@@ -14,6 +14,7 @@ import time
 from pathlib import Path
 
 WINE = "/usr/lib/wine/wine64"
+WINE32 = "/usr/lib/wine/wine"
 WINESERVER = "/usr/lib/wine/wineserver64"
 FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 HKLM_ODBC_VIEWS = ("SOFTWARE\\ODBC\\ODBC.INI", "SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI")
@@ -62,14 +63,39 @@ def seconds_until(year, month=6, day=15):
     return int((target - datetime.datetime.now()).total_seconds())
 
 
+def thirty_two_bit_wine():
+    """Why 32-bit Windows programs cannot run here, or None when they can: the kernel must execute
+    i386 code (a tiny program of our own tells) and 32-bit Wine must be installed."""
+    with tempfile.TemporaryDirectory() as folder:
+        source, program = Path(folder) / "exit.s", Path(folder) / "exit"
+        source.write_text(".globl _start\n_start:\n movl $1, %eax\n movl $42, %ebx\n int $0x80\n")
+        try:
+            subprocess.run(["as", "--32", "-o", f"{program}.o", str(source)], check=True,
+                           capture_output=True)
+            subprocess.run(["ld", "-m", "elf_i386", "-o", str(program), f"{program}.o"], check=True,
+                           capture_output=True)
+            ran = subprocess.run([str(program)], capture_output=True).returncode
+        except (OSError, subprocess.CalledProcessError) as error:
+            return f"this machine's kernel cannot execute 32-bit code ({error})"
+        if ran != 42:
+            return f"this machine's kernel cannot execute 32-bit code (a 32-bit program exited {ran})"
+    if not os.access(WINE32, os.X_OK):
+        return f"32-bit Wine is not installed ({WINE32} is missing: install wine32:i386)"
+    return None
+
+
 class WinePrefix:
-    def __init__(self, work, name, display=None, keep=False, clock_offset=None):
-        """`clock_offset` (seconds) moves the clock of every Wine process of the prefix, from its
-        creation on, so that no process ever meets a wineserver on another clock."""
+    def __init__(self, work, name, display=None, keep=False, clock_offset=None, arch="win64"):
+        """`clock_offset` (seconds) moves the clock of every Wine process of the prefix once it is
+        booted. The boot runs on the real clock: with 32-bit Wine installed it starts 32-bit helper
+        processes, whose clock libfaketime cannot move, and a server and a client on different
+        clocks can wait for each other forever. `arch` "win32" makes a 32-bit Windows."""
         self.path = Path(work).resolve() / f"{name}-{os.getpid()}"
         self.display = display
         self.keep = keep
         self.clock_offset = clock_offset
+        self.clock_faked = False
+        self.arch = arch
 
     # --- environment -----------------------------------------------------------------------
     def env(self):
@@ -78,7 +104,7 @@ class WinePrefix:
         env.update({
             "WINEPREFIX": str(self.path / "prefix"),
             "WINEDEBUG": "-all",
-            "WINEARCH": "win64",
+            "WINEARCH": self.arch,
             "HOME": str(home),
             "XDG_CONFIG_HOME": str(home / ".config"),
             "XDG_DATA_HOME": str(home / ".local" / "share"),
@@ -90,7 +116,7 @@ class WinePrefix:
             env["DISPLAY"] = self.display.name
         else:
             env.pop("DISPLAY", None)
-        if self.clock_offset is not None:
+        if self.clock_offset is not None and self.clock_faked:
             env["LD_PRELOAD"] = FAKETIME_LIB
             env["FAKETIME"] = f"{self.clock_offset:+d}"
             env["FAKETIME_DONT_RESET"] = "1"
@@ -107,7 +133,11 @@ class WinePrefix:
         self.run_wine(["wineboot", "--init"], timeout=180)
         # Xvfb has no window manager: let Wine draw the title bars and frames itself.
         self.reg_add("HKCU\\Software\\Wine\\X11 Driver", "Managed", "N")
-        self.wait_server()
+        if self.clock_offset is not None:
+            self.stop_server()
+            self.clock_faked = True
+        else:
+            self.wait_server()
         return self
 
     def __exit__(self, *exc):
@@ -130,11 +160,14 @@ class WinePrefix:
 
 
     # --- running -----------------------------------------------------------------------------
-    def run_wine(self, args, timeout=300, check=True):
+    def loader(self, bits=64):
+        return WINE32 if bits == 32 or self.arch == "win32" else WINE
+
+    def run_wine(self, args, timeout=300, check=True, bits=64):
         # Output goes through files, not pipes: Wine's helper processes inherit the handles and
         # can outlive the program (under a persistent wineserver), so a pipe may never close.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            process = subprocess.run([WINE, *map(str, args)], env=self.env(), stdout=out, stderr=err,
+            process = subprocess.run([self.loader(bits), *map(str, args)], env=self.env(), stdout=out, stderr=err,
                                      stdin=subprocess.DEVNULL, timeout=timeout)
             out.seek(0)
             err.seek(0)
@@ -145,8 +178,8 @@ class WinePrefix:
             raise RuntimeError(f"wine {args} exited {result.returncode}\n{result.stdout}\n{result.stderr}")
         return result
 
-    def start_wine(self, args):
-        return subprocess.Popen([WINE, *map(str, args)], env=self.env(), stdin=subprocess.DEVNULL,
+    def start_wine(self, args, bits=64):
+        return subprocess.Popen([self.loader(bits), *map(str, args)], env=self.env(), stdin=subprocess.DEVNULL,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                 start_new_session=True)
 

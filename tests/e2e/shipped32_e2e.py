@@ -1,0 +1,104 @@
+"""The shipped 32-bit QuilletSetup.exe, run for real: on 64-bit Windows (a 64-bit prefix, where the
+registry redirector applies to it) and on 32-bit Windows (a win32 prefix). The registry is read by
+a 64-bit process wherever there is one, so both views are seen as they are stored. Where this
+machine cannot run 32-bit programs the scenarios report themselves skipped, with the reason."""
+
+import argparse
+import sys
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "wine"))
+
+import odbc_expectation as expect  # noqa: E402
+from registration_e2e import assert_tree  # noqa: E402
+from deployment_e2e import run_quietly  # noqa: E402
+from winelab import HKLM_ODBC_VIEWS, Display, WinePrefix, thirty_two_bit_wine  # noqa: E402
+
+SKIPPED = 77  # ctest's SKIP_RETURN_CODE for these tests
+LOG = "C:\\quillet-setup.log"
+# Where a 32-bit program under WOW64 without the 64-bit view flag would put the current data sources.
+DOUBLY_REDIRECTED = "SOFTWARE\\Wow6432Node\\WOW6432node\\ODBC\\ODBC.INI"
+
+
+class Shipped:
+    def __init__(self, options, prefix):
+        self.exe = Path(options.exe)
+        self.reader = Path(options.reader)
+        self.prefix = prefix
+
+    def dump(self):
+        result = self.prefix.run_wine([self.reader, *HKLM_ODBC_VIEWS, DOUBLY_REDIRECTED])
+        return {line for line in result.stdout.splitlines() if line and not line.startswith("MISSING")}
+
+    def run(self, *arguments):
+        return run_quietly(self, [*arguments], bits=32)
+
+    def log_lines(self):
+        path = self.prefix.path / "prefix" / "drive_c" / LOG[3:]
+        return path.read_bytes().decode("utf-8").split("\r\n")[:-1]
+
+
+def expected_log(x86, outcome, wow_label="32-bit-on-64-bit view"):
+    names = [(name, "native view" if x86 else wow_label) for name, _, _ in expect.CURRENT]
+    for year in range(2002, expect.this_year()):
+        for view in ("native view", wow_label):
+            names += [(name, view) for name, _, _ in expect.archive(year)]
+    return [f"{name} ({view}): {outcome}" for name, view in names]
+
+
+def install_and_rerun(s, x86, wow_label, wow64_driver_dir=None):
+    before = s.dump()
+    assert s.run("/quiet", "/log", LOG) == 0
+    after = s.dump()
+    assert_tree(after, before | expect.expected_lines(expect.this_year(), x86=x86,
+                                                      wow64_driver_dir=wow64_driver_dir))
+    assert s.log_lines()[:-1] == expected_log(x86, "registered", wow_label), s.log_lines()[:3]
+
+    assert s.run("/quiet", "/log", LOG) == 0
+    assert_tree(s.dump(), after)
+    assert s.log_lines()[:-1] == expected_log(x86, "already present", wow_label), s.log_lines()[:3]
+
+
+def wow64_prefix(s):
+    install_and_rerun(s, x86=False, wow_label="32-bit-on-64-bit view")
+
+
+def wow64_driver_in_syswow64(s):
+    syswow64 = s.prefix.path / "prefix" / "drive_c" / "windows" / "syswow64"
+    (syswow64 / "odbcjt32.dll").write_bytes(b"MZ stand-in for the 32-bit Access driver")
+    install_and_rerun(s, x86=False, wow_label="32-bit-on-64-bit view",
+                      wow64_driver_dir="C:\\windows\\syswow64")
+
+
+def win32_prefix(s):
+    identifier = s.prefix.run_wine(["reg", "query", "HKLM\\Hardware\\Description\\System\\CentralProcessor\\0",
+                                    "/v", "Identifier"]).stdout
+    assert "x86" in identifier, identifier
+    install_and_rerun(s, x86=True, wow_label="WOW6432node key")
+
+
+SCENARIOS = {"wow64_prefix": ("win64", wow64_prefix),
+             "wow64_driver_in_syswow64": ("win64", wow64_driver_in_syswow64),
+             "win32_prefix": ("win32", win32_prefix)}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True, help="the shipped 32-bit QuilletSetup.exe")
+    parser.add_argument("--reader", required=True, help="regdump.exe of the prefix's own bitness")
+    parser.add_argument("--work", required=True, help="folder for the throwaway prefix")
+    parser.add_argument("scenario", choices=sorted(SCENARIOS))
+    options = parser.parse_args()
+    why_not = thirty_two_bit_wine()
+    if why_not:
+        print(f"{options.scenario}: SKIPPED: {why_not}")
+        return SKIPPED
+    arch, scenario = SCENARIOS[options.scenario]
+    with Display() as display, WinePrefix(options.work, options.scenario, display, arch=arch) as prefix:
+        scenario(Shipped(options, prefix))
+    print(f"{options.scenario}: passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
