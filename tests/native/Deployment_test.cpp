@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/FakeWindows.h"
+#include "tests/support/FakeWindows.h"
 #include "setup/CommandLine.h"
 #include "setup/Program.h"
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "odbc/MdlODBC.h"
-#include "platform/FakeWindows.h"
+#include "tests/support/FakeWindows.h"
 
 namespace {
 

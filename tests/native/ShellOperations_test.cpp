@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/FakeWindows.h"
+#include "tests/support/FakeWindows.h"
 #include "setup/frmQuillet.h"
 
 namespace {

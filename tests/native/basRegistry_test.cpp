@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/FakeWindows.h"
+#include "tests/support/FakeWindows.h"
 #include "platform/basRegistry.h"
 
 namespace {

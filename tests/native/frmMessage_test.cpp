@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/FakeWindows.h"
+#include "tests/support/FakeWindows.h"
 #include "setup/Program.h"
 #include "setup/frmMessage.h"
 #include "setup/frmQuillet.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/FakeWindows.h"
+#include "tests/support/FakeWindows.h"
 #include "setup/frmQuillet.h"
 
 namespace {
