@@ -106,7 +106,7 @@ void WriteKey(win::WindowsApi& windows, const RegistryAccess& access, const KeyW
               RegistrationOutcome& outcome) {
   win::RegistryKey key(windows);
   const win::Status created = windows.RegCreateKeyExA(
-      win::kLocalMachine, write.path.c_str(), win::kKeyAllAccess | access.viewFlag, key.Receive());
+      win::kLocalMachine, write.path.c_str(), win::kKeyAllAccess | access.viewFlag, key.Receive(), nullptr);
   if (created != win::kErrorSuccess || !key.IsOpen()) {
     NoteFirstFailure(outcome, created != win::kErrorSuccess ? created : win::kErrorInvalidHandle,
                      "could not create the key \"" + write.path + "\"");

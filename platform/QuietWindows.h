@@ -18,8 +18,18 @@ class QuietWindows : public WindowsApi {
     return underlying_.RegOpenKeyExA(root, subKey, options, access, result);
   }
   Status RegCreateKeyExA(KeyHandle root, const char* subKey, std::uint32_t access,
-                         KeyHandle* result) override {
-    return underlying_.RegCreateKeyExA(root, subKey, access, result);
+                         KeyHandle* result, std::uint32_t* disposition) override {
+    return underlying_.RegCreateKeyExA(root, subKey, access, result, disposition);
+  }
+  Status RegDeleteKeyA(KeyHandle key, const char* subKey, std::uint32_t viewFlag) override {
+    return underlying_.RegDeleteKeyA(key, subKey, viewFlag);
+  }
+  Status RegRenameKey(KeyHandle key, const char* subKey, const char* newName) override {
+    return underlying_.RegRenameKey(key, subKey, newName);
+  }
+  bool HasRegRenameKey() override { return underlying_.HasRegRenameKey(); }
+  Status RegEnumKeyExA(KeyHandle key, std::uint32_t index, std::string* name) override {
+    return underlying_.RegEnumKeyExA(key, index, name);
   }
   Status RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
                         std::uint32_t type, const std::uint8_t* data,

@@ -20,7 +20,14 @@ inline constexpr Status kErrorFileNotFound = 2;
 inline constexpr Status kErrorAccessDenied = 5;
 inline constexpr Status kErrorInvalidHandle = 6;
 inline constexpr Status kErrorInvalidParameter = 87;
+inline constexpr Status kErrorCallNotImplemented = 120;
 inline constexpr Status kErrorMoreData = 234;
+inline constexpr Status kErrorNoMoreItems = 259;
+inline constexpr Status kErrorKeyDeleted = 1018;
+
+// What RegCreateKeyExA did.
+inline constexpr std::uint32_t kCreatedNewKey = 1;
+inline constexpr std::uint32_t kOpenedExistingKey = 2;
 
 inline constexpr std::uint32_t kRegNone = 0;
 inline constexpr std::uint32_t kRegSz = 1;

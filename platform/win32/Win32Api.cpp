@@ -27,12 +27,13 @@ Status Open(KeyHandle* result, OpenFunction open) {
 static_assert(sizeof(OsVersionInfo) == sizeof(OSVERSIONINFOA));
 static_assert(kKeyWow64_64Key == KEY_WOW64_64KEY && kKeyRead == KEY_READ);
 
-// A kernel32 function that early Windows lacks, bound by its exported name; null where missing.
+// A function of a system DLL the program imports anyway, which early Windows lacks: bound by its
+// exported name; null where missing.
 template <typename Function>
-Function BoundKernelFunction(const char* exportName) {
-  const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-  if (kernel == nullptr) return nullptr;
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(kernel, exportName)));
+Function BoundFunction(const char* library, const char* exportName) {
+  const HMODULE module = ::GetModuleHandleA(library);
+  if (module == nullptr) return nullptr;
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, exportName)));
 }
 
 }  // namespace
@@ -45,11 +46,50 @@ Status Win32Api::RegOpenKeyExA(KeyHandle root, const char* subKey, std::uint32_t
 }
 
 Status Win32Api::RegCreateKeyExA(KeyHandle root, const char* subKey, std::uint32_t access,
-                                 KeyHandle* result) {
-  return Open(result, [&](HKEY* opened) {
+                                 KeyHandle* result, std::uint32_t* disposition) {
+  DWORD what = 0;
+  const Status status = Open(result, [&](HKEY* opened) {
     return ::RegCreateKeyExA(ToHkey(root), subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
-                             nullptr, opened, nullptr);
+                             nullptr, opened, &what);
   });
+  if (disposition != nullptr) *disposition = what;
+  return status;
+}
+
+Status Win32Api::RegDeleteKeyA(KeyHandle key, const char* subKey, std::uint32_t viewFlag) {
+  if (viewFlag != 0) {
+    using DeleteKeyExFunction = LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD);
+    if (const auto deleteKeyEx = BoundFunction<DeleteKeyExFunction>("advapi32.dll", "RegDeleteKeyExA")) {
+      return deleteKeyEx(ToHkey(key), subKey, viewFlag, 0);
+    }
+  }
+  return ::RegDeleteKeyA(ToHkey(key), subKey);
+}
+
+namespace {
+using RenameKeyFunction = LONG(WINAPI*)(HKEY, LPCWSTR, LPCWSTR);
+}  // namespace
+
+Status Win32Api::RegRenameKey(KeyHandle key, const char* subKey, const char* newName) {
+  const auto renameKey = BoundFunction<RenameKeyFunction>("advapi32.dll", "RegRenameKey");
+  if (renameKey == nullptr) return ERROR_CALL_NOT_IMPLEMENTED;
+  // The names are ASCII; the function exists in its UTF-16 form only.
+  const std::wstring wideSubKey = subKey != nullptr ? ToWide(subKey, CP_ACP) : std::wstring();
+  return renameKey(ToHkey(key), subKey != nullptr ? wideSubKey.c_str() : nullptr,
+                   ToWide(newName, CP_ACP).c_str());
+}
+
+bool Win32Api::HasRegRenameKey() {
+  return BoundFunction<RenameKeyFunction>("advapi32.dll", "RegRenameKey") != nullptr;
+}
+
+Status Win32Api::RegEnumKeyExA(KeyHandle key, std::uint32_t index, std::string* name) {
+  char buffer[256];  // a key name has at most 255 characters
+  DWORD length = sizeof buffer;
+  const LONG status =
+      ::RegEnumKeyExA(ToHkey(key), index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
+  if (status == ERROR_SUCCESS && name != nullptr) name->assign(buffer, length);
+  return status;
 }
 
 Status Win32Api::RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
@@ -94,7 +134,7 @@ ProcessKind Win32Api::GetProcessKind() {
     return ProcessKind::Windows64;
   } else {
     using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
-    const auto isWow64Process = BoundKernelFunction<IsWow64ProcessFunction>("IsWow64Process");
+    const auto isWow64Process = BoundFunction<IsWow64ProcessFunction>("kernel32.dll", "IsWow64Process");
     BOOL wow64 = FALSE;
     if (isWow64Process != nullptr && isWow64Process(::GetCurrentProcess(), &wow64) && wow64) {
       return ProcessKind::Wow64;
@@ -106,7 +146,7 @@ ProcessKind Win32Api::GetProcessKind() {
 std::uint32_t Win32Api::GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) {
   using GetSystemWow64DirectoryFunction = UINT(WINAPI*)(LPSTR, UINT);
   const auto getDirectory =
-      BoundKernelFunction<GetSystemWow64DirectoryFunction>("GetSystemWow64DirectoryA");
+      BoundFunction<GetSystemWow64DirectoryFunction>("kernel32.dll", "GetSystemWow64DirectoryA");
   return getDirectory != nullptr ? getDirectory(buffer, size) : 0;
 }
 

@@ -17,7 +17,11 @@ class Win32Api : public WindowsApi {
   Status RegOpenKeyExA(KeyHandle root, const char* subKey, std::uint32_t options,
                        std::uint32_t access, KeyHandle* result) override;
   Status RegCreateKeyExA(KeyHandle root, const char* subKey, std::uint32_t access,
-                         KeyHandle* result) override;
+                         KeyHandle* result, std::uint32_t* disposition) override;
+  Status RegDeleteKeyA(KeyHandle key, const char* subKey, std::uint32_t viewFlag) override;
+  Status RegRenameKey(KeyHandle key, const char* subKey, const char* newName) override;
+  bool HasRegRenameKey() override;
+  Status RegEnumKeyExA(KeyHandle key, std::uint32_t index, std::string* name) override;
   Status RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
                         std::uint32_t type, const std::uint8_t* data,
                         std::uint32_t size) override;

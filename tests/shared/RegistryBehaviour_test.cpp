@@ -31,7 +31,7 @@ class RegistryBehaviour : public ::testing::Test {
     win::RegistryKey opened(*windows);
     const std::string full = path.empty() ? key : path;
     ASSERT_EQ(windows->RegCreateKeyExA(win::kLocalMachine, full.c_str(), win::kKeyAllAccess,
-                                       opened.Receive()),
+                                       opened.Receive(), nullptr),
               win::kErrorSuccess);
     ASSERT_EQ(windows->RegSetValueExA(opened.Get(), name.c_str(), 0, type, data.data(),
                                       static_cast<std::uint32_t>(data.size())),
@@ -57,7 +57,7 @@ RegistryValue Text(const std::string& text) { return text; }
 TEST_F(RegistryBehaviour, CreateMakesEveryMissingKeyAndOpenIgnoresLetterCase) {
   win::RegistryKey created(*windows);
   ASSERT_EQ(windows->RegCreateKeyExA(win::kLocalMachine, (key + "\\Deep\\Deeper").c_str(),
-                                     win::kKeyAllAccess, created.Receive()),
+                                     win::kKeyAllAccess, created.Receive(), nullptr),
             win::kErrorSuccess);
   EXPECT_TRUE(created.IsOpen());
 
@@ -116,11 +116,66 @@ TEST_F(RegistryBehaviour, SizeQueryWithoutBufferAndTooSmallBuffer) {
 TEST_F(RegistryBehaviour, ClosingAClosedKeyIsAnInvalidHandle) {
   win::RegistryKey created(*windows);
   ASSERT_EQ(windows->RegCreateKeyExA(win::kLocalMachine, key.c_str(), win::kKeyAllAccess,
-                                     created.Receive()),
+                                     created.Receive(), nullptr),
             win::kErrorSuccess);
   const win::KeyHandle handle = created.Detach();
   EXPECT_EQ(windows->RegCloseKey(handle), win::kErrorSuccess);
   EXPECT_EQ(windows->RegCloseKey(handle), win::kErrorInvalidHandle);
+}
+
+TEST_F(RegistryBehaviour, CreateTellsANewKeyFromAnExistingOne) {
+  for (const std::uint32_t expected : {win::kCreatedNewKey, win::kOpenedExistingKey}) {
+    win::RegistryKey created(*windows);
+    std::uint32_t disposition = 0;
+    ASSERT_EQ(windows->RegCreateKeyExA(win::kLocalMachine, key.c_str(), win::kKeyAllAccess,
+                                       created.Receive(), &disposition),
+              win::kErrorSuccess);
+    EXPECT_EQ(disposition, expected);
+  }
+}
+
+TEST_F(RegistryBehaviour, RenameMovesAKeyWithItsContentButNotOntoATakenName) {
+  if (!windows->HasRegRenameKey()) GTEST_SKIP() << "RegRenameKey is not available";
+  StoreText("Kept", "here", true);
+  Store("Other", win::kRegDword, {1, 0, 0, 0}, key + "\\Taken");
+  win::RegistryKey renamed(*windows);
+  ASSERT_EQ(windows->RegOpenKeyExA(win::kLocalMachine, key.c_str(), 0, win::kKeyAllAccess,
+                                   renamed.Receive()),
+            win::kErrorSuccess);
+  // A sibling of the key being renamed.
+  const std::string taken = key.substr(key.rfind('\\') + 1) + "Taken";
+  Store("Other", win::kRegDword, {1, 0, 0, 0}, "SOFTWARE\\QuilletTests\\" + taken);
+
+  EXPECT_EQ(windows->RegRenameKey(renamed.Get(), nullptr, taken.c_str()), win::kErrorAccessDenied);
+  const std::string newName = taken + "New";
+  EXPECT_EQ(windows->RegRenameKey(renamed.Get(), nullptr, newName.c_str()), win::kErrorSuccess);
+  EXPECT_EQ(GetRegistryString(*windows, win::kLocalMachine, "SOFTWARE\\QuilletTests\\" + newName,
+                              "Kept"),
+            RegistryValue(std::string("here")));
+  EXPECT_EQ(GetRegistryString(*windows, win::kLocalMachine,
+                              "SOFTWARE\\QuilletTests\\" + newName + "\\Taken", "Other"),
+            RegistryValue(std::int32_t{1})) << "subkeys move with the key";
+  win::RegistryKey old(*windows);
+  EXPECT_EQ(windows->RegOpenKeyA(win::kLocalMachine, key.c_str(), old.Receive()),
+            win::kErrorFileNotFound);
+}
+
+TEST_F(RegistryBehaviour, DeleteRefusesAKeyWithSubkeysSoATreeGoesLeavesFirst) {
+  Store("Value", win::kRegDword, {1, 0, 0, 0}, key + "\\Tree\\Leaf");
+  win::RegistryKey parent(*windows);
+  ASSERT_EQ(windows->RegOpenKeyExA(win::kLocalMachine, key.c_str(), 0, win::kKeyAllAccess,
+                                   parent.Receive()),
+            win::kErrorSuccess);
+  std::string name;
+  EXPECT_EQ(windows->RegEnumKeyExA(parent.Get(), 0, &name), win::kErrorSuccess);
+  EXPECT_EQ(name, "Tree");
+  EXPECT_EQ(windows->RegEnumKeyExA(parent.Get(), 1, &name), win::kErrorNoMoreItems);
+
+  EXPECT_EQ(windows->RegDeleteKeyA(parent.Get(), "Tree", 0), win::kErrorAccessDenied);
+  EXPECT_EQ(windows->RegDeleteKeyA(parent.Get(), "Tree\\Leaf", 0), win::kErrorSuccess);
+  EXPECT_EQ(windows->RegDeleteKeyA(parent.Get(), "Tree", 0), win::kErrorSuccess);
+  EXPECT_EQ(windows->RegDeleteKeyA(parent.Get(), "Tree", 0), win::kErrorFileNotFound);
+  EXPECT_EQ(windows->RegEnumKeyExA(parent.Get(), 0, &name), win::kErrorNoMoreItems);
 }
 
 // ------------------------------------------------------------------ the reader

@@ -45,6 +45,7 @@ struct FakeWindows::Node {
   std::string name;
   Node* parent = nullptr;
   bool writeDenied = false;
+  bool deleted = false;
   std::vector<std::unique_ptr<Node>> subkeys;
   std::vector<StoredValue> values;
 
@@ -55,7 +56,7 @@ struct FakeWindows::Node {
     return nullptr;
   }
   Node* AddChild(const std::string& childName) {
-    subkeys.push_back(std::make_unique<Node>(Node{childName, this, false, {}, {}}));
+    subkeys.push_back(std::make_unique<Node>(Node{childName, this, false, false, {}, {}}));
     return subkeys.back().get();
   }
   StoredValue* FindValue(const std::string& valueName) {
@@ -66,7 +67,8 @@ struct FakeWindows::Node {
   }
 };
 
-FakeWindows::FakeWindows() : localMachine_(std::make_unique<Node>(Node{"HKLM", nullptr, false, {}, {}})) {
+FakeWindows::FakeWindows()
+    : localMachine_(std::make_unique<Node>(Node{"HKLM", nullptr, false, false, {}, {}})) {
   SetVersion(2, 6, 1);
   SetProcessorIdentifier("Intel64 Family 6 Model 58 Stepping 9");
 }
@@ -150,6 +152,30 @@ std::vector<StoredValue> FakeWindows::Values(const std::string& path) const {
 
 void FakeWindows::DenyWriteAccess(const std::string& path) { Ensure(path)->writeDenied = true; }
 
+namespace {
+
+void AddToTree(const std::string& path, const auto& node, RegistryTree& tree) {
+  auto values = node.values;
+  std::sort(values.begin(), values.end(),
+            [](const StoredValue& a, const StoredValue& b) { return a.name < b.name; });
+  tree[path] = std::move(values);
+  for (const auto& child : node.subkeys) AddToTree(path + "\\" + child->name, *child, tree);
+}
+
+}  // namespace
+
+RegistryTree FakeWindows::Tree() const {
+  RegistryTree tree;
+  for (const auto& child : localMachine_->subkeys) AddToTree(child->name, *child, tree);
+  return tree;
+}
+
+void FakeWindows::StartNewProcess() {
+  handles_.clear();
+  killAt_ = 0;
+  killed_ = false;
+}
+
 void FakeWindows::SetVersion(std::uint32_t platformId, std::uint32_t major, std::uint32_t minor) {
   version_ = OsVersionInfo{};
   version_.platformId = platformId;
@@ -207,6 +233,16 @@ RecordedCall& FakeWindows::Record(std::string function) {
   return calls_.back();
 }
 
+bool FakeWindows::RegistryCall(RecordedCall& call) {
+  if (killed_) return false;
+  if (++registryCalls_ == killAt_) {
+    killed_ = true;
+    call.valueName += " (killed here)";
+    throw ProcessKilled{};
+  }
+  return true;
+}
+
 std::optional<Status> FakeWindows::InjectedFault(const std::string& function) {
   for (auto it = faults_.begin(); it != faults_.end(); ++it) {
     if (it->function != function || --it->remaining > 0) continue;
@@ -226,7 +262,7 @@ FakeWindows::Node* FakeWindows::Resolve(KeyHandle key, bool* writable) {
   const auto it = handles_.find(key);
   if (it == handles_.end()) return nullptr;
   *writable = it->second.writable;
-  return it->second.node;
+  return it->second.node;  // may be a deleted key: the callers refuse it
 }
 
 KeyHandle FakeWindows::NewHandle(Node* node, bool writable) {
@@ -245,18 +281,20 @@ std::string FakeWindows::PathOf(const Node* node) const {
   return path;
 }
 
-Status FakeWindows::OpenExisting(KeyHandle root, const char* subKey, bool wantWrite,
+Status FakeWindows::OpenExisting(KeyHandle root, const char* subKey, OpenAccess wanted,
                                  KeyHandle* result, RecordedCall& call) {
+  if (!RegistryCall(call)) return kErrorInvalidHandle;
   bool rootWritable = false;
   Node* base = Resolve(root, &rootWritable);
   if (base == nullptr) return kErrorInvalidHandle;
+  if (base->deleted) return kErrorKeyDeleted;
   call.keyPath = PathOf(base) + (TextOrEmpty(subKey).empty() ? "" : "\\" + TextOrEmpty(subKey));
   if (const auto fault = InjectedFault(call.function)) return *fault;
   if (result == nullptr) return kErrorInvalidParameter;
   Node* node = Find(base, TextOrEmpty(subKey));
   if (node == nullptr) return kErrorFileNotFound;
-  if (wantWrite && node->writeDenied) return kErrorAccessDenied;
-  *result = NewHandle(node, !node->writeDenied);
+  if (wanted == OpenAccess::Write && node->writeDenied) return kErrorAccessDenied;
+  *result = NewHandle(node, wanted != OpenAccess::Read && !node->writeDenied);
   return kErrorSuccess;
 }
 
@@ -283,35 +321,105 @@ Status FakeWindows::RegOpenKeyExA(KeyHandle root, const char* subKey, std::uint3
   call.type = access;
   const bool wantWrite = (access & ~(kKeyRead | kKeyWow64_64Key)) != 0;
   const std::string path = Redirected(root, TextOrEmpty(subKey), access);
-  return OpenExisting(root, path.c_str(), wantWrite, result, call);
+  return OpenExisting(root, path.c_str(), wantWrite ? OpenAccess::Write : OpenAccess::Read, result,
+                      call);
 }
 
 Status FakeWindows::RegOpenKeyA(KeyHandle root, const char* subKey, KeyHandle* result) {
   auto& call = Record("RegOpenKeyA");
   const std::string path = Redirected(root, TextOrEmpty(subKey), 0);
-  return OpenExisting(root, path.c_str(), false, result, call);
+  // Without an access mask the key opens with what is allowed: writable unless denied.
+  return OpenExisting(root, path.c_str(), OpenAccess::MaximumAllowed, result, call);
 }
 
 Status FakeWindows::RegCreateKeyExA(KeyHandle root, const char* subKey, std::uint32_t access,
-                                    KeyHandle* result) {
+                                    KeyHandle* result, std::uint32_t* disposition) {
   auto& call = Record("RegCreateKeyExA");
   call.type = access;
+  if (!RegistryCall(call)) return kErrorInvalidHandle;
   bool writable = false;
   Node* node = Resolve(root, &writable);
   if (node == nullptr) return kErrorInvalidHandle;
+  if (node->deleted) return kErrorKeyDeleted;
   const std::string path = Redirected(root, TextOrEmpty(subKey), access);
   call.keyPath = PathOf(node) + "\\" + path;
   if (const auto fault = InjectedFault(call.function)) return *fault;
   if (result == nullptr) return kErrorInvalidParameter;
+  std::uint32_t what = kOpenedExistingKey;
   for (const auto& part : SplitPath(path)) {
     Node* child = node->Child(part);
     if (child == nullptr) {
       if (node->writeDenied) return kErrorAccessDenied;
       child = node->AddChild(part);
+      what = kCreatedNewKey;
     }
     node = child;
   }
+  if (what == kOpenedExistingKey && node->writeDenied && (access & ~(kKeyRead | kKeyWow64_64Key))) {
+    return kErrorAccessDenied;
+  }
   *result = NewHandle(node, !node->writeDenied);
+  if (disposition != nullptr) *disposition = what;
+  return kErrorSuccess;
+}
+
+// As on Windows: a key with subkeys cannot be deleted in one call; the key goes at once, and
+// handles still open on it only report it deleted.
+Status FakeWindows::RegDeleteKeyA(KeyHandle key, const char* subKey, std::uint32_t viewFlag) {
+  auto& call = Record("RegDeleteKeyA");
+  call.type = viewFlag;
+  if (!RegistryCall(call)) return kErrorInvalidHandle;
+  bool writable = false;
+  Node* base = Resolve(key, &writable);
+  if (base == nullptr) return kErrorInvalidHandle;
+  if (base->deleted) return kErrorKeyDeleted;
+  call.keyPath = PathOf(base) + "\\" + TextOrEmpty(subKey);
+  if (const auto fault = InjectedFault(call.function)) return *fault;
+  Node* node = Find(base, TextOrEmpty(subKey));
+  if (node == nullptr || node == base) return kErrorFileNotFound;
+  if (!node->subkeys.empty() || node->writeDenied || node->parent->writeDenied) {
+    return kErrorAccessDenied;
+  }
+  auto& siblings = node->parent->subkeys;
+  const auto it = std::find_if(siblings.begin(), siblings.end(),
+                               [&](const auto& sibling) { return sibling.get() == node; });
+  node->deleted = true;
+  deletedKeys_.push_back(std::move(*it));
+  siblings.erase(it);
+  return kErrorSuccess;
+}
+
+// As on Windows (and Wine): renaming onto a name a sibling already has is refused.
+Status FakeWindows::RegRenameKey(KeyHandle key, const char* subKey, const char* newName) {
+  auto& call = Record("RegRenameKey");
+  call.valueName = TextOrEmpty(newName);
+  if (!RegistryCall(call)) return kErrorInvalidHandle;
+  if (!hasRenameKey_) return kErrorCallNotImplemented;
+  bool writable = false;
+  Node* base = Resolve(key, &writable);
+  if (base == nullptr) return kErrorInvalidHandle;
+  if (base->deleted) return kErrorKeyDeleted;
+  call.keyPath = PathOf(base) + (TextOrEmpty(subKey).empty() ? "" : "\\" + TextOrEmpty(subKey));
+  if (const auto fault = InjectedFault(call.function)) return *fault;
+  Node* node = Find(base, TextOrEmpty(subKey));
+  if (node == nullptr) return kErrorFileNotFound;
+  if (node->parent == nullptr || !writable || node->writeDenied) return kErrorAccessDenied;
+  if (node->parent->Child(call.valueName) != nullptr) return kRenameOntoExistingKey;
+  node->name = call.valueName;
+  return kErrorSuccess;
+}
+
+Status FakeWindows::RegEnumKeyExA(KeyHandle key, std::uint32_t index, std::string* name) {
+  auto& call = Record("RegEnumKeyExA");
+  if (!RegistryCall(call)) return kErrorInvalidHandle;
+  bool writable = false;
+  Node* node = Resolve(key, &writable);
+  if (node == nullptr) return kErrorInvalidHandle;
+  if (node->deleted) return kErrorKeyDeleted;
+  call.keyPath = PathOf(node);
+  if (const auto fault = InjectedFault(call.function)) return *fault;
+  if (index >= node->subkeys.size()) return kErrorNoMoreItems;
+  if (name != nullptr) *name = node->subkeys[index]->name;
   return kErrorSuccess;
 }
 
@@ -322,9 +430,11 @@ Status FakeWindows::RegSetValueExA(KeyHandle key, const char* valueName, std::ui
   call.valueName = TextOrEmpty(valueName);
   call.type = type;
   if (data != nullptr) call.data.assign(data, data + size);
+  if (!RegistryCall(call)) return kErrorInvalidHandle;
   bool writable = false;
   Node* node = Resolve(key, &writable);
   if (node == nullptr) return kErrorInvalidHandle;
+  if (node->deleted) return kErrorKeyDeleted;
   call.keyPath = PathOf(node);
   if (const auto fault = InjectedFault(call.function)) return *fault;
   if (reserved != 0 || (data == nullptr && size != 0)) return kErrorInvalidParameter;
@@ -342,6 +452,7 @@ Status FakeWindows::RegSetValueExA(KeyHandle key, const char* valueName, std::ui
 
 Status FakeWindows::RegCloseKey(KeyHandle key) {
   auto& call = Record("RegCloseKey");
+  if (!RegistryCall(call)) return kErrorInvalidHandle;
   if (key == kLocalMachine) return kErrorSuccess;
   const auto it = handles_.find(key);
   if (it == handles_.end()) return kErrorInvalidHandle;
@@ -355,9 +466,11 @@ Status FakeWindows::RegQueryValueExA(KeyHandle key, const char* valueName,
                                      std::uint8_t* data, std::uint32_t* size) {
   auto& call = Record("RegQueryValueExA");
   call.valueName = TextOrEmpty(valueName);
+  if (!RegistryCall(call)) return kErrorInvalidHandle;
   bool writable = false;
   Node* node = Resolve(key, &writable);
   if (node == nullptr) return kErrorInvalidHandle;
+  if (node->deleted) return kErrorKeyDeleted;
   call.keyPath = PathOf(node);
   if (const auto fault = InjectedFault(call.function)) return *fault;
   if (reserved != nullptr || (data != nullptr && size == nullptr)) return kErrorInvalidParameter;

@@ -20,7 +20,19 @@ struct StoredValue {
   std::string name;
   std::uint32_t type = kRegNone;
   std::vector<std::uint8_t> data;
+  friend bool operator==(const StoredValue&, const StoredValue&) = default;
 };
+
+// Every key below HKEY_LOCAL_MACHINE by full path as written, with its values sorted by name: two
+// registries hold the same data exactly when their trees are equal.
+using RegistryTree = std::map<std::string, std::vector<StoredValue>>;
+
+// Thrown at the registry call where a test cuts the program off, as if its process were killed:
+// not a std::exception, so that nothing in the program handles it.
+struct ProcessKilled {};
+
+// What RegRenameKey answers, on Windows and Wine alike, when the new name is taken.
+inline constexpr Status kRenameOntoExistingKey = kErrorAccessDenied;
 
 // One call made through the fake, in the order made. Key paths are full ("HKLM\...").
 struct RecordedCall {
@@ -66,6 +78,17 @@ class FakeWindows : public WindowsApi {
   // The key may still be opened for reading, but not for full access, not written, and no
   // subkey may be created below it.
   void DenyWriteAccess(const std::string& path);
+  [[nodiscard]] RegistryTree Tree() const;
+  // Windows before Vista: RegRenameKey cannot be bound.
+  void RemoveRegRenameKey() { hasRenameKey_ = false; }
+
+  // --- a process cut off part way ---
+  // The nth registry call from now (1-based) throws ProcessKilled; from then on no registry call
+  // reaches the registry, until StartNewProcess.
+  void KillAtRegistryCall(int nth) { killAt_ = registryCalls_ + nth; }
+  // A new process on the same machine: the dead one's handles are gone, the registry stays.
+  void StartNewProcess();
+  [[nodiscard]] int RegistryCallCount() const { return registryCalls_; }
 
   // --- the rest of the machine ---
   void SetVersion(std::uint32_t platformId, std::uint32_t major, std::uint32_t minor);
@@ -119,7 +142,11 @@ class FakeWindows : public WindowsApi {
   Status RegOpenKeyExA(KeyHandle root, const char* subKey, std::uint32_t options,
                        std::uint32_t access, KeyHandle* result) override;
   Status RegCreateKeyExA(KeyHandle root, const char* subKey, std::uint32_t access,
-                         KeyHandle* result) override;
+                         KeyHandle* result, std::uint32_t* disposition) override;
+  Status RegDeleteKeyA(KeyHandle key, const char* subKey, std::uint32_t viewFlag) override;
+  Status RegRenameKey(KeyHandle key, const char* subKey, const char* newName) override;
+  bool HasRegRenameKey() override { return hasRenameKey_; }
+  Status RegEnumKeyExA(KeyHandle key, std::uint32_t index, std::string* name) override;
   Status RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
                         std::uint32_t type, const std::uint8_t* data,
                         std::uint32_t size) override;
@@ -169,10 +196,13 @@ class FakeWindows : public WindowsApi {
   };
 
   RecordedCall& Record(std::string function);
+  // Records a registry call; false when the process was cut off before it (throws at the cut).
+  bool RegistryCall(RecordedCall& call);
   std::optional<Status> InjectedFault(const std::string& function);
   Node* Resolve(KeyHandle key, bool* writable);
   Node* Find(Node* from, const std::string& subKey) const;
-  Status OpenExisting(KeyHandle root, const char* subKey, bool wantWrite, KeyHandle* result,
+  enum class OpenAccess { Read, Write, MaximumAllowed };
+  Status OpenExisting(KeyHandle root, const char* subKey, OpenAccess wanted, KeyHandle* result,
                       RecordedCall& call);
   KeyHandle NewHandle(Node* node, bool writable);
   std::string PathOf(const Node* node) const;
@@ -185,6 +215,11 @@ class FakeWindows : public WindowsApi {
   [[nodiscard]] const Node* Lookup(const std::string& path) const;
 
   std::unique_ptr<Node> localMachine_;
+  std::vector<std::unique_ptr<Node>> deletedKeys_;  // kept so that handles to them stay valid
+  bool hasRenameKey_ = true;
+  int registryCalls_ = 0;
+  int killAt_ = 0;
+  bool killed_ = false;
   std::map<KeyHandle, OpenKey> handles_;
   KeyHandle nextHandle_ = 0x1000;
   int peakOpenHandles_ = 0;
