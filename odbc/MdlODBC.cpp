@@ -5,8 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/Application.h"
-#include "platform/RegistryKey.h"
+#include "odbc/DataSourceRegistry.h"
 
 namespace MdlODBC {
 namespace {
@@ -17,58 +16,15 @@ constexpr std::uint32_t kPlatformNt = 2;
 constexpr std::uint32_t kPlatformCe = 3;
 constexpr const char* kDriverFile = "\\odbcjt32.dll";
 
-struct ValueWrite {
-  std::string name;
-  std::uint32_t type;
-  std::vector<std::uint8_t> data;  // exactly what is stored: texts carry no terminating NUL
-};
-
-struct KeyWrite {
-  std::string path;
-  std::vector<ValueWrite> values;
-};
-
-ValueWrite Text(std::string name, const std::string& text) {
+ValueSpec Text(std::string name, const std::string& text) {
   return {std::move(name), win::kRegSz, {text.begin(), text.end()}};
 }
 
-ValueWrite Number(std::string name, std::uint32_t number) {
+ValueSpec Number(std::string name, std::uint32_t number) {
   return {std::move(name),
           win::kRegDword,
           {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
            static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)}};
-}
-
-// Every key of one data source and its values, in the order they are written.
-std::vector<KeyWrite> Layout(const RegistryView& view, const DataSourceSpec& spec,
-                             const std::string& driverDirectory) {
-  const std::string key = std::string(view.basePath) + spec.name;
-  return {
-      {key,
-       {Text("DBQ", spec.databasePath),
-        Text("Description", spec.description),
-        Text("Driver", driverDirectory + kDriverFile),
-        Number("DriverId", 25),
-        Text("FIL", "MS Access;"),
-        Number("SafeTransactions", 0),
-        Text("UID", "")}},
-      {key + "\\Engines", {}},
-      {key + "\\Engines\\Jet",
-       {Text("ImplicitCommitSync", ""),
-        Number("MaxBufferSize", 2048),
-        Number("PageTimeout", 5),
-        Number("Threads", 3),
-        Text("UserCommitSync", "Yes")}},
-      {std::string(view.listKey), {Text(spec.name, "Microsoft Access Driver (*.mdb)")}},
-  };
-}
-
-bool IsRegistered(win::WindowsApi& windows, const RegistryAccess& access,
-                  const std::string& keyPath) {
-  win::RegistryKey key(windows);
-  return windows.RegOpenKeyExA(win::kLocalMachine, keyPath.c_str(), 0,
-                               win::kKeyAllAccess | access.viewFlag,
-                               key.Receive()) == win::kErrorSuccess;
 }
 
 bool HoldsDriver(win::WindowsApi& windows, const std::string& directory) {
@@ -83,56 +39,43 @@ std::string GetSystemWow64Dir(win::WindowsApi& windows) {
   return std::string(buffer.data(), length);
 }
 
-std::optional<std::string> DriverDirectory(win::WindowsApi& windows, const RegistryView& view) {
-  if (view.driverDirectory == DriverDirectorySource::SystemDirectory) {
-    std::string directory = GetSystemDir(windows);
-    if (directory.empty()) return std::nullopt;
-    return directory;
-  }
-  return Wow64DriverDirectory(windows);
-}
-
-void NoteFirstFailure(RegistrationOutcome& outcome, win::Status status, std::string what) {
-  if (status == win::kErrorSuccess || outcome.status == RegistrationStatus::Failed) return;
-  outcome.status = RegistrationStatus::Failed;
-  outcome.failure = std::move(what);
-  outcome.errorCode = status;
-}
-
-// One key: created (with every missing key on its path), written, closed. A failure is noted and
-// the remaining writes go on; values meant for a key that could not be opened are not written
-// anywhere else.
-void WriteKey(win::WindowsApi& windows, const RegistryAccess& access, const KeyWrite& write,
-              RegistrationOutcome& outcome) {
-  win::RegistryKey key(windows);
-  const win::Status created = windows.RegCreateKeyExA(
-      win::kLocalMachine, write.path.c_str(), win::kKeyAllAccess | access.viewFlag, key.Receive(), nullptr);
-  if (created != win::kErrorSuccess || !key.IsOpen()) {
-    NoteFirstFailure(outcome, created != win::kErrorSuccess ? created : win::kErrorInvalidHandle,
-                     "could not create the key \"" + write.path + "\"");
-    return;
-  }
-  for (const auto& value : write.values) {
-    const win::Status written = windows.RegSetValueExA(
-        key.Get(), value.name.c_str(), 0, value.type, value.data.data(),
-        static_cast<std::uint32_t>(value.data.size()));
-    NoteFirstFailure(outcome, written,
-                     "could not write \"" + value.name + "\" in \"" + write.path + "\"");
-  }
-}
-
 }  // namespace
 
+DataSourceLayout Layout(const DataSourceSpec& spec, const std::string& driverDirectory) {
+  return {
+      {{"",
+        {Text("DBQ", spec.databasePath),
+         Text("Description", spec.description),
+         Text("Driver", driverDirectory + kDriverFile),
+         Number("DriverId", 25),
+         Text("FIL", "MS Access;"),
+         Number("SafeTransactions", 0),
+         Text("UID", "")}},
+       {"Engines", {}},
+       {"Engines\\Jet",
+        {Text("ImplicitCommitSync", ""),
+         Number("MaxBufferSize", 2048),
+         Number("PageTimeout", 5),
+         Number("Threads", 3),
+         Text("UserCommitSync", "Yes")}}},
+      Text(spec.name, "Microsoft Access Driver (*.mdb)"),
+  };
+}
+
 RegistryAccess DetectRegistryAccess(win::WindowsApi& windows) {
+  RegistryAccess access;
   switch (windows.GetProcessKind()) {
     case win::ProcessKind::Wow64:
-      return {win::kKeyWow64_64Key, true};
+      access.viewFlag = win::kKeyWow64_64Key;
+      break;
     case win::ProcessKind::Windows32:
-      return {0, false};
+      access.sixtyFourBitWindows = false;
+      break;
     case win::ProcessKind::Windows64:
       break;
   }
-  return {0, true};
+  access.canRenameKeys = windows.HasRegRenameKey();
+  return access;
 }
 
 std::string ViewLabel(const RegistryView& view, const RegistryAccess& access) {
@@ -143,30 +86,23 @@ std::string ViewLabel(const RegistryView& view, const RegistryAccess& access) {
   return std::string(view.label) + " view";
 }
 
-RegistrationOutcome RegisterDataSource(win::WindowsApi& windows, const RegistryAccess& access,
-                                       const RegistryView& view, const DataSourceSpec& spec) {
-  if (IsRegistered(windows, access, std::string(view.basePath) + spec.name)) {
-    return {RegistrationStatus::AlreadyPresent, {}, 0};
-  }
-  // Decided before the first key is created, so that a failure never leaves a half-written entry.
-  const auto driverDirectory = DriverDirectory(windows, view);
-  if (!driverDirectory) {
-    windows.MessageBoxA(kFailedToGetOsVersion, app::kTitle, win::kMbOk);
-    return {RegistrationStatus::Failed, "the driver directory could not be decided", 0};
-  }
-  RegistrationOutcome outcome;
-  for (const auto& write : Layout(view, spec, *driverDirectory)) {
-    WriteKey(windows, access, write, outcome);
-  }
-  return outcome;
-}
-
 RegistrationOutcome CreateDataSource(win::WindowsApi& windows, const DataSourceSpec& spec) {
-  return RegisterDataSource(windows, DetectRegistryAccess(windows), kNativeView, spec);
+  DataSourceRegistry registry(windows, DetectRegistryAccess(windows), kNativeView);
+  return registry.Register(spec);
 }
 
 RegistrationOutcome CreateDataSourceWow64(win::WindowsApi& windows, const DataSourceSpec& spec) {
-  return RegisterDataSource(windows, DetectRegistryAccess(windows), kWow64View, spec);
+  DataSourceRegistry registry(windows, DetectRegistryAccess(windows), kWow64View);
+  return registry.Register(spec);
+}
+
+std::optional<std::string> DriverDirectory(win::WindowsApi& windows, const RegistryView& view) {
+  if (view.driverDirectory == DriverDirectorySource::SystemDirectory) {
+    std::string directory = GetSystemDir(windows);
+    if (directory.empty()) return std::nullopt;
+    return directory;
+  }
+  return Wow64DriverDirectory(windows);
 }
 
 std::string GetSystemDir(win::WindowsApi& windows) {

@@ -1,12 +1,13 @@
 #pragma once
 // Registers one ODBC data source for an Access database below HKEY_LOCAL_MACHINE, in the native
-// registry view or in the 32-bit-on-64-bit view. The writers only add: a data source whose key
-// can already be opened is left exactly as it is.
+// registry view or in the 32-bit-on-64-bit view: what a data source consists of, the two views,
+// and where each view's driver lies. The registry work itself is DataSourceRegistry's.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/WindowsApi.h"
 
@@ -28,6 +29,11 @@ struct RegistryView {
   std::string_view basePath;  // ends with a backslash; the data-source name follows directly
   std::string_view listKey;   // the "ODBC Data Sources" key of the view
   DriverDirectorySource driverDirectory;
+
+  // The view's "ODBC.INI" key itself.
+  [[nodiscard]] std::string OdbcIniKey() const {
+    return std::string(basePath.substr(0, basePath.size() - 1));
+  }
 };
 
 inline constexpr RegistryView kNativeView{
@@ -43,17 +49,43 @@ inline constexpr RegistryView kWow64View{
 // names say, exactly as for a 64-bit process; on 32-bit Windows there is one view only, and the
 // "WOW6432node" path is an ordinary key in it.
 struct RegistryAccess {
-  std::uint32_t viewFlag = 0;       // added to the access of every open and create
+  std::uint32_t viewFlag = 0;       // added to the access of every open, create and delete
   bool sixtyFourBitWindows = true;  // whether the 32-bit-on-64-bit view exists at all
+  bool canRenameKeys = true;        // RegRenameKey (Vista on): new data sources appear in one step
 };
 
 RegistryAccess DetectRegistryAccess(win::WindowsApi& windows);
 // What to call a view in messages and logs, truthfully for this machine.
 std::string ViewLabel(const RegistryView& view, const RegistryAccess& access);
 
+// --- what one data source consists of ---
+
+struct ValueSpec {
+  std::string name;
+  std::uint32_t type = win::kRegNone;
+  std::vector<std::uint8_t> data;  // exactly what is stored: texts carry no terminating NUL
+};
+
+struct KeySpec {
+  std::string subKey;  // below the data source's key; "" is that key itself
+  std::vector<ValueSpec> values;
+};
+
+struct DataSourceLayout {
+  std::vector<KeySpec> keys;  // in the order they are written, each after the key it lies in
+  ValueSpec listLine;         // the data source's line in the view's "ODBC Data Sources"
+};
+
+// Every key and value of one data source, as this program writes it.
+DataSourceLayout Layout(const DataSourceSpec& spec, const std::string& driverDirectory);
+
+// --- registering ---
+
 enum class RegistrationStatus {
   Registered,      // every key and value was written
-  AlreadyPresent,  // the data source's key existed; nothing was written
+  AlreadyPresent,  // the data source was there and complete; nothing was written
+  Incomplete,      // the data source was there with parts missing; nothing was written
+  Repaired,        // the data source was there with parts missing, which were added
   Failed,          // the driver directory was unknown, or a key or value could not be written
 };
 
@@ -61,14 +93,16 @@ struct RegistrationOutcome {
   RegistrationStatus status = RegistrationStatus::Registered;
   std::string failure;        // the first thing that went wrong, in words; empty unless Failed
   win::Status errorCode = 0;  // the Windows error of that failure; 0 when none applies
+  std::vector<std::string> parts;  // Incomplete: what is missing; Repaired: what was added
 };
 
 inline constexpr const char* kFailedToGetOsVersion = "Failed to get OS Version";
 
-RegistrationOutcome RegisterDataSource(win::WindowsApi& windows, const RegistryAccess& access,
-                                       const RegistryView& view, const DataSourceSpec& spec);
+// One data source in one view, on its own; a run keeps a DataSourceRegistry per view instead.
 RegistrationOutcome CreateDataSource(win::WindowsApi& windows, const DataSourceSpec& spec);
 RegistrationOutcome CreateDataSourceWow64(win::WindowsApi& windows, const DataSourceSpec& spec);
+
+// --- where the driver lies ---
 
 // The Windows system directory as the system spells it, or "" when it cannot be had.
 std::string GetSystemDir(win::WindowsApi& windows);
@@ -80,5 +114,7 @@ std::optional<std::string> DriverDirectoryForVersion(std::string_view versionNam
 // The driver directory of the 32-bit-on-64-bit view on this machine: the table's directory, unless
 // it lacks the driver and the 32-bit system directory of 64-bit Windows holds it.
 std::optional<std::string> Wow64DriverDirectory(win::WindowsApi& windows);
+// The view's driver directory; none when it cannot be decided.
+std::optional<std::string> DriverDirectory(win::WindowsApi& windows, const RegistryView& view);
 
 }  // namespace MdlODBC

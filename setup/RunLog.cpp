@@ -3,15 +3,27 @@
 namespace quillet {
 namespace {
 
+using MdlODBC::RegistrationStatus;
+
 constexpr const char* kLineEnd = "\r\n";
+
+std::string Joined(const std::vector<std::string>& parts) {
+  std::string text;
+  for (const auto& part : parts) text += (text.empty() ? "" : ", ") + part;
+  return text;
+}
 
 std::string Outcome(win::WindowsApi& windows, const MdlODBC::RegistrationOutcome& outcome) {
   switch (outcome.status) {
-    case MdlODBC::RegistrationStatus::Registered:
+    case RegistrationStatus::Registered:
       return "registered";
-    case MdlODBC::RegistrationStatus::AlreadyPresent:
+    case RegistrationStatus::AlreadyPresent:
       return "already present";
-    case MdlODBC::RegistrationStatus::Failed:
+    case RegistrationStatus::Incomplete:
+      return "present but incomplete, missing " + Joined(outcome.parts);
+    case RegistrationStatus::Repaired:
+      return "repaired, added " + Joined(outcome.parts);
+    case RegistrationStatus::Failed:
       break;
   }
   std::string text = "failed: " + outcome.failure;
@@ -24,17 +36,25 @@ std::string Outcome(win::WindowsApi& windows, const MdlODBC::RegistrationOutcome
 std::string FormatRunLog(win::WindowsApi& windows, const std::vector<RegistrationRecord>& records,
                          const std::string& stoppedBy) {
   std::string log;
-  int counts[3] = {0, 0, 0};
+  int counts[5] = {0, 0, 0, 0, 0};
   for (const auto& record : records) {
-    log += record.name + " (" + record.where + "): " +
-           Outcome(windows, record.outcome) + kLineEnd;
+    log += record.name + " (" + record.where + "): " + Outcome(windows, record.outcome) + kLineEnd;
     ++counts[static_cast<int>(record.outcome.status)];
   }
   if (!stoppedBy.empty()) log += "Setup stopped: " + stoppedBy + kLineEnd;
-  log += std::to_string(records.size()) + " data sources: " + std::to_string(counts[0]) +
-         " registered, " + std::to_string(counts[1]) + " already present, " +
-         std::to_string(counts[2]) + " failed" + kLineEnd;
-  return log;
+  const auto count = [&](RegistrationStatus status) {
+    return std::to_string(counts[static_cast<int>(status)]);
+  };
+  log += std::to_string(records.size()) + " data sources: " + count(RegistrationStatus::Registered) +
+         " registered, " + count(RegistrationStatus::AlreadyPresent) + " already present, ";
+  // Only a run that met them counts incomplete and repaired data sources.
+  if (counts[static_cast<int>(RegistrationStatus::Incomplete)] != 0) {
+    log += count(RegistrationStatus::Incomplete) + " present but incomplete, ";
+  }
+  if (counts[static_cast<int>(RegistrationStatus::Repaired)] != 0) {
+    log += count(RegistrationStatus::Repaired) + " repaired, ";
+  }
+  return log + count(RegistrationStatus::Failed) + " failed" + kLineEnd;
 }
 
 }  // namespace quillet

@@ -27,20 +27,38 @@ bool IsX86Processor(const std::string& processorId) {
                      }) != processorId.end();
 }
 
-std::string FailureSummary(const std::vector<const RegistrationRecord*>& failed) {
-  std::string text = "Setup did not complete.\n\n" + std::to_string(failed.size()) +
-                     (failed.size() == 1 ? " data source" : " data sources") +
-                     " could not be registered:\n";
-  for (std::size_t i = 0; i < failed.size() && i < kFailuresNamed; ++i) {
-    text += "\n" + failed[i]->name + " (" + failed[i]->where + ")";
+namespace {
+
+std::string Listed(const std::vector<const RegistrationRecord*>& records, const char* what) {
+  std::string text = "\n\n" + std::to_string(records.size()) +
+                     (records.size() == 1 ? " data source " : " data sources ") + what + ":\n";
+  for (std::size_t i = 0; i < records.size() && i < kFailuresNamed; ++i) {
+    text += "\n" + records[i]->name + " (" + records[i]->where + ")";
   }
-  if (failed.size() > kFailuresNamed) {
-    text += "\n... and " + std::to_string(failed.size() - kFailuresNamed) + " more";
+  if (records.size() > kFailuresNamed) {
+    text += "\n... and " + std::to_string(records.size() - kFailuresNamed) + " more";
   }
-  return text + "\n\nRun this setup again with administrator rights to add what is missing.";
+  return text;
 }
 
-frmQuillet::frmQuillet(win::WindowsApi& windows) : windows_(windows), message_(windows, *this) {}
+}  // namespace
+
+std::string FailureSummary(const std::vector<const RegistrationRecord*>& failed,
+                           const std::vector<const RegistrationRecord*>& incomplete) {
+  std::string text = "Setup did not complete.";
+  if (!failed.empty()) text += Listed(failed, "could not be registered");
+  if (!incomplete.empty()) text += Listed(incomplete, "are present but incomplete");
+  if (!failed.empty()) {
+    text += "\n\nRun this setup again with administrator rights to add what is missing.";
+  }
+  if (!incomplete.empty()) {
+    text += "\n\nRun this setup with /repair to complete the incomplete data sources.";
+  }
+  return text;
+}
+
+frmQuillet::frmQuillet(win::WindowsApi& windows, RunMode mode)
+    : windows_(windows), mode_(mode), message_(windows, *this) {}
 
 frmQuillet::~frmQuillet() {
   if (hWnd_ == 0) return;
@@ -69,13 +87,17 @@ void frmQuillet::Form_Load() {
 
 void frmQuillet::ShowCompletionMessage() {
   std::vector<const RegistrationRecord*> failed;
+  std::vector<const RegistrationRecord*> incomplete;
   for (const auto& record : registrations_) {
     if (record.outcome.status == MdlODBC::RegistrationStatus::Failed) failed.push_back(&record);
+    if (record.outcome.status == MdlODBC::RegistrationStatus::Incomplete) {
+      incomplete.push_back(&record);
+    }
   }
-  if (failed.empty()) {
+  if (failed.empty() && incomplete.empty()) {
     windows_.MessageBoxA(kSetupComplete, kCompletionTitle, win::kMbOk);
   } else {
-    windows_.MessageBoxA(FailureSummary(failed).c_str(), kCompletionTitle,
+    windows_.MessageBoxA(FailureSummary(failed, incomplete).c_str(), kCompletionTitle,
                          win::kMbOk | win::kMbIconWarning);
   }
 }
@@ -92,8 +114,9 @@ win::TwipSize frmQuillet::OuterSize() const {
 }
 
 int frmQuillet::ExitCode() const {
-  return CountRegistrations(MdlODBC::RegistrationStatus::Failed) == 0 ? kExitSuccess
-                                                                      : kExitInstallFailure;
+  const bool done = CountRegistrations(MdlODBC::RegistrationStatus::Failed) == 0 &&
+                    CountRegistrations(MdlODBC::RegistrationStatus::Incomplete) == 0;
+  return done ? kExitSuccess : kExitInstallFailure;
 }
 
 void frmQuillet::SetupDataSources() {
@@ -102,21 +125,31 @@ void frmQuillet::SetupDataSources() {
   message_.Refresh();
 
   ReadProcessorId();
-  access_ = MdlODBC::DetectRegistryAccess(windows_);
-  RegisterAll(IsX86Processor(strProcessorId) ? MdlODBC::kNativeView : MdlODBC::kWow64View,
-              CurrentDataSources());
-
-  const std::int16_t lastArchiveYear = LastArchiveYear();
-  for (intYear = kFirstArchiveYear; intYear <= lastArchiveYear; ++intYear) {
-    const auto archive = ArchiveDataSources(intYear);
-    RegisterAll(MdlODBC::kNativeView, archive);
-    RegisterAll(MdlODBC::kWow64View, archive);
-  }
+  RegisterEveryDataSource();
 
   try {
     message_.Unload();
   } catch (const std::exception&) {
     // Skipped like any other failing step: the run is over either way.
+  }
+}
+
+// The views' keys stay open for the whole registration and are closed when it ends.
+void frmQuillet::RegisterEveryDataSource() {
+  access_ = MdlODBC::DetectRegistryAccess(windows_);
+  MdlODBC::DataSourceRegistry native(windows_, access_, MdlODBC::kNativeView);
+  MdlODBC::DataSourceRegistry wow64(windows_, access_, MdlODBC::kWow64View);
+  if (IsX86Processor(strProcessorId)) {
+    RegisterAll(native, MdlODBC::kNativeView, CurrentDataSources());
+  } else {
+    RegisterAll(wow64, MdlODBC::kWow64View, CurrentDataSources());
+  }
+
+  const std::int16_t lastArchiveYear = LastArchiveYear();
+  for (intYear = kFirstArchiveYear; intYear <= lastArchiveYear; ++intYear) {
+    const auto archive = ArchiveDataSources(intYear);
+    RegisterAll(native, MdlODBC::kNativeView, archive);
+    RegisterAll(wow64, MdlODBC::kWow64View, archive);
   }
 }
 
@@ -178,19 +211,22 @@ void frmQuillet::ReadProcessorId() {
   }
 }
 
-void frmQuillet::Register(const MdlODBC::RegistryView& view, const MdlODBC::DataSourceSpec& spec) {
+void frmQuillet::Register(MdlODBC::DataSourceRegistry& registry, const MdlODBC::RegistryView& view,
+                          const MdlODBC::DataSourceSpec& spec) {
   RegistrationRecord record{spec.name, &view, MdlODBC::ViewLabel(view, access_), {}};
   try {
-    record.outcome = MdlODBC::RegisterDataSource(windows_, access_, view, spec);
+    record.outcome =
+        mode_ == RunMode::Repair ? registry.Repair(spec) : registry.Register(spec);
   } catch (const std::exception& error) {
-    record.outcome = {MdlODBC::RegistrationStatus::Failed, error.what(), 0};
+    record.outcome = {MdlODBC::RegistrationStatus::Failed, error.what(), 0, {}};
   }
   registrations_.push_back(std::move(record));
 }
 
-void frmQuillet::RegisterAll(const MdlODBC::RegistryView& view,
+void frmQuillet::RegisterAll(MdlODBC::DataSourceRegistry& registry,
+                             const MdlODBC::RegistryView& view,
                              const std::vector<MdlODBC::DataSourceSpec>& specs) {
-  for (const auto& spec : specs) Register(view, spec);
+  for (const auto& spec : specs) Register(registry, view, spec);
 }
 
 std::int16_t frmQuillet::LastArchiveYear() {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "odbc/DataSourceRegistry.h"
 #include "odbc/MdlODBC.h"
 #include "platform/WindowsApi.h"
 #include "setup/ExitCodes.h"
@@ -23,9 +24,13 @@ struct RegistrationRecord {
   MdlODBC::RegistrationOutcome outcome;
 };
 
+// What the run does with a data source that is present but incomplete: report it, or add what
+// is missing.
+enum class RunMode { Install, Repair };
+
 class frmQuillet {
  public:
-  explicit frmQuillet(win::WindowsApi& windows);
+  explicit frmQuillet(win::WindowsApi& windows, RunMode mode = RunMode::Install);
   ~frmQuillet();
   frmQuillet(const frmQuillet&) = delete;
   frmQuillet& operator=(const frmQuillet&) = delete;
@@ -42,7 +47,7 @@ class frmQuillet {
     return registrations_;
   }
   [[nodiscard]] int CountRegistrations(MdlODBC::RegistrationStatus status) const;
-  // 0 when every data source is registered or was already present.
+  // 0 when every data source is registered, repaired, or was already there and complete.
   [[nodiscard]] int ExitCode() const;
   // The window's outer size in twips; the window is created (not loaded) if it does not exist.
   [[nodiscard]] win::TwipSize OuterSize() const;
@@ -71,20 +76,25 @@ class frmQuillet {
   void Unload();
   std::string PrepareDesktopFolder(const std::string& folderName);
   void ReadProcessorId();
-  void Register(const MdlODBC::RegistryView& view, const MdlODBC::DataSourceSpec& spec);
-  void RegisterAll(const MdlODBC::RegistryView& view,
+  void RegisterEveryDataSource();
+  void Register(MdlODBC::DataSourceRegistry& registry, const MdlODBC::RegistryView& view,
+                const MdlODBC::DataSourceSpec& spec);
+  void RegisterAll(MdlODBC::DataSourceRegistry& registry, const MdlODBC::RegistryView& view,
                    const std::vector<MdlODBC::DataSourceSpec>& specs);
   [[nodiscard]] std::int16_t LastArchiveYear();
 
   win::WindowsApi& windows_;
+  RunMode mode_;
   MdlODBC::RegistryAccess access_;
   mutable win::WindowHandle hWnd_ = 0;
   frmMessage message_;
   std::vector<RegistrationRecord> registrations_;
 };
 
-// The completion message for a run that could not register the data sources in `failed`.
-std::string FailureSummary(const std::vector<const RegistrationRecord*>& failed);
+// The completion message for a run that could not register the data sources in `failed` or found
+// those in `incomplete` present with parts missing.
+std::string FailureSummary(const std::vector<const RegistrationRecord*>& failed,
+                           const std::vector<const RegistrationRecord*>& incomplete = {});
 
 // Whether the processor identifier names a 32-bit x86 machine ("x86" anywhere, any letter case).
 bool IsX86Processor(const std::string& processorId);

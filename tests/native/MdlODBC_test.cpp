@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "odbc/DataSourceRegistry.h"
 #include "odbc/MdlODBC.h"
 #include "tests/support/FakeWindows.h"
 
@@ -69,29 +70,28 @@ TEST(CreateDataSource, WritesTheWholeLayoutInTheNativeView) {
   ExpectValues(windows, kNativeList, {Sz("Quillet-R", "Microsoft Access Driver (*.mdb)")});
   EXPECT_FALSE(windows.KeyExists("SOFTWARE\\WOW6432node"));
   EXPECT_EQ(windows.OpenHandleCount(), 0);
-  EXPECT_EQ(windows.PeakOpenHandleCount(), 1) << "at most one key open at any moment";
 }
 
-TEST(CreateDataSource, MakesItsCallsInTheDocumentedOrder) {
+// A new data source is written under a staging name and renamed into place in one step; only
+// then does its list line appear.
+TEST(CreateDataSource, PublishesThroughAStagingKeyRenamedIntoPlace) {
   win::FakeWindows windows;
   MdlODBC::CreateDataSource(windows, kCounty);
-
-  std::vector<std::string> expected = {"GetProcessKind", "RegOpenKeyExA", "GetSystemDirectoryA",
-                                       "RegCreateKeyExA"};
-  expected.insert(expected.end(), 7, "RegSetValueExA");
-  expected.insert(expected.end(), {"RegCloseKey", "RegCreateKeyExA", "RegCloseKey", "RegCreateKeyExA"});
-  expected.insert(expected.end(), 5, "RegSetValueExA");
-  expected.insert(expected.end(),
-                  {"RegCloseKey", "RegCreateKeyExA", "RegSetValueExA", "RegCloseKey"});
-  EXPECT_EQ(windows.CallNames(), expected);
-
-  const auto& calls = windows.Calls();
-  EXPECT_EQ(calls[1].keyPath, std::string("HKLM\\") + kNativeKey);
-  EXPECT_EQ(calls[1].type, win::kKeyAllAccess);
-  EXPECT_EQ(calls[3].keyPath, std::string("HKLM\\") + kNativeKey);
-  EXPECT_EQ(calls[12].keyPath, std::string("HKLM\\") + kNativeKey + "\\Engines");
-  EXPECT_EQ(calls[14].keyPath, std::string("HKLM\\") + kNativeKey + "\\Engines\\Jet");
-  EXPECT_EQ(calls[21].keyPath, std::string("HKLM\\") + kNativeList);
+  std::vector<std::string> steps;
+  for (const auto& call : windows.Calls()) {
+    if (call.function == "RegCreateKeyExA") steps.push_back("create " + call.keyPath);
+    if (call.function == "RegRenameKey") steps.push_back("rename " + call.keyPath + " to " + call.valueName);
+    if (call.function == "RegSetValueExA" && call.keyPath.ends_with("ODBC Data Sources")) {
+      steps.push_back("list " + call.valueName);
+    }
+  }
+  const std::string staging = "HKLM\\SOFTWARE\\ODBC\\ODBC.INI\\Quillet-R{QuilletSetup staging}";
+  EXPECT_EQ(steps, (std::vector<std::string>{
+                       "create HKLM\\SOFTWARE\\ODBC\\ODBC.INI", "create " + staging,
+                       "create " + staging + "\\Engines\\Jet", "rename " + staging + " to Quillet-R",
+                       "create HKLM\\" + std::string(kNativeList), "list Quillet-R"}));
+  EXPECT_EQ(windows.SubkeyNames("SOFTWARE\\ODBC\\ODBC.INI"),
+            (std::vector<std::string>{"Quillet-R", "ODBC Data Sources"}));
 }
 
 TEST(CreateDataSourceWow64, WritesTheSameLayoutWithTheDriverOfTheVersionName) {
@@ -129,16 +129,21 @@ TEST(CreateDataSource, StoresEmptyAndOddTextsUnchanged) {
 
 // --------------------------------------------------------------------------- what is left alone
 
-TEST(CreateDataSource, LeavesAnExistingDataSourceExactlyAsItIs) {
+TEST(CreateDataSource, ReportsAnIncompleteDataSourceAndLeavesItExactlyAsItIs) {
   win::FakeWindows windows;
   windows.SetString(kNativeKey, "DBQ", "D:\\Elsewhere.mdb");
   windows.ClearCalls();
 
   const auto outcome = MdlODBC::CreateDataSource(windows, kCounty);
 
-  EXPECT_EQ(outcome.status, RegistrationStatus::AlreadyPresent);
-  EXPECT_EQ(windows.CallNames(),
-            (std::vector<std::string>{"GetProcessKind", "RegOpenKeyExA", "RegCloseKey"}));
+  EXPECT_EQ(outcome.status, RegistrationStatus::Incomplete);
+  EXPECT_EQ(outcome.parts, (std::vector<std::string>{
+                               "Description", "Driver", "DriverId", "FIL", "SafeTransactions", "UID",
+                               "Engines", "Engines\\Jet", "Engines\\Jet\\ImplicitCommitSync",
+                               "Engines\\Jet\\MaxBufferSize", "Engines\\Jet\\PageTimeout",
+                               "Engines\\Jet\\Threads", "Engines\\Jet\\UserCommitSync",
+                               "its line in \"ODBC Data Sources\""}));
+  EXPECT_EQ(windows.CountCalls("RegSetValueExA") + windows.CountCalls("RegCreateKeyExA"), 0);
   EXPECT_EQ(windows.Values(kNativeKey).size(), 1u);
   EXPECT_FALSE(windows.KeyExists(kNativeList)) << "not even a missing list line is added";
   EXPECT_EQ(windows.OpenHandleCount(), 0);
@@ -188,45 +193,55 @@ TEST(CreateDataSourceWow64, OnAnUnknownPlatformShowsTheMessageAndWritesNothing) 
   EXPECT_FALSE(windows.KeyExists("SOFTWARE\\WOW6432node"));
 }
 
-TEST(CreateDataSource, AFailedValueWriteIsReportedAndTheOtherWritesStillHappen) {
-  win::FakeWindows windows;
-  windows.FailCall("RegSetValueExA", 3, win::kErrorAccessDenied);  // "Driver"
+struct WriteFailureCase {
+  const char* function;
+  int nth;  // counted from the first call of the data source
+  bool canRename;
+  const char* failure;
+};
 
-  const auto outcome = MdlODBC::CreateDataSource(windows, kCounty);
+// With the rename a failed write leaves nothing behind; written in place (Windows before Vista),
+// the other writes still happen and the values of a key that could not be created go nowhere.
+TEST(CreateDataSource, AFailedWriteIsReportedWithWhatItLeaves) {
+  const WriteFailureCase cases[] = {
+      {"RegSetValueExA", 3, true, "\"Driver\""},
+      {"RegCreateKeyExA", 3, true, "\"Engines\\Jet\""},
+      {"RegSetValueExA", 3, false, "\"Driver\""},
+      {"RegCreateKeyExA", 3, false, "\"Engines\\Jet\""},
+  };
+  for (const auto& c : cases) {
+    win::FakeWindows windows;
+    if (!c.canRename) windows.RemoveRegRenameKey();
+    windows.FailCall(c.function, c.nth, win::kErrorAccessDenied);
 
-  EXPECT_EQ(outcome.status, RegistrationStatus::Failed);
-  EXPECT_EQ(outcome.errorCode, win::kErrorAccessDenied);
-  EXPECT_NE(outcome.failure.find("\"Driver\""), std::string::npos) << outcome.failure;
-  EXPECT_FALSE(windows.Value(kNativeKey, "Driver").has_value());
-  EXPECT_TRUE(windows.Value(kNativeKey, "UID").has_value());
-  EXPECT_TRUE(windows.Value(std::string(kNativeKey) + "\\Engines\\Jet", "Threads").has_value());
-  EXPECT_TRUE(windows.Value(kNativeList, "Quillet-R").has_value());
+    const auto outcome = MdlODBC::CreateDataSource(windows, kCounty);
+
+    SCOPED_TRACE(std::string(c.function) + (c.canRename ? " with rename" : " in place"));
+    EXPECT_EQ(outcome.status, RegistrationStatus::Failed);
+    EXPECT_EQ(outcome.errorCode, win::kErrorAccessDenied);
+    EXPECT_NE(outcome.failure.find(c.failure), std::string::npos) << outcome.failure;
+    EXPECT_EQ(windows.OpenHandleCount(), 0);
+    if (c.canRename) {
+      EXPECT_EQ(windows.SubkeyNames("SOFTWARE\\ODBC\\ODBC.INI"), std::vector<std::string>{});
+      continue;
+    }
+    const bool jetMissing = std::string(c.function) == "RegCreateKeyExA";
+    EXPECT_EQ(windows.Values(kNativeKey).size(), jetMissing ? 7u : 6u);
+    EXPECT_EQ(windows.KeyExists(std::string(kNativeKey) + "\\Engines\\Jet"), !jetMissing);
+    EXPECT_TRUE(windows.Value(kNativeList, "Quillet-R").has_value());
+  }
 }
 
-TEST(CreateDataSource, ValuesOfAKeyThatCouldNotBeCreatedGoNowhereElse) {
-  win::FakeWindows windows;
-  windows.FailCall("RegCreateKeyExA", 3, win::kErrorAccessDenied);  // "\Engines\Jet"
-
-  const auto outcome = MdlODBC::CreateDataSource(windows, kCounty);
-
-  EXPECT_EQ(outcome.status, RegistrationStatus::Failed);
-  EXPECT_EQ(outcome.errorCode, win::kErrorAccessDenied);
-  EXPECT_FALSE(windows.KeyExists(std::string(kNativeKey) + "\\Engines\\Jet"));
-  EXPECT_EQ(windows.Values(kNativeKey).size(), 7u);
-  EXPECT_TRUE(windows.Values(std::string(kNativeKey) + "\\Engines").empty());
-  EXPECT_TRUE(windows.Value(kNativeList, "Quillet-R").has_value());
-  EXPECT_EQ(windows.OpenHandleCount(), 0);
-}
-
-TEST(CreateDataSource, AKeyThatCannotBeOpenedForWritingCountsAsMissingAndFails) {
+TEST(CreateDataSource, AReadOnlyDataSourceIsReportedAndARepairOfItFails) {
   win::FakeWindows windows;
   windows.SetString(kNativeKey, "DBQ", "old");
   windows.DenyWriteAccess(kNativeKey);
+  MdlODBC::DataSourceRegistry registry(windows, {}, MdlODBC::kNativeView);
 
-  const auto outcome = MdlODBC::CreateDataSource(windows, kCounty);
-
-  EXPECT_EQ(outcome.status, RegistrationStatus::Failed);
-  EXPECT_EQ(outcome.errorCode, win::kErrorAccessDenied);
+  EXPECT_EQ(registry.Register(kCounty).status, RegistrationStatus::Incomplete);
+  const auto repaired = registry.Repair(kCounty);
+  EXPECT_EQ(repaired.status, RegistrationStatus::Failed);
+  EXPECT_EQ(repaired.errorCode, win::kErrorAccessDenied);
   EXPECT_EQ(windows.Value(kNativeKey, "DBQ")->data, Bytes("old\0"s)) << "the stored bytes stay";
 }
 

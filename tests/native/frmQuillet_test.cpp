@@ -141,9 +141,10 @@ TEST_F(SetupRun, ShowsAndRepaintsTheProgressWindowFirstAndUnloadsItLast) {
 
 TEST_F(SetupRun, AWriterThatFailsMidwayOnlyCostsItsOwnDataSource) {
   windows.SetLocalDate({2003, 1, 1});
-  // The second data source breaks after its key was created; the third cannot write at all.
+  // The second data source breaks after its key was created; the third cannot write at all. The
+  // first creates the view's key, its staging key, "Engines\Jet" and the list key.
   windows.ThrowOnCall("RegSetValueExA", 7 + 5 + 1 + 2);
-  windows.FailCall("RegCreateKeyExA", 4 + 4 + 1, win::kErrorAccessDenied);
+  windows.FailCall("RegCreateKeyExA", 4 + 1 + 1, win::kErrorAccessDenied);
 
   form.SetupDataSources();
 

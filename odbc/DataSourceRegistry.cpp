@@ -1,0 +1,334 @@
+#include "odbc/DataSourceRegistry.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "platform/Application.h"
+
+namespace MdlODBC {
+namespace {
+
+constexpr std::size_t kUsualValueSize = 256;
+
+std::vector<std::string> Names(const std::vector<DataSourcePart>& parts) {
+  std::vector<std::string> names;
+  for (const auto& part : parts) names.push_back(part.Name());
+  return names;
+}
+
+bool Contains(const std::vector<DataSourcePart>& parts, const DataSourcePart& part) {
+  return std::find(parts.begin(), parts.end(), part) != parts.end();
+}
+
+void NoteFailure(RegistrationOutcome& outcome, win::Status status, std::string what) {
+  if (status == win::kErrorSuccess || outcome.status == RegistrationStatus::Failed) return;
+  outcome.status = RegistrationStatus::Failed;
+  outcome.failure = std::move(what);
+  outcome.errorCode = status;
+}
+
+RegistrationOutcome Failure(std::string what, win::Status status = 0) {
+  return {RegistrationStatus::Failed, std::move(what), status, {}};
+}
+
+// A read that fails for any reason but absence cannot classify the data source: the caller
+// records the data source as failed.
+[[noreturn]] void ThrowReadFailure(const std::string& what, win::Status status) {
+  throw std::runtime_error("could not read " + what + " (error " + std::to_string(status) + ")");
+}
+
+}  // namespace
+
+std::string DataSourcePart::Name() const {
+  if (listLine) return "its line in \"ODBC Data Sources\"";
+  if (subKey.empty()) return valueName;
+  return valueName.empty() ? subKey : subKey + "\\" + valueName;
+}
+
+bool DataSourceReading::AsWritten(const DataSourceLayout& layout) const {
+  for (const auto& key : layout.keys) {
+    for (const auto& value : key.values) {
+      const auto it = std::find_if(found.begin(), found.end(), [&](const FoundValue& f) {
+        return f.part == DataSourcePart{key.subKey, value.name, false};
+      });
+      if (it == found.end() || it->stored.type != value.type || it->stored.data != value.data) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+DataSourceRegistry::DataSourceRegistry(win::WindowsApi& windows, const RegistryAccess& access,
+                                       const RegistryView& view)
+    : windows_(windows),
+      access_(access),
+      view_(view),
+      odbcIni_{view.OdbcIniKey(), win::RegistryKey(windows), false, false},
+      list_{std::string(view.listKey), win::RegistryKey(windows), false, false} {}
+
+// Opened with full access when allowed, for reading otherwise; created only for writing.
+win::KeyHandle DataSourceRegistry::Open(ViewKey& viewKey, bool forWriting) {
+  if (viewKey.key.IsOpen() && (viewKey.writable || !forWriting)) return viewKey.key.Get();
+  if (viewKey.looked && !forWriting) return viewKey.key.Get();
+  const char* path = viewKey.path.c_str();
+  // Not there when last looked: no need to look again before creating it.
+  win::Status status = viewKey.looked && !viewKey.key.IsOpen()
+                           ? win::kErrorFileNotFound
+                           : windows_.RegOpenKeyExA(win::kLocalMachine, path, 0,
+                                                    Access(win::kKeyAllAccess), viewKey.key.Receive());
+  viewKey.looked = true;
+  viewKey.writable = status == win::kErrorSuccess;
+  if (status == win::kErrorFileNotFound && forWriting) {
+    status = windows_.RegCreateKeyExA(win::kLocalMachine, path, Access(win::kKeyAllAccess),
+                                      viewKey.key.Receive(), nullptr);
+    viewKey.writable = status == win::kErrorSuccess;
+  } else if (status != win::kErrorSuccess && status != win::kErrorFileNotFound) {
+    windows_.RegOpenKeyExA(win::kLocalMachine, path, 0, Access(win::kKeyRead),
+                           viewKey.key.Receive());
+  }
+  return viewKey.key.Get();
+}
+
+DataSourceReading DataSourceRegistry::Read(const DataSourceSpec& spec) {
+  DataSourceReading reading;
+  const win::KeyHandle odbcIni = Open(odbcIni_, false);
+  if (odbcIni == 0) return reading;
+  win::RegistryKey dataSource(windows_);
+  const win::Status opened = windows_.RegOpenKeyExA(odbcIni, spec.name.c_str(), 0,
+                                                    Access(win::kKeyRead), dataSource.Receive());
+  if (opened == win::kErrorFileNotFound) return reading;
+  if (opened != win::kErrorSuccess) ThrowReadFailure(std::string(view_.basePath) + spec.name, opened);
+  reading.present = true;
+
+  const DataSourceLayout layout = Layout(spec, "");
+  for (const auto& key : layout.keys) ReadKey(dataSource.Get(), key, reading);
+  // Ordered as the layout is: a missing key before the values it would hold.
+  std::stable_sort(reading.missing.begin(), reading.missing.end(),
+                   [&](const DataSourcePart& a, const DataSourcePart& b) {
+                     const auto rank = [&](const DataSourcePart& part) {
+                       return std::find_if(layout.keys.begin(), layout.keys.end(),
+                                           [&](const KeySpec& k) { return k.subKey == part.subKey; }) -
+                              layout.keys.begin();
+                     };
+                     return rank(a) < rank(b);
+                   });
+
+  const win::KeyHandle list = Open(list_, false);
+  std::uint32_t type = 0;
+  const win::Status line = list == 0 ? win::kErrorFileNotFound
+                                     : windows_.RegQueryValueExA(list, spec.name.c_str(), nullptr,
+                                                                 &type, nullptr, nullptr);
+  if (line == win::kErrorFileNotFound) {
+    reading.missing.push_back({"", spec.name, true});
+  } else if (line != win::kErrorSuccess) {
+    ThrowReadFailure("the list line of " + spec.name, line);
+  }
+  return reading;
+}
+
+// A key without values of its own ("Engines") is there when a key below it is: it is opened only
+// when that one is missing, so a complete data source costs one open less.
+void DataSourceRegistry::ReadKey(win::KeyHandle dataSource, const KeySpec& key,
+                                 DataSourceReading& reading) {
+  if (key.values.empty()) {
+    const bool holdsAFoundKey = std::any_of(reading.found.begin(), reading.found.end(),
+                                            [&](const FoundValue& f) {
+                                              return f.part.subKey.starts_with(key.subKey + "\\");
+                                            });
+    if (holdsAFoundKey) return;
+  }
+  win::RegistryKey opened(windows_);
+  win::KeyHandle handle = dataSource;
+  if (!key.subKey.empty()) {
+    const win::Status status = windows_.RegOpenKeyExA(dataSource, key.subKey.c_str(), 0,
+                                                      Access(win::kKeyRead), opened.Receive());
+    if (status == win::kErrorFileNotFound) {
+      reading.missing.push_back({key.subKey, "", false});
+      for (const auto& value : key.values) reading.missing.push_back({key.subKey, value.name, false});
+      return;
+    }
+    if (status != win::kErrorSuccess) ThrowReadFailure(key.subKey, status);
+    handle = opened.Get();
+  }
+  for (const auto& value : key.values) {
+    std::vector<std::uint8_t> data(kUsualValueSize);
+    std::uint32_t type = 0;
+    auto size = static_cast<std::uint32_t>(data.size());
+    win::Status status =
+        windows_.RegQueryValueExA(handle, value.name.c_str(), nullptr, &type, data.data(), &size);
+    if (status == win::kErrorMoreData) {
+      data.resize(size);
+      status = windows_.RegQueryValueExA(handle, value.name.c_str(), nullptr, &type, data.data(),
+                                         &size);
+    }
+    const DataSourcePart part{key.subKey, value.name, false};
+    if (status == win::kErrorFileNotFound) {
+      reading.missing.push_back(part);
+    } else if (status == win::kErrorSuccess) {
+      data.resize(size);
+      reading.found.push_back({part, {value.name, type, std::move(data)}});
+    } else {
+      ThrowReadFailure(part.Name(), status);
+    }
+  }
+}
+
+RegistrationOutcome DataSourceRegistry::Register(const DataSourceSpec& spec) {
+  const DataSourceReading reading = Read(spec);
+  if (!reading.present) return Publish(spec);
+  if (reading.missing.empty()) return {RegistrationStatus::AlreadyPresent, {}, 0, {}};
+  // Exactly as written but for its list line: a registration cut off before its last step, which
+  // this run finishes.
+  if (reading.missing == std::vector<DataSourcePart>{{"", spec.name, true}}) {
+    const auto driverDirectory = DriverDirectory(windows_, view_);
+    if (driverDirectory && reading.AsWritten(Layout(spec, *driverDirectory))) {
+      return AddList(spec, {RegistrationStatus::Registered, {}, 0, {}});
+    }
+  }
+  return {RegistrationStatus::Incomplete, {}, 0, Names(reading.missing)};
+}
+
+RegistrationOutcome DataSourceRegistry::Repair(const DataSourceSpec& spec) {
+  const DataSourceReading reading = Read(spec);
+  if (!reading.present) return Publish(spec);
+  if (reading.missing.empty()) return {RegistrationStatus::AlreadyPresent, {}, 0, {}};
+  return AddMissing(spec, reading);
+}
+
+std::optional<std::string> DataSourceRegistry::DriverDirectoryOrMessage() {
+  auto directory = DriverDirectory(windows_, view_);
+  if (!directory) windows_.MessageBoxA(kFailedToGetOsVersion, app::kTitle, win::kMbOk);
+  return directory;
+}
+
+// Where the system allows it, the new data source is written under a staging name and renamed
+// into place, so that it appears in one step: a run cut off part way leaves the staging key, which
+// the next run removes, and never a half-written data source.
+RegistrationOutcome DataSourceRegistry::Publish(const DataSourceSpec& spec) {
+  // Decided before the first key is created, so that a failure never leaves a half-written entry.
+  const auto driverDirectory = DriverDirectoryOrMessage();
+  if (!driverDirectory) return Failure("the driver directory could not be decided");
+  const DataSourceLayout layout = Layout(spec, *driverDirectory);
+  const win::KeyHandle odbcIni = Open(odbcIni_, true);
+  if (odbcIni == 0 || !odbcIni_.writable) {
+    return Failure("could not create the key \"" + odbcIni_.path + "\"", win::kErrorAccessDenied);
+  }
+  // A key is renamed within its parent only: a name with a backslash is written in place.
+  const bool staged = access_.canRenameKeys && spec.name.find('\\') == std::string::npos;
+  const std::string name = staged ? spec.name + std::string(kStagingSuffix) : spec.name;
+  win::RegistryKey dataSource(windows_);
+  std::uint32_t disposition = 0;
+  win::Status status = windows_.RegCreateKeyExA(odbcIni, name.c_str(), Access(win::kKeyAllAccess),
+                                                dataSource.Receive(), &disposition);
+  if (status == win::kErrorSuccess && staged && disposition == win::kOpenedExistingKey) {
+    dataSource.Close();
+    DeleteTree(odbcIni, name);  // left by a run that was cut off
+    status = windows_.RegCreateKeyExA(odbcIni, name.c_str(), Access(win::kKeyAllAccess),
+                                      dataSource.Receive(), nullptr);
+  }
+  if (status != win::kErrorSuccess) {
+    return Failure("could not create the key \"" + std::string(view_.basePath) + name + "\"", status);
+  }
+  RegistrationOutcome outcome;
+  WriteKeys(dataSource.Get(), layout, {}, outcome);
+  if (staged) {
+    if (outcome.status != RegistrationStatus::Failed) {
+      status = windows_.RegRenameKey(dataSource.Get(), nullptr, spec.name.c_str());
+    }
+    dataSource.Close();
+    if (outcome.status == RegistrationStatus::Failed || status != win::kErrorSuccess) {
+      DeleteTree(odbcIni, name);
+      if (outcome.status == RegistrationStatus::Failed) return outcome;
+      if (Read(spec).present) return {RegistrationStatus::AlreadyPresent, {}, 0, {}};  // got there first
+      return Failure("could not rename \"" + name + "\" to \"" + spec.name + "\"", status);
+    }
+  }
+  return AddList(spec, outcome);
+}
+
+RegistrationOutcome DataSourceRegistry::AddList(const DataSourceSpec& spec,
+                                                RegistrationOutcome outcome) {
+  const ValueSpec line = Layout(spec, "").listLine;
+  const win::KeyHandle list = Open(list_, true);
+  const win::Status status =
+      list == 0 || !list_.writable
+          ? win::kErrorAccessDenied
+          : windows_.RegSetValueExA(list, line.name.c_str(), 0, line.type, line.data.data(),
+                                    static_cast<std::uint32_t>(line.data.size()));
+  NoteFailure(outcome, status, "could not write \"" + line.name + "\" in \"" + list_.path + "\"");
+  return outcome;
+}
+
+RegistrationOutcome DataSourceRegistry::AddMissing(const DataSourceSpec& spec,
+                                                   const DataSourceReading& reading) {
+  const auto driverDirectory = DriverDirectoryOrMessage();
+  if (!driverDirectory) return Failure("the driver directory could not be decided");
+  RegistrationOutcome outcome{RegistrationStatus::Repaired, {}, 0, Names(reading.missing)};
+  const win::KeyHandle odbcIni = Open(odbcIni_, true);
+  win::RegistryKey dataSource(windows_);
+  const win::Status status =
+      odbcIni == 0 ? win::kErrorAccessDenied
+                   : windows_.RegCreateKeyExA(odbcIni, spec.name.c_str(),
+                                              Access(win::kKeyAllAccess), dataSource.Receive(),
+                                              nullptr);
+  if (status != win::kErrorSuccess) {
+    return Failure("could not open the key \"" + std::string(view_.basePath) + spec.name + "\"",
+                   status);
+  }
+  WriteKeys(dataSource.Get(), Layout(spec, *driverDirectory), reading.missing, outcome);
+  if (Contains(reading.missing, {"", spec.name, true})) return AddList(spec, outcome);
+  return outcome;
+}
+
+// Writes the layout's values below the data source's key (all of them, or those in `only`). A
+// key without values of its own comes with the key below it ("Engines" with "Engines\Jet"). A
+// failure is noted and the remaining writes go on.
+void DataSourceRegistry::WriteKeys(win::KeyHandle dataSource, const DataSourceLayout& layout,
+                                   const std::vector<DataSourcePart>& only,
+                                   RegistrationOutcome& outcome) {
+  for (const auto& key : layout.keys) {
+    std::vector<const ValueSpec*> values;
+    for (const auto& value : key.values) {
+      if (only.empty() || Contains(only, {key.subKey, value.name, false})) values.push_back(&value);
+    }
+    if (values.empty()) continue;
+    win::RegistryKey opened(windows_);
+    win::KeyHandle handle = dataSource;
+    if (!key.subKey.empty()) {
+      const win::Status created = windows_.RegCreateKeyExA(
+          dataSource, key.subKey.c_str(), Access(win::kKeyAllAccess), opened.Receive(), nullptr);
+      if (created != win::kErrorSuccess) {
+        NoteFailure(outcome, created, "could not create the key \"" + key.subKey + "\"");
+        continue;
+      }
+      handle = opened.Get();
+    }
+    for (const auto* value : values) {
+      const win::Status written =
+          windows_.RegSetValueExA(handle, value->name.c_str(), 0, value->type, value->data.data(),
+                                  static_cast<std::uint32_t>(value->data.size()));
+      NoteFailure(outcome, written, "could not write \"" + value->name + "\"");
+    }
+  }
+}
+
+// Subkeys first, then the key: what every Windows can do. Only ever given a staging key.
+void DataSourceRegistry::DeleteTree(win::KeyHandle parent, const std::string& name) {
+  win::RegistryKey key(windows_);
+  if (windows_.RegOpenKeyExA(parent, name.c_str(), 0, Access(win::kKeyRead), key.Receive()) !=
+      win::kErrorSuccess) {
+    return;
+  }
+  std::vector<std::string> children;
+  std::string child;
+  while (windows_.RegEnumKeyExA(key.Get(), static_cast<std::uint32_t>(children.size()), &child) ==
+         win::kErrorSuccess) {
+    children.push_back(child);
+  }
+  for (const auto& each : children) DeleteTree(key.Get(), each);
+  key.Close();
+  windows_.RegDeleteKeyA(parent, name.c_str(), access_.viewFlag);
+}
+
+}  // namespace MdlODBC
