@@ -20,7 +20,8 @@ std::optional<std::string> SwitchName(const std::string& argument) {
 
 bool IsKnownSwitch(const std::string& argument) {
   const auto name = SwitchName(argument);
-  return name == "quiet" || name == "q" || name == "?" || name == "help" || name == "log";
+  return name == "quiet" || name == "q" || name == "?" || name == "help" || name == "log" ||
+         name == "repair";
 }
 
 }  // namespace
@@ -79,6 +80,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       command.quiet = true;
     } else if (name == "?" || name == "help") {
       command.help = true;
+    } else if (name == "repair") {
+      command.repair = true;
     } else if (name == "log" && i + 1 < arguments.size() && !arguments[i + 1].empty() &&
                !IsKnownSwitch(arguments[i + 1])) {
       command.logPath = arguments[++i];
@@ -96,8 +99,10 @@ std::string UsageText() {
          "Switches:\n"
          "  /quiet, /q\tno window and no message: for deployment tools\n"
          "  /log FILE\twrite what became of each data source to FILE\n"
+         "  /repair\talso add what is missing from incomplete data sources\n"
          "  /?, /help\tshow this text\n\n"
-         "Exit codes: 0 every data source is registered, 1603 setup failed, "
+         "Exit codes: 0 every data source is registered, 1603 setup failed or a data source is "
+         "incomplete, "
          "87 the command line was not understood.";
 }
 

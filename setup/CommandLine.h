@@ -10,6 +10,7 @@ namespace quillet {
 struct CommandLine {
   bool quiet = false;                     // /quiet, /q: no window and no message box at all
   bool help = false;                      // /?, /help
+  bool repair = false;                    // /repair: complete incomplete data sources
   std::optional<std::string> logPath;     // /log FILE
   std::optional<std::string> notUnderstood;  // the first argument that is not a switch above
 };

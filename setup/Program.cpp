@@ -29,7 +29,7 @@ bool WriteLog(win::WindowsApi& windows, const std::string& path, const std::stri
 }
 
 int Setup(win::WindowsApi& windows, const CommandLine& command) {
-  frmQuillet mainWindow(windows);
+  frmQuillet mainWindow(windows, command.repair ? RunMode::Repair : RunMode::Install);
   int exitCode = kExitSuccess;
   std::string stoppedBy;
   try {

@@ -326,3 +326,58 @@ TEST(Wow64DriverDirectory, KeepsTheTableUnlessOnlyTheThirtyTwoBitSystemDirectory
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CreateDataSource, RemovesAStagingKeyLeftByACutOffRunAndNothingElse) {
+  win::FakeWindows windows;
+  const std::string staging = "SOFTWARE\\ODBC\\ODBC.INI\\Quillet-R{QuilletSetup staging}";
+  windows.SetString(staging, "Stray", "from an older run");
+  windows.SetString(staging + "\\Engines\\Jet\\Deeper", "Stray", "x");
+  windows.SetString("SOFTWARE\\ODBC\\ODBC.INI\\Quillet-S{QuilletSetup staging}", "Other", "kept");
+
+  EXPECT_EQ(MdlODBC::CreateDataSource(windows, kCounty).status, RegistrationStatus::Registered);
+
+  ExpectDataSource(windows, kNativeKey, kCounty, "C:\\windows\\system32\\odbcjt32.dll");
+  EXPECT_EQ(windows.SubkeyNames("SOFTWARE\\ODBC\\ODBC.INI"),
+            (std::vector<std::string>{"Quillet-S{QuilletSetup staging}", "Quillet-R",
+                                      "ODBC Data Sources"}))
+      << "another data source's staging key waits for its own registration";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DataSourceRegistry, RepairAddsExactlyWhatIsMissingAndKeepsWhatWasChanged) {
+  win::FakeWindows windows;
+  MdlODBC::DataSourceRegistry registry(windows, {}, MdlODBC::kNativeView);
+  ASSERT_EQ(registry.Register(kCounty).status, RegistrationStatus::Registered);
+  windows.SetValue(kNativeKey, "DBQ", win::kRegSz, Bytes("D:\\Custom.mdb"));
+  windows.SetValue(kNativeList, "Other", win::kRegSz, Bytes("x"));
+  // What a hand left behind: one value and the list line gone.
+  const auto before = windows.Tree();
+  auto without = before;
+  std::erase_if(without[std::string(kNativeKey) + "\\Engines\\Jet"],
+                [](const StoredValue& v) { return v.name == "Threads"; });
+  std::erase_if(without[kNativeList], [](const StoredValue& v) { return v.name == "Quillet-R"; });
+  win::FakeWindows damaged;
+  for (const auto& [path, values] : without) {
+    damaged.CreateKey(path);
+    for (const auto& value : values) damaged.SetValue(path, value.name, value.type, value.data);
+  }
+  MdlODBC::DataSourceRegistry plain(damaged, {}, MdlODBC::kNativeView);
+  const auto reported = plain.Register(kCounty);
+  EXPECT_EQ(reported.status, RegistrationStatus::Incomplete);
+  EXPECT_TRUE(damaged.Tree() == without) << "the plain run changes nothing";
+
+  MdlODBC::DataSourceRegistry repair(damaged, {}, MdlODBC::kNativeView);
+  const auto repaired = repair.Repair(kCounty);
+  EXPECT_EQ(repaired.status, RegistrationStatus::Repaired);
+  EXPECT_EQ(repaired.parts, (std::vector<std::string>{"Engines\\Jet\\Threads",
+                                                      "its line in \"ODBC Data Sources\""}));
+  EXPECT_EQ(reported.parts, repaired.parts);
+  EXPECT_TRUE(damaged.Tree() == before) << "only the two missing values are back; DBQ stays customised";
+}
+
+}  // namespace

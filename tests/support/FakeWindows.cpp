@@ -234,13 +234,9 @@ RecordedCall& FakeWindows::Record(std::string function) {
 }
 
 bool FakeWindows::RegistryCall(RecordedCall& call) {
-  if (killed_) return false;
-  if (++registryCalls_ == killAt_) {
-    killed_ = true;
-    call.valueName += " (killed here)";
-    throw ProcessKilled{};
-  }
-  return true;
+  if (!killed_ && ++registryCalls_ == killAt_) killed_ = true;
+  if (killed_) call.valueName += " (after the process was killed)";
+  return !killed_;
 }
 
 std::optional<Status> FakeWindows::InjectedFault(const std::string& function) {

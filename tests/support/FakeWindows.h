@@ -27,10 +27,6 @@ struct StoredValue {
 // registries hold the same data exactly when their trees are equal.
 using RegistryTree = std::map<std::string, std::vector<StoredValue>>;
 
-// Thrown at the registry call where a test cuts the program off, as if its process were killed:
-// not a std::exception, so that nothing in the program handles it.
-struct ProcessKilled {};
-
 // What RegRenameKey answers, on Windows and Wine alike, when the new name is taken.
 inline constexpr Status kRenameOntoExistingKey = kErrorAccessDenied;
 
@@ -83,8 +79,8 @@ class FakeWindows : public WindowsApi {
   void RemoveRegRenameKey() { hasRenameKey_ = false; }
 
   // --- a process cut off part way ---
-  // The nth registry call from now (1-based) throws ProcessKilled; from then on no registry call
-  // reaches the registry, until StartNewProcess.
+  // From the nth registry call from now (1-based) on, no registry call reaches the registry, as
+  // if the process had been killed there; until StartNewProcess.
   void KillAtRegistryCall(int nth) { killAt_ = registryCalls_ + nth; }
   // A new process on the same machine: the dead one's handles are gone, the registry stays.
   void StartNewProcess();
@@ -196,7 +192,7 @@ class FakeWindows : public WindowsApi {
   };
 
   RecordedCall& Record(std::string function);
-  // Records a registry call; false when the process was cut off before it (throws at the cut).
+  // Records a registry call; false from the call where the process was cut off.
   bool RegistryCall(RecordedCall& call);
   std::optional<Status> InjectedFault(const std::string& function);
   Node* Resolve(KeyHandle key, bool* writable);
