@@ -142,6 +142,7 @@ std::int32_t Win32Api::fRemoveShellLink(const char* folderName, const char* link
 }
 
 std::unique_ptr<AutomationObject> Win32Api::CreateObject(const std::string& programId) {
+  if (!com_) com_ = std::make_unique<ComApartment>();
   CLSID classId{};
   HRESULT result = ::CLSIDFromProgID(ToWide(programId, CP_ACP).c_str(), &classId);
   if (FAILED(result)) throw std::runtime_error(programId + ": " + SystemText(result));

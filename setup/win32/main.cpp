@@ -4,7 +4,6 @@
 #include "setup/Program.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  const win::ComApartment com;
   win::Win32Api windows;
   return quillet::RunProgram(windows);
 }

@@ -11,9 +11,11 @@ sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "wine"))
 
 import odbc_expectation as expect  # noqa: E402
 from registration_e2e import Scenario, assert_tree  # noqa: E402
-from winelab import Display, WinePrefix, kill_group, press_ok_when_shown  # noqa: E402
+from winelab import Display, WinePrefix, kill_group, press_ok_when_shown, seconds_until  # noqa: E402
 
 LOG = "C:\\quillet-setup.log"
+# A Windows exit code reaches Linux in its low 8 bits: 1603 arrives as 67.
+INSTALL_FAILURE = 1603 & 0xFF
 
 
 def visible_windows(display):
@@ -77,7 +79,56 @@ def unknown_switch(s):
     assert_tree(s.dump(), before)
 
 
-SCENARIOS = {"quiet_runs": quiet_runs, "unknown_switch": unknown_switch}
+STAGING = "{QuilletSetup staging}"
+
+
+def killed_part_way(s):
+    """In the year 3000 a run registers nearly ten thousand data sources: long enough to be cut
+    off by SIGKILL part way, as a deployment tool's timeout would."""
+    before = s.dump()
+    process = s.prefix.start_wine([s.build / "QuilletSetup.exe", "/quiet"])
+    time.sleep(4)
+    assert process.poll() is None, "the run ended before it could be cut off"
+    kill_group(process)
+    process.wait()
+    cut = s.dump() - before
+    wanted = expect.expected_lines(3000, x86=False)
+    assert cut and not wanted <= cut, "cut off part way: some data sources there, not all"
+    print(f"cut off with {sum(1 for line in cut if line.startswith('KEY'))} of "
+          f"{sum(1 for line in wanted if line.startswith('KEY'))} keys written")
+
+    assert run_quietly(s, ["/quiet"], timeout=900) == 0
+    after = s.dump()
+    assert not [line for line in after if STAGING in line], "no staging key is left"
+    assert_tree(after, before | wanted)
+
+
+def incomplete_then_repair(s):
+    base = f"HKLM\\{expect.NATIVE[0]}\\Quillet2010-S"
+    assert run_quietly(s, ["/quiet"]) == 0
+    # By hand: one value of one data source removed, another one's DBQ customised.
+    s.prefix.run_wine(["reg", "delete", f"{base}\\Engines\\Jet", "/v", "Threads", "/f"])
+    s.prefix.run_wine(["reg", "add", f"{base}", "/v", "DBQ", "/d", "D:\\Custom.mdb", "/f"])
+    damaged = s.dump()
+
+    assert run_quietly(s, ["/quiet", "/log", LOG]) == INSTALL_FAILURE
+    assert_tree(s.dump(), damaged)
+    incomplete = [line for line in log_lines(s) if "incomplete" in line]
+    assert incomplete[0] == ("Quillet2010-S (native view): present but incomplete, missing "
+                             "Engines\\Jet\\Threads"), incomplete
+    assert incomplete[1].endswith(", 1 present but incomplete, 0 failed"), incomplete
+
+    assert run_quietly(s, ["/repair", "/quiet", "/log", LOG]) == 0
+    repaired = [line for line in log_lines(s) if "repaired" in line]
+    assert repaired[0] == "Quillet2010-S (native view): repaired, added Engines\\Jet\\Threads", repaired
+    threads = next(line for line in s.dump() - damaged)
+    assert threads.startswith(f"VALUE {expect.NATIVE[0]}\\Quillet2010-S\\Engines\\Jet|Threads|4|03000000"), threads
+    assert len(s.dump() - damaged) == 1 and not damaged - s.dump(), "only the missing value is added"
+
+
+SCENARIOS = {"quiet_runs": quiet_runs, "unknown_switch": unknown_switch,
+             "killed_part_way": killed_part_way, "incomplete_then_repair": incomplete_then_repair}
+YEARS = {"killed_part_way": 3000}
 
 
 def main():
@@ -85,8 +136,10 @@ def main():
     parser.add_argument("--build", required=True)
     parser.add_argument("scenario", choices=sorted(SCENARIOS))
     options = parser.parse_args()
-    with Display() as display, \
-            WinePrefix(Path(options.build) / "wine", options.scenario, display) as prefix:
+    year = YEARS.get(options.scenario)
+    offset = seconds_until(year) if year else None
+    with Display() as display, WinePrefix(Path(options.build) / "wine", options.scenario, display,
+                                          clock_offset=offset) as prefix:
         SCENARIOS[options.scenario](Scenario(options.build, prefix))
     print(f"{options.scenario}: passed")
 
