@@ -181,7 +181,7 @@ RegistrationOutcome DataSourceRegistry::Register(const DataSourceSpec& spec) {
   // Exactly as written but for its list line: a registration cut off before its last step, which
   // this run finishes.
   if (reading.missing == std::vector<DataSourcePart>{{"", spec.name, true}}) {
-    const auto driverDirectory = DriverDirectory(windows_, view_);
+    const auto driverDirectory = ViewDriverDirectory();
     if (driverDirectory && reading.AsWritten(Layout(spec, *driverDirectory))) {
       return AddList(spec, {RegistrationStatus::Registered, {}, 0, {}});
     }
@@ -196,8 +196,15 @@ RegistrationOutcome DataSourceRegistry::Repair(const DataSourceSpec& spec) {
   return AddMissing(spec, reading);
 }
 
+// Decided once per run: the system directory, the version and the driver files do not change
+// while it registers.
+const std::optional<std::string>& DataSourceRegistry::ViewDriverDirectory() {
+  if (!driverDirectory_) driverDirectory_ = DriverDirectory(windows_, view_);
+  return *driverDirectory_;
+}
+
 std::optional<std::string> DataSourceRegistry::DriverDirectoryOrMessage() {
-  auto directory = DriverDirectory(windows_, view_);
+  auto directory = ViewDriverDirectory();
   if (!directory) windows_.MessageBoxA(kFailedToGetOsVersion, app::kTitle, win::kMbOk);
   return directory;
 }

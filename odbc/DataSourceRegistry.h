@@ -4,6 +4,7 @@
 // there against what this program writes), and each mode is a short decision over that reading:
 // the plain run adds what is missing and leaves what is present, a repair completes it.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,6 +71,7 @@ class DataSourceRegistry {
   RegistrationOutcome Publish(const DataSourceSpec& spec);
   RegistrationOutcome AddList(const DataSourceSpec& spec, RegistrationOutcome outcome);
   RegistrationOutcome AddMissing(const DataSourceSpec& spec, const DataSourceReading& reading);
+  const std::optional<std::string>& ViewDriverDirectory();
   std::optional<std::string> DriverDirectoryOrMessage();
   void ReadKey(win::KeyHandle dataSource, const KeySpec& key, DataSourceReading& reading);
   void WriteKeys(win::KeyHandle dataSource, const DataSourceLayout& layout,
@@ -82,6 +84,7 @@ class DataSourceRegistry {
   const RegistryView& view_;
   ViewKey odbcIni_;
   ViewKey list_;
+  std::optional<std::optional<std::string>> driverDirectory_;  // asked for at the first need
 };
 
 }  // namespace MdlODBC
