@@ -10,12 +10,10 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "wine"))
 
 import odbc_expectation as expect  # noqa: E402
-from registration_e2e import Scenario, assert_tree  # noqa: E402
+from registration_e2e import INSTALL_FAILURE, Scenario, assert_tree  # noqa: E402
 from winelab import Display, WinePrefix, kill_group, press_ok_when_shown, seconds_until  # noqa: E402
 
 LOG = "C:\\quillet-setup.log"
-# A Windows exit code reaches Linux in its low 8 bits: 1603 arrives as 67.
-INSTALL_FAILURE = 1603 & 0xFF
 
 
 def visible_windows(display):
@@ -86,9 +84,11 @@ def killed_part_way(s):
     """In the year 3000 a run registers nearly ten thousand data sources: long enough to be cut
     off by SIGKILL part way, as a deployment tool's timeout would."""
     before = s.dump()
-    process = s.prefix.start_wine([s.build / "QuilletSetup.exe", "/quiet"])
+    process = s.prefix.start_wine([s.build / "QuilletSetup.exe", "/quiet", "/log", LOG])
     time.sleep(4)
-    assert process.poll() is None, "the run ended before it could be cut off"
+    if process.poll() is not None:
+        raise AssertionError(f"the run ended ({process.returncode}) before it could be cut off: "
+                             f"{log_lines(s)[-1:]}")
     kill_group(process)
     process.wait()
     cut = s.dump() - before
