@@ -45,18 +45,26 @@ std::string DataSourcePart::Name() const {
   return valueName.empty() ? subKey : subKey + "\\" + valueName;
 }
 
-bool DataSourceReading::AsWritten(const DataSourceLayout& layout) const {
-  for (const auto& key : layout.keys) {
-    for (const auto& value : key.values) {
-      const auto it = std::find_if(found.begin(), found.end(), [&](const FoundValue& f) {
-        return f.part == DataSourcePart{key.subKey, value.name, false};
-      });
-      if (it == found.end() || it->stored.type != value.type || it->stored.data != value.data) {
-        return false;
+std::vector<std::string> DataSourceReading::Differing(
+    const std::vector<DataSourceLayout>& layouts) const {
+  std::vector<std::string> differing;
+  for (const auto& value : found) {
+    const bool asWritten = std::any_of(layouts.begin(), layouts.end(), [&](const auto& layout) {
+      const ValueSpec* expected = nullptr;
+      if (value.part.listLine) expected = &layout.listLine;
+      for (const auto& key : layout.keys) {
+        for (const auto& candidate : key.values) {
+          if (key.subKey == value.part.subKey && candidate.name == value.part.valueName) {
+            expected = &candidate;
+          }
+        }
       }
-    }
+      return expected != nullptr && expected->type == value.stored.type &&
+             expected->data == value.stored.data;
+    });
+    if (!asWritten) differing.push_back(value.part.Name());
   }
-  return true;
+  return differing;
 }
 
 DataSourceRegistry::DataSourceRegistry(win::WindowsApi& windows, const RegistryAccess& access,
@@ -90,10 +98,16 @@ win::KeyHandle DataSourceRegistry::Open(ViewKey& viewKey, bool forWriting) {
   return viewKey.key.Get();
 }
 
-DataSourceReading DataSourceRegistry::Read(const DataSourceSpec& spec) {
+DataSourceReading DataSourceRegistry::Read(const DataSourceSpec& spec, ReadDepth depth) {
   DataSourceReading reading;
   const win::KeyHandle odbcIni = Open(odbcIni_, false);
   if (odbcIni == 0) return reading;
+  if (depth == ReadDepth::Thorough) {
+    win::RegistryKey staging(windows_);
+    const std::string name = spec.name + std::string(kStagingSuffix);
+    reading.staging = windows_.RegOpenKeyExA(odbcIni, name.c_str(), 0, Access(win::kKeyRead),
+                                             staging.Receive()) == win::kErrorSuccess;
+  }
   win::RegistryKey dataSource(windows_);
   const win::Status opened = windows_.RegOpenKeyExA(odbcIni, spec.name.c_str(), 0,
                                                     Access(win::kKeyRead), dataSource.Receive());
@@ -102,36 +116,52 @@ DataSourceReading DataSourceRegistry::Read(const DataSourceSpec& spec) {
   reading.present = true;
 
   const DataSourceLayout layout = Layout(spec, "");
-  for (const auto& key : layout.keys) ReadKey(dataSource.Get(), key, reading);
+  // Deepest first: a key without values of its own is then known to be there from a key below.
+  for (auto key = layout.keys.rbegin(); key != layout.keys.rend(); ++key) {
+    ReadKey(dataSource.Get(), layout, *key, depth, reading);
+  }
   // Ordered as the layout is: a missing key before the values it would hold.
+  const auto rank = [&](const DataSourcePart& part) {
+    return std::find_if(layout.keys.begin(), layout.keys.end(),
+                        [&](const KeySpec& key) { return key.subKey == part.subKey; }) -
+           layout.keys.begin();
+  };
   std::stable_sort(reading.missing.begin(), reading.missing.end(),
-                   [&](const DataSourcePart& a, const DataSourcePart& b) {
-                     const auto rank = [&](const DataSourcePart& part) {
-                       return std::find_if(layout.keys.begin(), layout.keys.end(),
-                                           [&](const KeySpec& k) { return k.subKey == part.subKey; }) -
-                              layout.keys.begin();
-                     };
-                     return rank(a) < rank(b);
-                   });
+                   [&](const auto& a, const auto& b) { return rank(a) < rank(b); });
 
   const win::KeyHandle list = Open(list_, false);
-  std::uint32_t type = 0;
-  const win::Status line = list == 0 ? win::kErrorFileNotFound
-                                     : windows_.RegQueryValueExA(list, spec.name.c_str(), nullptr,
-                                                                 &type, nullptr, nullptr);
-  if (line == win::kErrorFileNotFound) {
-    reading.missing.push_back({"", spec.name, true});
-  } else if (line != win::kErrorSuccess) {
-    ThrowReadFailure("the list line of " + spec.name, line);
+  const DataSourcePart line{"", spec.name, true};
+  const auto stored = list == 0 ? std::nullopt : QueryValue(list, spec.name, line.Name());
+  if (stored) {
+    reading.found.push_back({line, *stored});
+  } else {
+    reading.missing.push_back(line);
   }
   return reading;
 }
 
-// A key without values of its own ("Engines") is there when a key below it is: it is opened only
-// when that one is missing, so a complete data source costs one open less.
-void DataSourceRegistry::ReadKey(win::KeyHandle dataSource, const KeySpec& key,
-                                 DataSourceReading& reading) {
-  if (key.values.empty()) {
+// The value's type and bytes; none when it does not exist.
+std::optional<ValueSpec> DataSourceRegistry::QueryValue(win::KeyHandle key, const std::string& name,
+                                                        const std::string& what) {
+  std::vector<std::uint8_t> data(kUsualValueSize);
+  std::uint32_t type = 0;
+  auto size = static_cast<std::uint32_t>(data.size());
+  win::Status status = windows_.RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size);
+  if (status == win::kErrorMoreData) {
+    data.resize(size);
+    status = windows_.RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size);
+  }
+  if (status == win::kErrorFileNotFound) return std::nullopt;
+  if (status != win::kErrorSuccess) ThrowReadFailure(what, status);
+  data.resize(size);
+  return ValueSpec{name, type, std::move(data)};
+}
+
+// A key without values of its own ("Engines") is there when a key below it is: a plain reading
+// opens it only when that one is missing, so a complete data source costs one open less.
+void DataSourceRegistry::ReadKey(win::KeyHandle dataSource, const DataSourceLayout& layout,
+                                 const KeySpec& key, ReadDepth depth, DataSourceReading& reading) {
+  if (key.values.empty() && depth == ReadDepth::WhatIsWritten) {
     const bool holdsAFoundKey = std::any_of(reading.found.begin(), reading.found.end(),
                                             [&](const FoundValue& f) {
                                               return f.part.subKey.starts_with(key.subKey + "\\");
@@ -152,26 +182,72 @@ void DataSourceRegistry::ReadKey(win::KeyHandle dataSource, const KeySpec& key,
     handle = opened.Get();
   }
   for (const auto& value : key.values) {
-    std::vector<std::uint8_t> data(kUsualValueSize);
-    std::uint32_t type = 0;
-    auto size = static_cast<std::uint32_t>(data.size());
-    win::Status status =
-        windows_.RegQueryValueExA(handle, value.name.c_str(), nullptr, &type, data.data(), &size);
-    if (status == win::kErrorMoreData) {
-      data.resize(size);
-      status = windows_.RegQueryValueExA(handle, value.name.c_str(), nullptr, &type, data.data(),
-                                         &size);
-    }
     const DataSourcePart part{key.subKey, value.name, false};
-    if (status == win::kErrorFileNotFound) {
-      reading.missing.push_back(part);
-    } else if (status == win::kErrorSuccess) {
-      data.resize(size);
-      reading.found.push_back({part, {value.name, type, std::move(data)}});
+    if (auto stored = QueryValue(handle, value.name, part.Name())) {
+      reading.found.push_back({part, std::move(*stored)});
     } else {
-      ThrowReadFailure(part.Name(), status);
+      reading.missing.push_back(part);
     }
   }
+  if (depth == ReadDepth::Thorough) ReadAdditions(handle, layout, key, reading);
+}
+
+void DataSourceRegistry::ReadAdditions(win::KeyHandle handle, const DataSourceLayout& layout,
+                                       const KeySpec& key, DataSourceReading& reading) {
+  const std::string prefix = key.subKey.empty() ? "" : key.subKey + "\\";
+  std::string name;
+  for (std::uint32_t i = 0; windows_.RegEnumValueA(handle, i, &name) == win::kErrorSuccess; ++i) {
+    const bool ours = std::any_of(key.values.begin(), key.values.end(),
+                                  [&](const ValueSpec& value) { return value.name == name; });
+    if (!ours) reading.added.push_back(prefix + name);
+  }
+  for (std::uint32_t i = 0; windows_.RegEnumKeyExA(handle, i, &name) == win::kErrorSuccess; ++i) {
+    const bool ours = std::any_of(layout.keys.begin(), layout.keys.end(),
+                                  [&](const KeySpec& k) { return k.subKey == prefix + name; });
+    if (!ours) reading.added.push_back(prefix + name);
+  }
+}
+
+std::vector<DataSourceLayout> DataSourceRegistry::LayoutsAsWritten(const DataSourceSpec& spec) {
+  std::vector<DataSourceLayout> layouts;
+  if (const auto& directory = ViewDriverDirectory()) layouts.push_back(Layout(spec, *directory));
+  if (view_.driverDirectory == DriverDirectorySource::VersionNameTable) {
+    const auto table = DriverDirectoryForVersion(GetOSVersionName(windows_));
+    if (table && table != ViewDriverDirectory()) layouts.push_back(Layout(spec, *table));
+  }
+  return layouts;
+}
+
+RegistrationOutcome DataSourceRegistry::Remove(const DataSourceSpec& spec) {
+  RegistrationOutcome outcome;
+  const win::KeyHandle odbcIni = Open(odbcIni_, true);
+  const win::Status deleted = odbcIni == 0 || !odbcIni_.writable
+                                  ? win::kErrorAccessDenied
+                                  : DeleteTree(odbcIni, spec.name);
+  NoteFailure(outcome, deleted,
+              "could not delete the key \"" + std::string(view_.basePath) + spec.name + "\"");
+  if (outcome.status == RegistrationStatus::Failed) return outcome;
+  const win::KeyHandle list = Open(list_, false);
+  const auto line = list == 0 ? std::nullopt : QueryValue(list, spec.name, "its list line");
+  const ValueSpec ours = Layout(spec, "").listLine;
+  if (line && line->type == ours.type && line->data == ours.data) {
+    const win::Status status =
+        list_.writable ? windows_.RegDeleteValueA(list, spec.name.c_str()) : win::kErrorAccessDenied;
+    NoteFailure(outcome, status, "could not delete \"" + spec.name + "\" in \"" + list_.path + "\"");
+  }
+  return outcome;
+}
+
+bool DataSourceRegistry::RemoveStaging(const DataSourceSpec& spec) {
+  const win::KeyHandle odbcIni = Open(odbcIni_, true);
+  if (odbcIni == 0) return false;
+  return DeleteTree(odbcIni, spec.name + std::string(kStagingSuffix)) == win::kErrorSuccess;
+}
+
+bool DataSourceRegistry::DriverRegistered() {
+  win::RegistryKey driver(windows_);
+  return windows_.RegOpenKeyExA(win::kLocalMachine, std::string(view_.driverKey).c_str(), 0,
+                                Access(win::kKeyRead), driver.Receive()) == win::kErrorSuccess;
 }
 
 RegistrationOutcome DataSourceRegistry::Register(const DataSourceSpec& spec) {
@@ -180,11 +256,9 @@ RegistrationOutcome DataSourceRegistry::Register(const DataSourceSpec& spec) {
   if (reading.missing.empty()) return {RegistrationStatus::AlreadyPresent, {}, 0, {}};
   // Exactly as written but for its list line: a registration cut off before its last step, which
   // this run finishes.
-  if (reading.missing == std::vector<DataSourcePart>{{"", spec.name, true}}) {
-    const auto driverDirectory = ViewDriverDirectory();
-    if (driverDirectory && reading.AsWritten(Layout(spec, *driverDirectory))) {
-      return AddList(spec, {RegistrationStatus::Registered, {}, 0, {}});
-    }
+  if (reading.missing == std::vector<DataSourcePart>{{"", spec.name, true}} &&
+      reading.Differing(LayoutsAsWritten(spec)).empty()) {
+    return AddList(spec, {RegistrationStatus::Registered, {}, 0, {}});
   }
   return {RegistrationStatus::Incomplete, {}, 0, Names(reading.missing)};
 }
@@ -320,22 +394,25 @@ void DataSourceRegistry::WriteKeys(win::KeyHandle dataSource, const DataSourceLa
   }
 }
 
-// Subkeys first, then the key: what every Windows can do. Only ever given a staging key.
-void DataSourceRegistry::DeleteTree(win::KeyHandle parent, const std::string& name) {
+// Subkeys first, then the key: what every Windows can do. Only ever given a staging key or a
+// data source found exactly as this program writes it.
+win::Status DataSourceRegistry::DeleteTree(win::KeyHandle parent, const std::string& name) {
   win::RegistryKey key(windows_);
-  if (windows_.RegOpenKeyExA(parent, name.c_str(), 0, Access(win::kKeyRead), key.Receive()) !=
-      win::kErrorSuccess) {
-    return;
-  }
+  const win::Status opened =
+      windows_.RegOpenKeyExA(parent, name.c_str(), 0, Access(win::kKeyRead), key.Receive());
+  if (opened != win::kErrorSuccess) return opened;
   std::vector<std::string> children;
   std::string child;
   while (windows_.RegEnumKeyExA(key.Get(), static_cast<std::uint32_t>(children.size()), &child) ==
          win::kErrorSuccess) {
     children.push_back(child);
   }
-  for (const auto& each : children) DeleteTree(key.Get(), each);
+  for (const auto& each : children) {
+    const win::Status status = DeleteTree(key.Get(), each);
+    if (status != win::kErrorSuccess) return status;
+  }
   key.Close();
-  windows_.RegDeleteKeyA(parent, name.c_str(), access_.viewFlag);
+  return windows_.RegDeleteKeyA(parent, name.c_str(), access_.viewFlag);
 }
 
 }  // namespace MdlODBC

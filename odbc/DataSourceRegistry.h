@@ -38,10 +38,19 @@ struct DataSourceReading {
   bool present = false;                 // the data source's own key exists
   std::vector<DataSourcePart> missing;  // what this program writes that is not there, in order
   std::vector<FoundValue> found;        // the values this program writes that are there
+  // A thorough reading also tells:
+  std::vector<std::string> added;  // values and subkeys below its keys that this program never writes
+  bool staging = false;            // a staging key left by a cut-off run
 
   [[nodiscard]] bool Complete() const { return present && missing.empty(); }
-  // Every key and value exactly as this program writes it (type and bytes), the list line aside.
-  [[nodiscard]] bool AsWritten(const DataSourceLayout& layout) const;
+  // The values found that hold something else (type or bytes) than every one of these layouts
+  // writes: a value differs only when no layout has it so.
+  [[nodiscard]] std::vector<std::string> Differing(const std::vector<DataSourceLayout>& layouts) const;
+};
+
+enum class ReadDepth {
+  WhatIsWritten,  // the keys and values this program writes, and the list line
+  Thorough,       // also what was added below them, and a staging key left behind
 };
 
 class DataSourceRegistry {
@@ -50,7 +59,17 @@ class DataSourceRegistry {
                      const RegistryView& view);
 
   // Reads the data source without changing anything.
-  DataSourceReading Read(const DataSourceSpec& spec);
+  DataSourceReading Read(const DataSourceSpec& spec, ReadDepth depth = ReadDepth::WhatIsWritten);
+  // What this program writes for the data source on this machine; in the 32-bit-on-64-bit view
+  // also with the fixed directory's driver, which it wrote before it looked for SysWOW64.
+  std::vector<DataSourceLayout> LayoutsAsWritten(const DataSourceSpec& spec);
+  // Deletes the data source's keys (subkeys first) and, when it holds this program's text, its
+  // list line. For a data source that a thorough reading found exactly as written.
+  RegistrationOutcome Remove(const DataSourceSpec& spec);
+  // Deletes a staging key left behind for the data source; false when there was none.
+  bool RemoveStaging(const DataSourceSpec& spec);
+  // Whether the view's ODBC lists the Access driver ("ODBCINST.INI").
+  bool DriverRegistered();
   // The plain run: registers a missing data source, leaves a present one as it is (and reports
   // it incomplete when parts are missing).
   RegistrationOutcome Register(const DataSourceSpec& spec);
@@ -73,10 +92,15 @@ class DataSourceRegistry {
   RegistrationOutcome AddMissing(const DataSourceSpec& spec, const DataSourceReading& reading);
   const std::optional<std::string>& ViewDriverDirectory();
   std::optional<std::string> DriverDirectoryOrMessage();
-  void ReadKey(win::KeyHandle dataSource, const KeySpec& key, DataSourceReading& reading);
+  void ReadKey(win::KeyHandle dataSource, const DataSourceLayout& layout, const KeySpec& key,
+               ReadDepth depth, DataSourceReading& reading);
+  void ReadAdditions(win::KeyHandle handle, const DataSourceLayout& layout, const KeySpec& key,
+                     DataSourceReading& reading);
+  std::optional<ValueSpec> QueryValue(win::KeyHandle key, const std::string& name,
+                                      const std::string& what);
   void WriteKeys(win::KeyHandle dataSource, const DataSourceLayout& layout,
                  const std::vector<DataSourcePart>& only, RegistrationOutcome& outcome);
-  void DeleteTree(win::KeyHandle parent, const std::string& name);
+  win::Status DeleteTree(win::KeyHandle parent, const std::string& name);
   [[nodiscard]] std::uint32_t Access(std::uint32_t rights) const { return rights | access_.viewFlag; }
 
   win::WindowsApi& windows_;

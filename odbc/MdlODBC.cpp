@@ -28,7 +28,7 @@ ValueSpec Number(std::string name, std::uint32_t number) {
 }
 
 bool HoldsDriver(win::WindowsApi& windows, const std::string& directory) {
-  return windows.GetFileAttributesA((directory + kDriverFile).c_str()) !=
+  return windows.GetFileAttributesA((directory + kDriverFile).c_str(), false) !=
          win::kInvalidFileAttributes;
 }
 

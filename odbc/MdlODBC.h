@@ -29,6 +29,7 @@ struct RegistryView {
   std::string_view basePath;  // ends with a backslash; the data-source name follows directly
   std::string_view listKey;   // the "ODBC Data Sources" key of the view
   DriverDirectorySource driverDirectory;
+  std::string_view driverKey;  // the Access driver's key in the view's "ODBCINST.INI"
 
   // The view's "ODBC.INI" key itself.
   [[nodiscard]] std::string OdbcIniKey() const {
@@ -38,11 +39,13 @@ struct RegistryView {
 
 inline constexpr RegistryView kNativeView{
     "native", "SOFTWARE\\ODBC\\ODBC.INI\\", "SOFTWARE\\ODBC\\ODBC.INI\\ODBC Data Sources",
-    DriverDirectorySource::SystemDirectory};
+    DriverDirectorySource::SystemDirectory,
+    "SOFTWARE\\ODBC\\ODBCINST.INI\\Microsoft Access Driver (*.mdb)"};
 inline constexpr RegistryView kWow64View{
     "32-bit-on-64-bit", "SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\",
     "SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\ODBC Data Sources",
-    DriverDirectorySource::VersionNameTable};
+    DriverDirectorySource::VersionNameTable,
+    "SOFTWARE\\WOW6432node\\ODBC\\ODBCINST.INI\\Microsoft Access Driver (*.mdb)"};
 
 // How this process reaches the two views. A 32-bit process on 64-bit Windows opens every key in
 // the 64-bit view, so that the native path and the "WOW6432node" path are the two views their

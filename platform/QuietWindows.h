@@ -31,6 +31,12 @@ class QuietWindows : public WindowsApi {
   Status RegEnumKeyExA(KeyHandle key, std::uint32_t index, std::string* name) override {
     return underlying_.RegEnumKeyExA(key, index, name);
   }
+  Status RegEnumValueA(KeyHandle key, std::uint32_t index, std::string* name) override {
+    return underlying_.RegEnumValueA(key, index, name);
+  }
+  Status RegDeleteValueA(KeyHandle key, const char* valueName) override {
+    return underlying_.RegDeleteValueA(key, valueName);
+  }
   Status RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
                         std::uint32_t type, const std::uint8_t* data,
                         std::uint32_t size) override {
@@ -49,8 +55,11 @@ class QuietWindows : public WindowsApi {
   std::uint32_t GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) override {
     return underlying_.GetSystemWow64DirectoryA(buffer, size);
   }
-  std::uint32_t GetFileAttributesA(const char* path) override {
-    return underlying_.GetFileAttributesA(path);
+  std::uint32_t GetFileAttributesA(const char* path, bool nativeFileSystem) override {
+    return underlying_.GetFileAttributesA(path, nativeFileSystem);
+  }
+  bool WriteStandardOutput(const std::string& text) override {
+    return underlying_.WriteStandardOutput(text);
   }
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override {
     return underlying_.GetSystemDirectoryA(buffer, size);

@@ -30,8 +30,10 @@ class WindowsApi {
   // bound at run time: where it is missing, kErrorCallNotImplemented, and HasRegRenameKey() says so.
   virtual Status RegRenameKey(KeyHandle key, const char* subKey, const char* newName) = 0;
   virtual bool HasRegRenameKey() = 0;
-  // The name of the key's index-th subkey; kErrorNoMoreItems past the last.
+  // The name of the key's index-th subkey, or value; kErrorNoMoreItems past the last.
   virtual Status RegEnumKeyExA(KeyHandle key, std::uint32_t index, std::string* name) = 0;
+  virtual Status RegEnumValueA(KeyHandle key, std::uint32_t index, std::string* name) = 0;
+  virtual Status RegDeleteValueA(KeyHandle key, const char* valueName) = 0;
   virtual Status RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
                                 std::uint32_t type, const std::uint8_t* data,
                                 std::uint32_t size) = 0;
@@ -47,8 +49,14 @@ class WindowsApi {
   virtual ProcessKind GetProcessKind() = 0;
   // The 32-bit system directory of 64-bit Windows; 0 where there is none (bound at run time).
   virtual std::uint32_t GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) = 0;
-  // kInvalidFileAttributes when the file or folder does not exist or cannot be seen.
-  virtual std::uint32_t GetFileAttributesA(const char* path) = 0;
+  // kInvalidFileAttributes when the file or folder does not exist or cannot be seen. With
+  // `nativeFileSystem`, a 32-bit process under WOW64 looks past the file-system redirector
+  // (Wow64DisableWow64FsRedirection, bound at run time), as 64-bit programs see the files.
+  virtual std::uint32_t GetFileAttributesA(const char* path, bool nativeFileSystem) = 0;
+  // Writes to the program's standard output: the handle it was given (a redirection), or the
+  // console of the process that started it (AttachConsole, bound at run time). False when it
+  // has neither.
+  virtual bool WriteStandardOutput(const std::string& text) = 0;
   virtual bool GetVersionExA(OsVersionInfo* info) = 0;
   virtual std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) = 0;
   virtual std::uint32_t GetWindowsDirectoryA(char* buffer, std::uint32_t size) = 0;

@@ -62,4 +62,16 @@ std::vector<MdlODBC::DataSourceSpec> ArchiveDataSources(std::int16_t year) {
   return specs;
 }
 
+std::vector<PlannedDataSource> PlanDataSources(bool x86Processor, std::int16_t lastArchiveYear) {
+  std::vector<PlannedDataSource> plan;
+  const auto* currentView = x86Processor ? &MdlODBC::kNativeView : &MdlODBC::kWow64View;
+  for (auto& spec : CurrentDataSources()) plan.push_back({currentView, std::move(spec), 0});
+  for (std::int16_t year = kFirstArchiveYear; year <= lastArchiveYear; ++year) {
+    for (const auto* view : {&MdlODBC::kNativeView, &MdlODBC::kWow64View}) {
+      for (auto& spec : ArchiveDataSources(year)) plan.push_back({view, std::move(spec), year});
+    }
+  }
+  return plan;
+}
+
 }  // namespace quillet

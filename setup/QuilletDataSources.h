@@ -15,4 +15,16 @@ inline constexpr std::int16_t kFirstArchiveYear = 2002;
 std::vector<MdlODBC::DataSourceSpec> CurrentDataSources();
 std::vector<MdlODBC::DataSourceSpec> ArchiveDataSources(std::int16_t year);
 
+// One data source of a run, in the view it goes to.
+struct PlannedDataSource {
+  const MdlODBC::RegistryView* view;
+  MdlODBC::DataSourceSpec spec;
+  std::int16_t archiveYear;  // 0 for the current data sources
+};
+
+// Every data source a run registers, in its order: the five current ones in the view the
+// processor calls for (the native view on a 32-bit x86 machine), then for every year from 2002
+// to the last archive year its five in the native view and the same five in the other.
+std::vector<PlannedDataSource> PlanDataSources(bool x86Processor, std::int16_t lastArchiveYear);
+
 }  // namespace quillet

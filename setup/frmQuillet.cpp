@@ -139,18 +139,14 @@ void frmQuillet::RegisterEveryDataSource() {
   access_ = MdlODBC::DetectRegistryAccess(windows_);
   MdlODBC::DataSourceRegistry native(windows_, access_, MdlODBC::kNativeView);
   MdlODBC::DataSourceRegistry wow64(windows_, access_, MdlODBC::kWow64View);
-  if (IsX86Processor(strProcessorId)) {
-    RegisterAll(native, MdlODBC::kNativeView, CurrentDataSources());
-  } else {
-    RegisterAll(wow64, MdlODBC::kWow64View, CurrentDataSources());
-  }
-
   const std::int16_t lastArchiveYear = LastArchiveYear();
-  for (intYear = kFirstArchiveYear; intYear <= lastArchiveYear; ++intYear) {
-    const auto archive = ArchiveDataSources(intYear);
-    RegisterAll(native, MdlODBC::kNativeView, archive);
-    RegisterAll(wow64, MdlODBC::kWow64View, archive);
+  intYear = kFirstArchiveYear;
+  for (const auto& planned : PlanDataSources(IsX86Processor(strProcessorId), lastArchiveYear)) {
+    if (planned.archiveYear != 0) intYear = planned.archiveYear;
+    Register(planned.view == &MdlODBC::kNativeView ? native : wow64, *planned.view, planned.spec);
   }
+  // As the yearly loop leaves it: one past the last archive year it registered.
+  if (lastArchiveYear >= kFirstArchiveYear) intYear = static_cast<std::int16_t>(lastArchiveYear + 1);
 }
 
 int frmQuillet::CountRegistrations(MdlODBC::RegistrationStatus status) const {
@@ -221,12 +217,6 @@ void frmQuillet::Register(MdlODBC::DataSourceRegistry& registry, const MdlODBC::
     record.outcome = {MdlODBC::RegistrationStatus::Failed, error.what(), 0, {}};
   }
   registrations_.push_back(std::move(record));
-}
-
-void frmQuillet::RegisterAll(MdlODBC::DataSourceRegistry& registry,
-                             const MdlODBC::RegistryView& view,
-                             const std::vector<MdlODBC::DataSourceSpec>& specs) {
-  for (const auto& spec : specs) Register(registry, view, spec);
 }
 
 std::int16_t frmQuillet::LastArchiveYear() {

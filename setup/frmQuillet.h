@@ -79,8 +79,6 @@ class frmQuillet {
   void RegisterEveryDataSource();
   void Register(MdlODBC::DataSourceRegistry& registry, const MdlODBC::RegistryView& view,
                 const MdlODBC::DataSourceSpec& spec);
-  void RegisterAll(MdlODBC::DataSourceRegistry& registry, const MdlODBC::RegistryView& view,
-                   const std::vector<MdlODBC::DataSourceSpec>& specs);
   [[nodiscard]] std::int16_t LastArchiveYear();
 
   win::WindowsApi& windows_;

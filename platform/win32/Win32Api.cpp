@@ -83,6 +83,19 @@ bool Win32Api::HasRegRenameKey() {
   return BoundFunction<RenameKeyFunction>("advapi32.dll", "RegRenameKey") != nullptr;
 }
 
+Status Win32Api::RegEnumValueA(KeyHandle key, std::uint32_t index, std::string* name) {
+  char buffer[16384];  // a value name has at most 16383 characters
+  DWORD length = sizeof buffer;
+  const LONG status =
+      ::RegEnumValueA(ToHkey(key), index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
+  if (status == ERROR_SUCCESS && name != nullptr) name->assign(buffer, length);
+  return status;
+}
+
+Status Win32Api::RegDeleteValueA(KeyHandle key, const char* valueName) {
+  return ::RegDeleteValueA(ToHkey(key), valueName);
+}
+
 Status Win32Api::RegEnumKeyExA(KeyHandle key, std::uint32_t index, std::string* name) {
   char buffer[256];  // a key name has at most 255 characters
   DWORD length = sizeof buffer;
@@ -150,8 +163,39 @@ std::uint32_t Win32Api::GetSystemWow64DirectoryA(char* buffer, std::uint32_t siz
   return getDirectory != nullptr ? getDirectory(buffer, size) : 0;
 }
 
-std::uint32_t Win32Api::GetFileAttributesA(const char* path) {
-  return ::GetFileAttributesA(path);
+std::uint32_t Win32Api::GetFileAttributesA(const char* path, bool nativeFileSystem) {
+  using DisableFunction = BOOL(WINAPI*)(PVOID*);
+  using RevertFunction = BOOL(WINAPI*)(PVOID);
+  const auto disable = nativeFileSystem ? BoundFunction<DisableFunction>(
+                                              "kernel32.dll", "Wow64DisableWow64FsRedirection")
+                                        : nullptr;
+  const auto revert =
+      BoundFunction<RevertFunction>("kernel32.dll", "Wow64RevertWow64FsRedirection");
+  PVOID previous = nullptr;
+  const bool disabled = disable != nullptr && revert != nullptr && disable(&previous);
+  const DWORD attributes = ::GetFileAttributesA(path);
+  if (disabled) revert(previous);
+  return attributes;
+}
+
+bool Win32Api::WriteStandardOutput(const std::string& text) {
+  if (!lookedForOutput_) {
+    lookedForOutput_ = true;
+    HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    if (output == nullptr || output == INVALID_HANDLE_VALUE) {
+      using AttachConsoleFunction = BOOL(WINAPI*)(DWORD);
+      const auto attach = BoundFunction<AttachConsoleFunction>("kernel32.dll", "AttachConsole");
+      output = attach != nullptr && attach(ATTACH_PARENT_PROCESS)
+                   ? ::CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr)
+                   : INVALID_HANDLE_VALUE;
+    }
+    if (output != nullptr && output != INVALID_HANDLE_VALUE) standardOutput_ = output;
+  }
+  if (standardOutput_ == nullptr) return false;
+  DWORD written = 0;
+  return ::WriteFile(standardOutput_, text.data(), static_cast<DWORD>(text.size()), &written,
+                     nullptr) != FALSE;
 }
 
 std::uint32_t Win32Api::GetSystemDirectoryA(char* buffer, std::uint32_t size) {

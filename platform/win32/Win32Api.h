@@ -23,6 +23,8 @@ class Win32Api : public WindowsApi {
   Status RegRenameKey(KeyHandle key, const char* subKey, const char* newName) override;
   bool HasRegRenameKey() override;
   Status RegEnumKeyExA(KeyHandle key, std::uint32_t index, std::string* name) override;
+  Status RegEnumValueA(KeyHandle key, std::uint32_t index, std::string* name) override;
+  Status RegDeleteValueA(KeyHandle key, const char* valueName) override;
   Status RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
                         std::uint32_t type, const std::uint8_t* data,
                         std::uint32_t size) override;
@@ -33,7 +35,8 @@ class Win32Api : public WindowsApi {
   bool GetVersionExA(OsVersionInfo* info) override;
   ProcessKind GetProcessKind() override;
   std::uint32_t GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) override;
-  std::uint32_t GetFileAttributesA(const char* path) override;
+  std::uint32_t GetFileAttributesA(const char* path, bool nativeFileSystem) override;
+  bool WriteStandardOutput(const std::string& text) override;
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
   std::uint32_t GetWindowsDirectoryA(char* buffer, std::uint32_t size) override;
   LocalDate GetLocalDate() override;
@@ -64,6 +67,8 @@ class Win32Api : public WindowsApi {
 
  private:
   std::unique_ptr<LoadedLibrary> toolkit_;  // Vb6stkit.dll, loaded at its first use
+  void* standardOutput_ = nullptr;  // HANDLE, looked for at the first write
+  bool lookedForOutput_ = false;
   // COM, entered at the first automation object (a run that needs none starts faster without it)
   // and left with this object, which outlives every automation object the program holds.
   std::unique_ptr<ComApartment> com_;

@@ -405,6 +405,35 @@ Status FakeWindows::RegRenameKey(KeyHandle key, const char* subKey, const char* 
   return kErrorSuccess;
 }
 
+Status FakeWindows::RegEnumValueA(KeyHandle key, std::uint32_t index, std::string* name) {
+  auto& call = Record("RegEnumValueA");
+  if (!RegistryCall(call)) return kErrorInvalidHandle;
+  bool writable = false;
+  Node* node = Resolve(key, &writable);
+  if (node == nullptr) return kErrorInvalidHandle;
+  if (node->deleted) return kErrorKeyDeleted;
+  call.keyPath = PathOf(node);
+  if (index >= node->values.size()) return kErrorNoMoreItems;
+  if (name != nullptr) *name = node->values[index].name;
+  return kErrorSuccess;
+}
+
+Status FakeWindows::RegDeleteValueA(KeyHandle key, const char* valueName) {
+  auto& call = Record("RegDeleteValueA");
+  call.valueName = TextOrEmpty(valueName);
+  if (!RegistryCall(call)) return kErrorInvalidHandle;
+  bool writable = false;
+  Node* node = Resolve(key, &writable);
+  if (node == nullptr) return kErrorInvalidHandle;
+  if (node->deleted) return kErrorKeyDeleted;
+  call.keyPath = PathOf(node);
+  if (const auto fault = InjectedFault(call.function)) return *fault;
+  if (!writable) return kErrorAccessDenied;
+  const auto removed = std::erase_if(
+      node->values, [&](const StoredValue& value) { return SameName(value.name, call.valueName); });
+  return removed == 0 ? kErrorFileNotFound : kErrorSuccess;
+}
+
 Status FakeWindows::RegEnumKeyExA(KeyHandle key, std::uint32_t index, std::string* name) {
   auto& call = Record("RegEnumKeyExA");
   if (!RegistryCall(call)) return kErrorInvalidHandle;
@@ -514,8 +543,17 @@ std::uint32_t FakeWindows::GetSystemWow64DirectoryA(char* buffer, std::uint32_t 
   return length;
 }
 
-std::uint32_t FakeWindows::GetFileAttributesA(const char* path) {
-  Record("GetFileAttributesA").keyPath = TextOrEmpty(path);
+bool FakeWindows::WriteStandardOutput(const std::string& text) {
+  Record("WriteStandardOutput").valueName = text;
+  if (!standardOutput_) return false;
+  *standardOutput_ += text;
+  return true;
+}
+
+std::uint32_t FakeWindows::GetFileAttributesA(const char* path, bool nativeFileSystem) {
+  auto& call = Record("GetFileAttributesA");
+  call.keyPath = TextOrEmpty(path);
+  call.type = nativeFileSystem ? 1 : 0;
   const bool found = std::any_of(diskFiles_.begin(), diskFiles_.end(), [&](const std::string& file) {
     return SameName(file, TextOrEmpty(path));
   });

@@ -110,6 +110,9 @@ class FakeWindows : public WindowsApi {
   void SetSystemWow64Directory(std::string directory) { wow64Directory_ = std::move(directory); }
   // Files that exist on the fake disk (GetFileAttributesA), by full path, any letter case.
   void AddFile(const std::string& path) { diskFiles_.push_back(path); }
+  // What the program wrote to its standard output; without one (the default) writes fail.
+  void GiveStandardOutput() { standardOutput_ = std::string(); }
+  [[nodiscard]] const std::optional<std::string>& StandardOutput() const { return standardOutput_; }
   void RemoveProcessorIdentifier();
 
   // --- windows ---
@@ -143,6 +146,8 @@ class FakeWindows : public WindowsApi {
   Status RegRenameKey(KeyHandle key, const char* subKey, const char* newName) override;
   bool HasRegRenameKey() override { return hasRenameKey_; }
   Status RegEnumKeyExA(KeyHandle key, std::uint32_t index, std::string* name) override;
+  Status RegEnumValueA(KeyHandle key, std::uint32_t index, std::string* name) override;
+  Status RegDeleteValueA(KeyHandle key, const char* valueName) override;
   Status RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
                         std::uint32_t type, const std::uint8_t* data,
                         std::uint32_t size) override;
@@ -153,7 +158,8 @@ class FakeWindows : public WindowsApi {
   bool GetVersionExA(OsVersionInfo* info) override;
   ProcessKind GetProcessKind() override;
   std::uint32_t GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) override;
-  std::uint32_t GetFileAttributesA(const char* path) override;
+  std::uint32_t GetFileAttributesA(const char* path, bool nativeFileSystem) override;
+  bool WriteStandardOutput(const std::string& text) override;
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
   std::uint32_t GetWindowsDirectoryA(char* buffer, std::uint32_t size) override;
   LocalDate GetLocalDate() override;
@@ -228,6 +234,7 @@ class FakeWindows : public WindowsApi {
   ProcessKind processKind_ = ProcessKind::Windows64;
   std::string wow64Directory_;
   std::vector<std::string> diskFiles_;
+  std::optional<std::string> standardOutput_;
   std::string windowsDirectory_ = "C:\\windows";
   bool toolkitPresent_ = true;
   std::string desktopPath_ = "C:\\users\\Public\\Desktop";
