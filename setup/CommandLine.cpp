@@ -21,7 +21,7 @@ std::optional<std::string> SwitchName(const std::string& argument) {
 bool IsKnownSwitch(const std::string& argument) {
   const auto name = SwitchName(argument);
   return name == "quiet" || name == "q" || name == "?" || name == "help" || name == "log" ||
-         name == "repair";
+         name == "repair" || name == "check" || name == "uninstall";
 }
 
 }  // namespace
@@ -82,6 +82,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       command.help = true;
     } else if (name == "repair") {
       command.repair = true;
+    } else if (name == "check") {
+      command.check = true;
+    } else if (name == "uninstall") {
+      command.uninstall = true;
     } else if (name == "log" && i + 1 < arguments.size() && !arguments[i + 1].empty() &&
                !IsKnownSwitch(arguments[i + 1])) {
       command.logPath = arguments[++i];
@@ -89,6 +93,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       command.notUnderstood = arguments[i];
       if (name == "log") *command.notUnderstood += " (without a file name)";
     }
+  }
+  if (int{command.repair} + int{command.check} + int{command.uninstall} > 1 &&
+      !command.notUnderstood) {
+    command.notUnderstood = "/repair, /check and /uninstall are one at a time";
   }
   return command;
 }
@@ -100,6 +108,8 @@ std::string UsageText() {
          "  /quiet, /q\tno window and no message: for deployment tools\n"
          "  /log FILE\twrite what became of each data source to FILE\n"
          "  /repair\talso add what is missing from incomplete data sources\n"
+         "  /check\treport every data source, change nothing (exit 0 all there, 1 some missing)\n"
+         "  /uninstall\tremove the data sources that are still as this setup wrote them\n"
          "  /?, /help\tshow this text\n\n"
          "Exit codes: 0 every data source is registered, 1603 setup failed or a data source is "
          "incomplete, "

@@ -5,7 +5,9 @@
 
 #include "platform/Application.h"
 #include "platform/QuietWindows.h"
+#include "setup/CheckMode.h"
 #include "setup/CommandLine.h"
+#include "setup/UninstallMode.h"
 #include "setup/RunLog.h"
 #include "setup/frmQuillet.h"
 
@@ -16,16 +18,6 @@ CommandLine ReadCommandLine(win::WindowsApi& windows) {
   auto arguments = SplitCommandLine(windows.GetCommandLineA());
   if (!arguments.empty()) arguments.erase(arguments.begin());  // the program's own name
   return ParseCommandLine(arguments);
-}
-
-// Returns whether the log was written; tells the user when it was not.
-bool WriteLog(win::WindowsApi& windows, const std::string& path, const std::string& contents) {
-  const win::Status status = windows.WriteFileContents(path, contents);
-  if (status == win::kErrorSuccess) return true;
-  const std::string message =
-      "The log file could not be written:\n" + path + "\n\n" + windows.ErrorText(status);
-  windows.MessageBoxA(message.c_str(), app::kTitle, win::kMbOk | win::kMbIconWarning);
-  return false;
 }
 
 int Setup(win::WindowsApi& windows, const CommandLine& command) {
@@ -65,6 +57,8 @@ int RunProgram(win::WindowsApi& system) {
     windows.MessageBoxA(UsageText().c_str(), app::kTitle, win::kMbOk | win::kMbIconInformation);
     return kExitSuccess;
   }
+  if (command.check) return RunCheck(windows, command);
+  if (command.uninstall) return RunUninstall(windows, command);
   return Setup(windows, command);
 }
 

@@ -1,5 +1,7 @@
 #include "setup/RunLog.h"
 
+#include "platform/Application.h"
+
 namespace quillet {
 namespace {
 
@@ -55,6 +57,15 @@ std::string FormatRunLog(win::WindowsApi& windows, const std::vector<Registratio
     log += count(RegistrationStatus::Repaired) + " repaired, ";
   }
   return log + count(RegistrationStatus::Failed) + " failed" + kLineEnd;
+}
+
+bool WriteLog(win::WindowsApi& windows, const std::string& path, const std::string& contents) {
+  const win::Status status = windows.WriteFileContents(path, contents);
+  if (status == win::kErrorSuccess) return true;
+  const std::string message =
+      "The log file could not be written:\n" + path + "\n\n" + windows.ErrorText(status);
+  windows.MessageBoxA(message.c_str(), app::kTitle, win::kMbOk | win::kMbIconWarning);
+  return false;
 }
 
 }  // namespace quillet

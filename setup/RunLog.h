@@ -13,4 +13,7 @@ namespace quillet {
 std::string FormatRunLog(win::WindowsApi& windows, const std::vector<RegistrationRecord>& records,
                          const std::string& stoppedBy = {});
 
+// Writes the log file; returns whether it was written, and tells the user when it was not.
+bool WriteLog(win::WindowsApi& windows, const std::string& path, const std::string& contents);
+
 }  // namespace quillet

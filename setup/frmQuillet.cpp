@@ -43,6 +43,11 @@ std::string Listed(const std::vector<const RegistrationRecord*>& records, const 
 
 }  // namespace
 
+std::string ReadProcessorIdentifier(win::WindowsApi& windows) {
+  return basRegistry::ToText(
+      basRegistry::GetRegistryString(windows, win::kLocalMachine, kProcessorKey, kProcessorValue));
+}
+
 std::string FailureSummary(const std::vector<const RegistrationRecord*>& failed,
                            const std::vector<const RegistrationRecord*>& incomplete) {
   std::string text = "Setup did not complete.";
@@ -200,8 +205,7 @@ std::string frmQuillet::GetWindowsDir() {
 
 void frmQuillet::ReadProcessorId() {
   try {
-    strProcessorId = basRegistry::ToText(
-        basRegistry::GetRegistryString(windows_, win::kLocalMachine, kProcessorKey, kProcessorValue));
+    strProcessorId = ReadProcessorIdentifier(windows_);
   } catch (const std::exception&) {
     // Left as it was: an unreadable identifier means "not x86".
   }

@@ -97,4 +97,7 @@ std::string FailureSummary(const std::vector<const RegistrationRecord*>& failed,
 // Whether the processor identifier names a 32-bit x86 machine ("x86" anywhere, any letter case).
 bool IsX86Processor(const std::string& processorId);
 
+// The machine's processor identifier as text ("" when it cannot be read).
+std::string ReadProcessorIdentifier(win::WindowsApi& windows);
+
 }  // namespace quillet

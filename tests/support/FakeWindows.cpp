@@ -125,6 +125,18 @@ void FakeWindows::SetDword(const std::string& path, const std::string& name, std
   SetValue(path, name, kRegDword, std::move(data));
 }
 
+void FakeWindows::RemoveValue(const std::string& path, const std::string& name) {
+  if (Node* node = Find(localMachine_.get(), path)) {
+    std::erase_if(node->values, [&](const StoredValue& value) { return SameName(value.name, name); });
+  }
+}
+
+void FakeWindows::RemoveKey(const std::string& path) {
+  Node* node = Find(localMachine_.get(), path);
+  if (node == nullptr || node->parent == nullptr) return;
+  std::erase_if(node->parent->subkeys, [&](const auto& child) { return child.get() == node; });
+}
+
 bool FakeWindows::KeyExists(const std::string& path) const { return Lookup(path) != nullptr; }
 
 std::optional<StoredValue> FakeWindows::Value(const std::string& path,
@@ -612,7 +624,7 @@ int FakeWindows::MessageBoxA(const char* text, const char* caption, std::uint32_
   call.caption = TextOrEmpty(caption);
   call.type = style;
   if (const auto fault = InjectedFault(call.function)) return 0;
-  return kIdOk;
+  return messageBoxAnswer_;
 }
 
 // ---------------------------------------------------------------- windows

@@ -65,6 +65,8 @@ class FakeWindows : public WindowsApi {
                 std::vector<std::uint8_t> data);
   void SetString(const std::string& path, const std::string& name, const std::string& text);
   void SetDword(const std::string& path, const std::string& name, std::uint32_t number);
+  void RemoveValue(const std::string& path, const std::string& name);
+  void RemoveKey(const std::string& path);  // with everything below it
   [[nodiscard]] bool KeyExists(const std::string& path) const;
   [[nodiscard]] std::optional<StoredValue> Value(const std::string& path,
                                                  const std::string& name) const;
@@ -102,6 +104,8 @@ class FakeWindows : public WindowsApi {
   // Files written through WriteFileContents, by path; a path listed in UnwritablePath fails.
   [[nodiscard]] const std::map<std::string, std::string>& Files() const { return files_; }
   void UnwritablePath(const std::string& path) { unwritable_.push_back(path); }
+  // What every message box answers (OK unless set).
+  void AnswerMessageBoxes(int answer) { messageBoxAnswer_ = answer; }
   void SetProcessorIdentifier(const std::string& identifier);
   // A 32-bit process under WOW64 has its "SOFTWARE\..." keys redirected to
   // "SOFTWARE\Wow6432Node\..." unless it asks for the 64-bit view, as on Windows.
@@ -235,6 +239,7 @@ class FakeWindows : public WindowsApi {
   std::string wow64Directory_;
   std::vector<std::string> diskFiles_;
   std::optional<std::string> standardOutput_;
+  int messageBoxAnswer_ = kIdOk;
   std::string windowsDirectory_ = "C:\\windows";
   bool toolkitPresent_ = true;
   std::string desktopPath_ = "C:\\users\\Public\\Desktop";

@@ -1,0 +1,108 @@
+#include "setup/UninstallMode.h"
+
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "setup/DataSourceSurvey.h"
+#include "setup/ExitCodes.h"
+#include "setup/RunLog.h"
+
+namespace quillet {
+namespace {
+
+constexpr const char* kLineEnd = "\r\n";
+constexpr const char* kTitle = "Quillet Installation";
+
+enum class Fate { Removed, Kept, NotPresent, Failed };
+
+struct Decision {
+  SurveyedDataSource surveyed;
+  Fate fate = Fate::NotPresent;
+  std::string why;  // kept: how it was changed; failed: what went wrong
+};
+
+// Only a data source holding exactly what this program writes, and nothing more, may go; one
+// with parts missing may go too, as long as what is there is the program's.
+Decision Decide(SurveyedDataSource surveyed) {
+  Decision decision{std::move(surveyed), Fate::NotPresent, {}};
+  const auto& each = decision.surveyed;
+  if (!each.unreadable.empty()) {
+    decision.fate = Fate::Failed;
+    decision.why = "could not be read: " + each.unreadable;
+  } else if (each.reading.present) {
+    decision.why = Customisation(each);
+    decision.fate = decision.why.empty() ? Fate::Removed : Fate::Kept;
+  }
+  return decision;
+}
+
+std::string Line(const Decision& decision) {
+  const auto& each = decision.surveyed;
+  std::string line = each.planned.spec.name + " (" + each.where + "): ";
+  switch (decision.fate) {
+    case Fate::Removed: line += "removed"; break;
+    case Fate::Kept: line += "kept: customised, " + decision.why; break;
+    case Fate::NotPresent: line += "not present"; break;
+    case Fate::Failed: line += "failed: " + decision.why; break;
+  }
+  if (each.reading.staging) line += "; its staging key removed";
+  return line + kLineEnd;
+}
+
+std::string Counts(const std::vector<Decision>& decisions) {
+  int counts[4] = {0, 0, 0, 0};
+  for (const auto& decision : decisions) ++counts[static_cast<int>(decision.fate)];
+  return std::to_string(decisions.size()) + " data sources: " + std::to_string(counts[0]) +
+         " removed, " + std::to_string(counts[1]) + " kept, " + std::to_string(counts[2]) +
+         " not present, " + std::to_string(counts[3]) + " failed";
+}
+
+}  // namespace
+
+int RunUninstall(win::WindowsApi& windows, const CommandLine& command) {
+  std::vector<Decision> decisions;
+  int removable = 0;
+  try {
+    DataSourceSurvey survey(windows);
+    for (auto& each : survey.ReadAll()) {
+      decisions.push_back(Decide(std::move(each)));
+      removable += decisions.back().fate == Fate::Removed ? 1 : 0;
+    }
+    const std::string question =
+        "Remove the " + std::to_string(removable) + " Quillet data sources this setup registered?";
+    if (!command.quiet &&
+        windows.MessageBoxA(question.c_str(), kTitle, win::kMbYesNo | win::kMbIconQuestion) !=
+            win::kIdYes) {
+      return kExitUserDeclined;
+    }
+    for (auto& decision : decisions) {
+      const auto& each = decision.surveyed;
+      auto& registry = survey.RegistryOf(*each.planned.view);
+      if (each.reading.staging) registry.RemoveStaging(each.planned.spec);
+      if (decision.fate != Fate::Removed) continue;
+      const auto outcome = registry.Remove(each.planned.spec);
+      if (outcome.status == MdlODBC::RegistrationStatus::Failed) {
+        decision.fate = Fate::Failed;
+        decision.why = outcome.failure + (outcome.errorCode != 0
+                                              ? ": " + windows.ErrorText(outcome.errorCode)
+                                              : std::string());
+      }
+    }
+  } catch (const std::exception& error) {
+    decisions.push_back({{}, Fate::Failed, error.what()});
+  }
+  bool failed = false;
+  for (const auto& decision : decisions) failed = failed || decision.fate == Fate::Failed;
+  std::string log;
+  for (const auto& decision : decisions) log += Line(decision);
+  const std::string counts = "Quillet " + Counts(decisions);
+  log += Counts(decisions) + kLineEnd;
+  int exitCode = failed ? kExitInstallFailure : kExitSuccess;
+  if (command.logPath && !WriteLog(windows, *command.logPath, log)) exitCode = kExitInstallFailure;
+  windows.MessageBoxA(counts.c_str(), kTitle,
+                      win::kMbOk | (failed ? win::kMbIconWarning : win::kMbIconInformation));
+  return exitCode;
+}
+
+}  // namespace quillet

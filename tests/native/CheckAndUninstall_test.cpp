@@ -1,0 +1,135 @@
+// /check and /uninstall on a machine where the data sources were installed and then some were
+// changed by hand, beside data that is not the program's.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "setup/CheckMode.h"
+#include "setup/ExitCodes.h"
+#include "setup/Program.h"
+#include "setup/UninstallMode.h"
+#include "tests/support/FakeWindows.h"
+
+namespace {
+
+const std::string kNative = "SOFTWARE\\ODBC\\ODBC.INI\\";
+const std::string kWow = "SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\";
+
+std::vector<std::string> Paths(const win::RegistryTree& tree) {
+  std::vector<std::string> paths;
+  for (const auto& [path, values] : tree) {
+    paths.push_back(path);
+    for (const auto& value : values) paths.push_back(path + "|" + value.name);
+  }
+  return paths;
+}
+
+class Modes : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    windows.SetLocalDate({2003, 6, 15});  // 5 current data sources, 2002 in both views
+    ASSERT_EQ(Run("/quiet"), quillet::kExitSuccess);
+    windows.SetString(kWow + "Quillet-R", "DBQ", "D:\\Custom\\Quillet-R.mdb");  // customised
+    windows.RemoveValue(kWow + "Quillet-S\\Engines\\Jet", "Threads");          // incomplete
+    windows.SetDword(kNative + "Quillet2002-R\\Engines\\Jet", "Extra", 1);      // added to
+    windows.RemoveKey(kNative + "Quillet2002-S");                               // absent
+    windows.SetString(kWow + "Quillet-S1{QuilletSetup staging}", "DBQ", "left by a cut");
+    windows.SetString(kNative + "Payroll", "Server", "payroll.example");  // another program's
+    windows.SetString(kNative + "ODBC Data Sources", "Payroll", "SQL Server");
+    arranged = windows.Tree();
+    windows.ClearCalls();
+  }
+  int Run(const std::string& switches) {
+    windows.SetCommandLine("QuilletSetup.exe " + switches);
+    return quillet::RunProgram(windows);
+  }
+  std::string Line(const std::string& text, const std::string& start) {
+    const auto at = text.find(start);
+    return at == std::string::npos ? "(none)" : text.substr(at, text.find("\r\n", at) - at);
+  }
+
+  win::FakeWindows windows;
+  win::RegistryTree arranged;
+};
+
+TEST_F(Modes, CheckNamesWhatEachDataSourceIsAndChangesNothing) {
+  windows.GiveStandardOutput();
+  EXPECT_EQ(Run("/check"), quillet::kExitSomeDataSourceMissing);
+  const std::string report = *windows.StandardOutput();
+  const std::pair<const char*, const char*> expected[] = {
+      {"Quillet-R (32-bit-on-64-bit view): ", "customised: DBQ differs"},
+      {"Quillet-S (32-bit-on-64-bit view): ", "incomplete, missing Engines\\Jet\\Threads"},
+      {"Quillet-S1 (32-bit-on-64-bit view): ", "complete; a staging key left by a cut-off run"},
+      {"Quillet2002-R (native view): ", "customised: added Engines\\Jet\\Extra"},
+      {"Quillet2002-S (native view): ", "missing"},
+      {"Quillet2002-S (32-bit-on-64-bit view): ", "complete"},
+  };
+  for (const auto& [start, condition] : expected) {
+    EXPECT_EQ(Line(report, start), std::string(start) + condition);
+  }
+  EXPECT_NE(report.find("warning: Quillet-R1 (32-bit-on-64-bit view): driver file "
+                        "C:\\WinNT\\System32\\odbcjt32.dll not found"),
+            std::string::npos);
+  EXPECT_NE(report.find("11 complete, 2 customised, 1 incomplete, 1 missing"), std::string::npos)
+      << report;
+  EXPECT_TRUE(windows.Tree() == arranged);
+  for (const char* write : {"RegCreateKeyExA", "RegSetValueExA", "RegDeleteKeyA", "RegDeleteValueA",
+                            "RegRenameKey", "WriteFileContents", "MessageBoxA"}) {
+    EXPECT_EQ(windows.CountCalls(write), 0) << write;
+  }
+}
+
+TEST_F(Modes, UninstallRemovesOnlyWhatIsStillAsWrittenAndReportsEveryDataSource) {
+  EXPECT_EQ(Run("/uninstall /quiet /log C:\\removal.log"), quillet::kExitSuccess);
+  const std::string log = windows.Files().at("C:\\removal.log");
+  EXPECT_EQ(Line(log, "Quillet-R (32"), "Quillet-R (32-bit-on-64-bit view): kept: customised, DBQ differs");
+  EXPECT_EQ(Line(log, "Quillet2002-S (native"), "Quillet2002-S (native view): not present");
+  EXPECT_EQ(Line(log, "Quillet-S1 (32"),
+            "Quillet-S1 (32-bit-on-64-bit view): removed; its staging key removed");
+  EXPECT_EQ(Line(log, "15 data"), "15 data sources: 12 removed, 2 kept, 1 not present, 0 failed");
+
+  // What is left: the kept data sources with their list lines, the list line of the one that was
+  // not there (nothing of it is touched), and everything not the program's.
+  win::RegistryTree kept;
+  for (const auto& [path, values] : arranged) {
+    const bool ours = path.find("\\Quillet") != std::string::npos;
+    const auto within = [&](const std::string& key) {
+      return path == key || path.starts_with(key + "\\");
+    };
+    const bool keptOnes = within(kWow + "Quillet-R") || within(kNative + "Quillet2002-R");
+    if (!ours || keptOnes) kept[path] = values;
+  }
+  for (const auto& list : {kNative + "ODBC Data Sources", kWow + "ODBC Data Sources"}) {
+    std::erase_if(kept[list], [&](const win::StoredValue& line) {
+      const bool keptLine = (list.starts_with(kWow) && line.name == "Quillet-R") ||
+                            (list.starts_with(kNative) && (line.name == "Quillet2002-R" ||
+                                                           line.name == "Quillet2002-S"));
+      return line.name.starts_with("Quillet") && !keptLine;
+    });
+  }
+  EXPECT_EQ(Paths(windows.Tree()), Paths(kept));
+  EXPECT_TRUE(windows.Tree() == kept) << "byte for byte";
+}
+
+TEST_F(Modes, UninstallAsksFirstAndAFailedRemovalCostsOnlyItsDataSource) {
+  windows.AnswerMessageBoxes(win::kIdNo);
+  EXPECT_EQ(Run("/uninstall"), quillet::kExitUserDeclined);
+  ASSERT_EQ(windows.MessageBoxes().size(), 1u);
+  EXPECT_EQ(windows.MessageBoxes()[0].valueName,
+            "Remove the 12 Quillet data sources this setup registered?");
+  EXPECT_EQ(windows.MessageBoxes()[0].type, win::kMbYesNo | win::kMbIconQuestion);
+  EXPECT_TRUE(windows.Tree() == arranged) << "No removes nothing";
+
+  windows.AnswerMessageBoxes(win::kIdYes);
+  windows.FailCall("RegDeleteKeyA", 2, win::kErrorAccessDenied);  // the first one's "Engines"
+  EXPECT_EQ(Run("/uninstall /log C:\\removal.log"), quillet::kExitInstallFailure);
+  const std::string log = windows.Files().at("C:\\removal.log");
+  EXPECT_EQ(Line(log, "Quillet-R1 "),
+            "Quillet-R1 (32-bit-on-64-bit view): failed: could not delete the key "
+            "\"SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet-R1\": Access is denied.");
+  EXPECT_EQ(Line(log, "15 data"), "15 data sources: 11 removed, 2 kept, 1 not present, 1 failed");
+}
+
+}  // namespace
