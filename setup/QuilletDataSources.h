@@ -17,9 +17,9 @@ std::vector<MdlODBC::DataSourceSpec> ArchiveDataSources(std::int16_t year);
 
 // One data source of a run, in the view it goes to.
 struct PlannedDataSource {
-  const MdlODBC::RegistryView* view;
+  const MdlODBC::RegistryView* view = nullptr;
   MdlODBC::DataSourceSpec spec;
-  std::int16_t archiveYear;  // 0 for the current data sources
+  std::int16_t archiveYear = 0;  // 0 for the current data sources
 };
 
 // Every data source a run registers, in its order: the five current ones in the view the

@@ -90,7 +90,10 @@ int RunUninstall(win::WindowsApi& windows, const CommandLine& command) {
       }
     }
   } catch (const std::exception& error) {
-    decisions.push_back({{}, Fate::Failed, error.what()});
+    Decision failure;
+    failure.fate = Fate::Failed;
+    failure.why = error.what();
+    decisions.push_back(std::move(failure));
   }
   bool failed = false;
   for (const auto& decision : decisions) failed = failed || decision.fate == Fate::Failed;

@@ -133,7 +133,50 @@ def incomplete_then_repair(s):
     assert len(s.dump() - damaged) == 1 and not damaged - s.dump(), "only the missing value is added"
 
 
+def check(s):
+    """/check as a detection rule runs it: its report read back from a redirected standard
+    output; it must change nothing at all."""
+    before = s.dump()
+    result = s.prefix.run_wine([s.build / "QuilletSetup.exe", "/check"], check=False, timeout=120)
+    assert s.dump() == before, "/check changed the registry"
+    return result.returncode, result.stdout.replace("\r\n", "\n")
+
+
+def check_and_uninstall(s):
+    native, wow = expect.NATIVE[0], expect.WOW64[0]
+    s.prefix.reg_add(f"HKLM\\{native}\\Payroll", "Server", "payroll.example")
+    s.prefix.reg_add(f"HKLM\\{native}\\ODBC Data Sources", "Payroll", "SQL Server")
+    unrelated = s.dump()
+    assert run_quietly(s, ["/quiet"]) == 0
+    s.prefix.reg_add(f"HKLM\\{wow}\\Quillet-S", "DBQ", "D:\\Custom\\Quillet-S.mdb")
+    customised = {line for line in s.dump() if f"{wow}\\Quillet-S|" in line or
+                  f"{wow}\\Quillet-S\\" in line or line == f"KEY {wow}\\Quillet-S" or
+                  line.startswith(f"VALUE {wow}\\ODBC Data Sources|Quillet-S|")}
+
+    code, report = check(s)
+    assert code == 0, report[-500:]
+    assert "Quillet-S (32-bit-on-64-bit view): customised: DBQ differs\n" in report, report[:800]
+    assert "Quillet2005-R (native view): complete\n" in report
+
+    # By hand, as the ODBC administrator removes a data source: its key and its list line.
+    s.prefix.run_wine(["reg", "delete", f"HKLM\\{native}\\Quillet2005-R", "/f"])
+    s.prefix.run_wine(["reg", "delete", f"HKLM\\{native}\\ODBC Data Sources", "/v", "Quillet2005-R", "/f"])
+    code, report = check(s)
+    assert code == 1, report[-500:]
+    assert "Quillet2005-R (native view): missing\n" in report
+
+    assert run_quietly(s, ["/uninstall", "/quiet", "/log", LOG]) == 0
+    lines = log_lines(s)
+    assert "Quillet-S (32-bit-on-64-bit view): kept: customised, DBQ differs" in lines, lines[:6]
+    assert "Quillet2005-R (native view): not present" in lines
+    parents = {f"KEY {view}" for view in (native, wow)} | {f"KEY {view}\\ODBC Data Sources" for view in (native, wow)}
+    assert_tree(s.dump(), unrelated | customised | parents)
+    code, report = check(s)
+    assert code == 1, report[-500:]
+
+
 SCENARIOS = {"quiet_runs": quiet_runs, "unknown_switch": unknown_switch,
+             "check_and_uninstall": check_and_uninstall,
              "killed_part_way": killed_part_way, "incomplete_then_repair": incomplete_then_repair}
 YEARS = {"killed_part_way": 3000}
 

@@ -11,12 +11,14 @@ WINDOWS_DLLS = {"kernel32.dll", "advapi32.dll", "user32.dll", "gdi32.dll", "msvc
 ANSI_FUNCTIONS = ["RegOpenKeyExA", "RegCreateKeyExA", "RegSetValueExA", "RegCloseKey", "RegOpenKeyA",
                   "RegQueryValueExA", "GetVersionExA", "GetSystemDirectoryA", "MessageBoxA",
                   "GetWindowsDirectoryA", "GetCommandLineA", "CreateFileA", "FormatMessageA",
-                  "CreateWindowExA", "RegisterClassExA", "CreateFontA", "GetFileAttributesA"]
+                  "CreateWindowExA", "RegisterClassExA", "CreateFontA", "GetFileAttributesA",
+                  "RegEnumKeyExA", "RegEnumValueA", "RegDeleteKeyA", "RegDeleteValueA"]
 # Called by the program in their A form, but the statically linked C++ runtime imports the W form
 # for its own use.
 ANSI_ALSO_WIDE_IN_RUNTIME = ["LoadLibraryA"]
 # Missing from early Windows: bound by name at run time, so the program still starts there.
-BOUND_BY_NAME = ["IsWow64Process", "GetSystemWow64DirectoryA"]
+BOUND_BY_NAME = ["IsWow64Process", "GetSystemWow64DirectoryA", "RegRenameKey", "RegDeleteKeyExA",
+                 "Wow64DisableWow64FsRedirection", "Wow64RevertWow64FsRedirection", "AttachConsole"]
 FORMATS = {"x86": "pei-i386", "x86_64": "pei-x86-64"}
 
 
