@@ -68,7 +68,8 @@ class QuietWindows : public WindowsApi {
     return underlying_.GetWindowsDirectoryA(buffer, size);
   }
   LocalDate GetLocalDate() override { return underlying_.GetLocalDate(); }
-  std::string GetCommandLineA() override { return underlying_.GetCommandLineA(); }
+  std::string GetCommandLineW() override { return underlying_.GetCommandLineW(); }
+  std::string GetComputerNameW() override { return underlying_.GetComputerNameW(); }
   std::string ErrorText(Status code) override { return underlying_.ErrorText(code); }
   Status WriteFileContents(const std::string& path, const std::string& contents) override {
     return underlying_.WriteFileContents(path, contents);

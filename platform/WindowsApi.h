@@ -61,13 +61,20 @@ class WindowsApi {
   virtual std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) = 0;
   virtual std::uint32_t GetWindowsDirectoryA(char* buffer, std::uint32_t size) = 0;
   virtual LocalDate GetLocalDate() = 0;
-  virtual std::string GetCommandLineA() = 0;
+  // The command line, read in UTF-16 and given as UTF-8, so that no path is lost to the ANSI
+  // code page.
+  virtual std::string GetCommandLineW() = 0;
+  // The computer's name, as UTF-8.
+  virtual std::string GetComputerNameW() = 0;
   // The system's description of an error code, as UTF-8 text without a trailing line break.
   virtual std::string ErrorText(Status code) = 0;
-  // Creates or replaces a file with exactly these bytes; the error code, or 0 on success.
+  // Creates or replaces a file (path in UTF-8, relative to the working directory) with exactly
+  // these bytes; the error code, or 0 on success. The bytes go to a temporary file beside it that
+  // others may read meanwhile, which then takes its place: a failed write leaves whatever was
+  // there before untouched.
   virtual Status WriteFileContents(const std::string& path, const std::string& contents) = 0;
 
-  // user32: a modal message box.
+  // user32: a modal message box; its texts are UTF-8 and are shown in UTF-16.
   virtual int MessageBoxA(const char* text, const char* caption, std::uint32_t style) = 0;
 
   // user32/gdi32: the program's windows, sized and placed in twips through the display's logical

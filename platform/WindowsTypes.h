@@ -61,11 +61,14 @@ struct OsVersionInfo {
 };
 static_assert(sizeof(OsVersionInfo) == 148);
 
-// The local calendar date (the year, month and day of GetLocalTime).
+// The local date and time (GetLocalTime).
 struct LocalDate {
   int year = 0;
   int month = 0;
   int day = 0;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
 };
 
 // System colour indexes (GetSysColor).

@@ -18,6 +18,26 @@ std::optional<std::string> SwitchName(const std::string& argument) {
   return Lower(argument.substr(1));
 }
 
+bool IsQuietSwitch(const std::string& word) {
+  const auto name = SwitchName(word);
+  return name == "quiet" || name == "q";
+}
+
+// Whether a quiet switch stands anywhere in the argument, also where a quote swallowed it into
+// another argument ("C:\Logs\" /quiet splits into one argument: C:\Logs" /quiet).
+bool HoldsQuietSwitch(const std::string& argument) {
+  std::string word;
+  for (const char c : argument + ' ') {
+    if (c == ' ' || c == '\t' || c == '"') {
+      if (IsQuietSwitch(word)) return true;
+      word.clear();
+    } else {
+      word += c;
+    }
+  }
+  return false;
+}
+
 bool IsKnownSwitch(const std::string& argument) {
   const auto name = SwitchName(argument);
   return name == "quiet" || name == "q" || name == "?" || name == "help" || name == "log" ||
@@ -93,6 +113,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       command.notUnderstood = arguments[i];
       if (name == "log") *command.notUnderstood += " (without a file name)";
     }
+  }
+  for (const auto& argument : arguments) command.quiet = command.quiet || HoldsQuietSwitch(argument);
+  if (command.logPath && command.logPath->find('"') != std::string::npos &&
+      !command.notUnderstood) {
+    command.notUnderstood =
+        "/log " + *command.logPath +
+        "\n\nA backslash right before a closing quote keeps the quote in the path, and what "
+        "follows with it. Write a folder that ends in a backslash as \"C:\\Logs\\\\\" "
+        "or leave the trailing backslash out";
   }
   if (int{command.repair} + int{command.check} + int{command.uninstall} > 1 &&
       !command.notUnderstood) {

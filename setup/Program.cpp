@@ -15,7 +15,7 @@ namespace quillet {
 namespace {
 
 CommandLine ReadCommandLine(win::WindowsApi& windows) {
-  auto arguments = SplitCommandLine(windows.GetCommandLineA());
+  auto arguments = SplitCommandLine(windows.GetCommandLineW());
   if (!arguments.empty()) arguments.erase(arguments.begin());  // the program's own name
   return ParseCommandLine(arguments);
 }
@@ -40,10 +40,7 @@ int Setup(win::WindowsApi& windows, const CommandLine& command) {
   return exitCode;
 }
 
-}  // namespace
-
-int RunProgram(win::WindowsApi& system) {
-  const CommandLine command = ReadCommandLine(system);
+int RunCommand(win::WindowsApi& system, const CommandLine& command) {
   win::QuietWindows quiet(system);
   win::WindowsApi& windows = command.quiet ? quiet : system;
 
@@ -60,6 +57,28 @@ int RunProgram(win::WindowsApi& system) {
   if (command.check) return RunCheck(windows, command);
   if (command.uninstall) return RunUninstall(windows, command);
   return Setup(windows, command);
+}
+
+}  // namespace
+
+int RunProgram(win::WindowsApi& system) {
+  CommandLine command;
+  try {
+    command = ReadCommandLine(system);
+    return RunCommand(system, command);
+  } catch (...) {
+    // Nothing ends the program abnormally: a deployment tool reads "failed", and the log says so.
+    if (command.logPath) {
+      try {
+        win::QuietWindows quiet(system);
+        WriteLog(command.quiet ? quiet : system, *command.logPath,
+                 "Setup stopped by an unexpected error.\r\n");
+      } catch (...) {
+        // The exit code still tells.
+      }
+    }
+    return kExitInstallFailure;
+  }
 }
 
 }  // namespace quillet

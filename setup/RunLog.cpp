@@ -1,6 +1,9 @@
 #include "setup/RunLog.h"
 
+#include <cstdio>
+
 #include "platform/Application.h"
+#include "setup/QuilletDataSources.h"
 
 namespace quillet {
 namespace {
@@ -59,8 +62,22 @@ std::string FormatRunLog(win::WindowsApi& windows, const std::vector<Registratio
   return log + count(RegistrationStatus::Failed) + " failed" + kLineEnd;
 }
 
+std::string LogHeader(win::WindowsApi& windows) {
+  const win::LocalDate now = windows.GetLocalDate();
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d", now.year, now.month, now.day,
+                now.hour, now.minute, now.second);
+  const int lastArchiveYear = now.year - 1;
+  const std::string years = lastArchiveYear < kFirstArchiveYear
+                                ? "no archive years"
+                                : "archive years " + std::to_string(kFirstArchiveYear) + "-" +
+                                      std::to_string(lastArchiveYear);
+  return std::string("QuilletSetup ") + app::kVersion + " on " + windows.GetComputerNameW() +
+         ", " + stamp + ", " + years + ", command line: " + windows.GetCommandLineW() + kLineEnd;
+}
+
 bool WriteLog(win::WindowsApi& windows, const std::string& path, const std::string& contents) {
-  const win::Status status = windows.WriteFileContents(path, contents);
+  const win::Status status = windows.WriteFileContents(path, LogHeader(windows) + contents);
   if (status == win::kErrorSuccess) return true;
   const std::string message =
       "The log file could not be written:\n" + path + "\n\n" + windows.ErrorText(status);

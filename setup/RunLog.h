@@ -13,7 +13,12 @@ namespace quillet {
 std::string FormatRunLog(win::WindowsApi& windows, const std::vector<RegistrationRecord>& records,
                          const std::string& stoppedBy = {});
 
-// Writes the log file; returns whether it was written, and tells the user when it was not.
+// The log's first line: the computer, the local date and time, the program's version, the command
+// line and the archive years the run covers.
+std::string LogHeader(win::WindowsApi& windows);
+
+// Writes the log file, its first line followed by `contents`; returns whether it was written,
+// and tells the user when it was not.
 bool WriteLog(win::WindowsApi& windows, const std::string& path, const std::string& contents);
 
 }  // namespace quillet

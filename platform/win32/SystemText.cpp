@@ -5,14 +5,20 @@
 namespace win {
 
 std::string SystemMessage(unsigned long code) {
-  char text[512] = "";
-  DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, 0, text, sizeof text, nullptr);
-  while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' ||
-                        text[length - 1] == ' ')) {
-    --length;
+  wchar_t text[512] = L"";
+  const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, code, 0, text, 512, nullptr);
+  // One line, whatever the system's text: every data source keeps one line in the log.
+  std::wstring line;
+  for (DWORD i = 0; i < length; ++i) {
+    if (text[i] != L'\r' && text[i] != L'\n') {
+      line += text[i];
+    } else if (!line.empty() && line.back() != L' ') {
+      line += L' ';
+    }
   }
-  return std::string(text, length);
+  while (!line.empty() && line.back() == L' ') line.pop_back();
+  return FromWide(line, CP_UTF8);
 }
 
 std::wstring ToWide(const std::string& text, unsigned codePage) {

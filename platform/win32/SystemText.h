@@ -5,8 +5,8 @@
 
 namespace win {
 
-// The system's description of an error code in the ANSI code page, without a trailing line
-// break; "" when the system has none.
+// The system's description of an error code in UTF-8, folded into one line; "" when the system
+// has none.
 std::string SystemMessage(unsigned long code);
 
 std::wstring ToWide(const std::string& text, unsigned codePage);

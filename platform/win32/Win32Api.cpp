@@ -209,36 +209,78 @@ std::uint32_t Win32Api::GetWindowsDirectoryA(char* buffer, std::uint32_t size) {
 LocalDate Win32Api::GetLocalDate() {
   SYSTEMTIME now;
   ::GetLocalTime(&now);
-  return {now.wYear, now.wMonth, now.wDay};
+  return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
 }
 
-std::string Win32Api::GetCommandLineA() { return ::GetCommandLineA(); }
+std::string Win32Api::GetCommandLineW() { return FromWide(::GetCommandLineW(), CP_UTF8); }
+
+std::string Win32Api::GetComputerNameW() {
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = L"";
+  DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+  if (!::GetComputerNameW(name, &length)) return "(unknown computer)";
+  return FromWide(std::wstring(name, length), CP_UTF8);
+}
 
 std::string Win32Api::ErrorText(Status code) {
   const std::string text = SystemMessage(static_cast<unsigned long>(code));
   if (text.empty()) return "Error " + std::to_string(code) + ".";
-  // The system's text comes in the ANSI code page; the log is UTF-8.
-  return FromWide(ToWide(text, CP_ACP), CP_UTF8);
+  return text;  // already UTF-8
 }
 
-Status Win32Api::WriteFileContents(const std::string& path, const std::string& contents) {
-  struct CloseFile {
-    void operator()(HANDLE file) const { ::CloseHandle(file); }
-  };
-  HANDLE opened = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+namespace {
+
+struct CloseFile {
+  void operator()(HANDLE file) const { ::CloseHandle(file); }
+};
+
+Status WriteWholeFile(const std::wstring& path, const std::string& contents) {
+  HANDLE opened = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (opened == INVALID_HANDLE_VALUE) return static_cast<Status>(::GetLastError());
   const std::unique_ptr<void, CloseFile> file(opened);
   DWORD written = 0;
   if (!::WriteFile(file.get(), contents.data(), static_cast<DWORD>(contents.size()), &written,
-                   nullptr)) {
+                   nullptr) ||
+      !::FlushFileBuffers(file.get())) {
     return static_cast<Status>(::GetLastError());
   }
   return written == contents.size() ? kErrorSuccess : static_cast<Status>(ERROR_HANDLE_DISK_FULL);
 }
 
+// The full path of a path relative to the working directory; "" when it has none.
+std::wstring FullPath(const std::wstring& path) {
+  std::wstring full(MAX_PATH, L'\0');
+  DWORD length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(),
+                                    nullptr);
+  if (length >= full.size()) {
+    full.resize(length);
+    length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(),
+                                nullptr);
+  }
+  if (length == 0 || length >= full.size()) return {};
+  full.resize(length);
+  return full;
+}
+
+}  // namespace
+
+Status Win32Api::WriteFileContents(const std::string& path, const std::string& contents) {
+  const std::wstring full = FullPath(ToWide(path, CP_UTF8));
+  if (full.empty()) return static_cast<Status>(ERROR_INVALID_NAME);
+  const std::wstring temporary = full + L".writing";
+  Status status = WriteWholeFile(temporary, contents);
+  if (status == kErrorSuccess &&
+      !::MoveFileExW(temporary.c_str(), full.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    status = static_cast<Status>(::GetLastError());
+  }
+  if (status != kErrorSuccess) ::DeleteFileW(temporary.c_str());
+  return status;
+}
+
 int Win32Api::MessageBoxA(const char* text, const char* caption, std::uint32_t style) {
-  return ::MessageBoxA(nullptr, text, caption, style | MB_TASKMODAL);
+  return ::MessageBoxW(nullptr, ToWide(text, CP_UTF8).c_str(), ToWide(caption, CP_UTF8).c_str(),
+                       style | MB_TASKMODAL);
 }
 
 }  // namespace win

@@ -49,7 +49,7 @@ std::string SystemText(HRESULT result) {
 }
 
 std::string FromBstr(BSTR text) {
-  return FromWide(std::wstring(text, ::SysStringLen(text)), CP_ACP);
+  return FromWide(std::wstring(text, ::SysStringLen(text)), CP_UTF8);
 }
 
 // Owners of the COM values a call passes around.
@@ -79,7 +79,7 @@ class DispatchObject : public AutomationObject {
 
   AutomationValue Invoke(const std::string& member,
                          const std::vector<AutomationValue>& arguments) override {
-    std::wstring name = ToWide(member, CP_ACP);
+    std::wstring name = ToWide(member, CP_UTF8);
     LPOLESTR names[] = {name.data()};
     DISPID id = 0;
     HRESULT result = dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
@@ -90,7 +90,7 @@ class DispatchObject : public AutomationObject {
     for (std::size_t i = 0; i < arguments.size(); ++i) {
       VARIANT& value = values[arguments.size() - 1 - i].value;
       if (const auto* text = std::get_if<std::string>(&arguments[i])) {
-        const std::wstring wide = ToWide(*text, CP_ACP);
+        const std::wstring wide = ToWide(*text, CP_UTF8);
         value.vt = VT_BSTR;
         value.bstrVal = ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
       }
@@ -144,7 +144,7 @@ std::int32_t Win32Api::fRemoveShellLink(const char* folderName, const char* link
 std::unique_ptr<AutomationObject> Win32Api::CreateObject(const std::string& programId) {
   if (!com_) com_ = std::make_unique<ComApartment>();
   CLSID classId{};
-  HRESULT result = ::CLSIDFromProgID(ToWide(programId, CP_ACP).c_str(), &classId);
+  HRESULT result = ::CLSIDFromProgID(ToWide(programId, CP_UTF8).c_str(), &classId);
   if (FAILED(result)) throw std::runtime_error(programId + ": " + SystemText(result));
   IDispatch* dispatch = nullptr;
   result = ::CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,

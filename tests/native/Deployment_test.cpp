@@ -7,6 +7,7 @@
 
 #include "tests/support/FakeWindows.h"
 #include "setup/CommandLine.h"
+#include "setup/ExitCodes.h"
 #include "setup/Program.h"
 
 namespace {
@@ -127,7 +128,11 @@ TEST_F(Deployment, TheLogSaysWhatBecameOfEveryDataSource) {
        start = end + 2) {
     lines.push_back(log.substr(start, end - start));
   }
-  ASSERT_EQ(lines.size(), 16u);
+  ASSERT_EQ(lines.size(), 17u);
+  EXPECT_EQ(lines[0],
+            "QuilletSetup 1.00 on WORKSTATION-7, 2003-05-01 00:00:00, archive years 2002-2002, "
+            "command line: QuilletSetup.exe /quiet /log C:\\setup.log");
+  lines.erase(lines.begin());
   EXPECT_EQ(lines[0], "Quillet-R (32-bit-on-64-bit view): registered");
   EXPECT_EQ(lines[1].substr(0, 87),
             "Quillet-R1 (32-bit-on-64-bit view): present but incomplete, missing Description, "
@@ -147,7 +152,7 @@ TEST_F(Deployment, TheLogNamesADriverDirectoryThatCouldNotBeDecided) {
   const std::string log = windows.Files().at("run.log");
   EXPECT_EQ(log.find("Quillet-R (32-bit-on-64-bit view): failed: the driver directory could not be "
                      "decided\r\n"),
-            0u)
+            log.find("\r\n") + 2)
       << log;
   EXPECT_EQ(windows.MessageBoxes().size(), 6u) << "interactive: five writer messages and the summary";
 }
@@ -200,6 +205,56 @@ TEST_F(Deployment, NoCommandLineBehavesAsAlways) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].valueName, "Setup Complete - DO NOT run this setup again.");
   EXPECT_TRUE(windows.Files().empty());
+}
+
+}  // namespace
+
+namespace {
+
+struct TypedCommandLine {
+  const char* text;  // after the program's name
+  bool quiet;
+  const char* logPath;  // nullptr: none
+  bool understood;
+};
+
+// What administrators type, traps included: the folder with a trailing backslash before its
+// closing quote swallows the quote and the switches after it.
+TEST(TypedCommandLines, QuietWhereverItStandsAndNoLogPathWithAQuote) {
+  const TypedCommandLine cases[] = {
+      {"/log \"C:\\Logs\\\" /quiet", true, nullptr, false},
+      {"/log \"C:\\Logs\\\\\" /quiet", true, "C:\\Logs\\", true},
+      {"/log \"C:\\Program Files\\q.log\" /Q", true, "C:\\Program Files\\q.log", true},
+      {"/log \"a \"\"b\"\" c\"", false, nullptr, false},
+      {"\"/q\"", true, nullptr, true},
+      {"/quiet /quiet -q", true, nullptr, true},
+      {"/log \"C:\\Logs\\Łódź.log\" /q", true, "C:\\Logs\\Łódź.log", true},
+  };
+  for (const auto& c : cases) {
+    auto arguments = quillet::SplitCommandLine(std::string("QuilletSetup.exe ") + c.text);
+    arguments.erase(arguments.begin());
+    const CommandLine command = ParseCommandLine(arguments);
+    EXPECT_EQ(command.quiet, c.quiet) << c.text;
+    EXPECT_EQ(!command.notUnderstood.has_value(), c.understood) << c.text;
+    if (c.understood && c.logPath != nullptr) {
+      EXPECT_EQ(command.logPath, c.logPath) << c.text;
+    }
+  }
+}
+
+TEST(TypedCommandLines, AQuietRunThatIsNotUnderstoodShowsNothingAndRegistersNothing) {
+  win::FakeWindows windows;
+  windows.SetCommandLine("QuilletSetup.exe /log \"C:\\Logs\\\" /quiet");
+  EXPECT_EQ(quillet::RunProgram(windows), quillet::kExitBadCommandLine);
+  EXPECT_TRUE(windows.MessageBoxes().empty());
+  EXPECT_EQ(windows.CountCalls("CreateFrameWindow"), 0);
+  EXPECT_EQ(windows.RegistryCallCount(), 0);
+
+  windows.SetCommandLine("QuilletSetup.exe /log \"C:\\Logs\\\"");
+  EXPECT_EQ(quillet::RunProgram(windows), quillet::kExitBadCommandLine);
+  ASSERT_EQ(windows.MessageBoxes().size(), 1u);
+  EXPECT_NE(windows.MessageBoxes()[0].valueName.find("\"C:\\Logs\\\\\""), std::string::npos)
+      << "says how to write the folder: " << windows.MessageBoxes()[0].valueName;
 }
 
 }  // namespace

@@ -595,8 +595,8 @@ std::uint32_t FakeWindows::GetWindowsDirectoryA(char* buffer, std::uint32_t size
   return length;
 }
 
-std::string FakeWindows::GetCommandLineA() {
-  Record("GetCommandLineA");
+std::string FakeWindows::GetCommandLineW() {
+  Record("GetCommandLineW");
   return commandLine_;
 }
 

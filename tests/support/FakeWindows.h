@@ -167,7 +167,8 @@ class FakeWindows : public WindowsApi {
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
   std::uint32_t GetWindowsDirectoryA(char* buffer, std::uint32_t size) override;
   LocalDate GetLocalDate() override;
-  std::string GetCommandLineA() override;
+  std::string GetCommandLineW() override;
+  std::string GetComputerNameW() override { return "WORKSTATION-7"; }
   std::string ErrorText(Status code) override;
   Status WriteFileContents(const std::string& path, const std::string& contents) override;
   int MessageBoxA(const char* text, const char* caption, std::uint32_t style) override;
