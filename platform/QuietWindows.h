@@ -102,6 +102,8 @@ class QuietWindows : public WindowsApi {
   }
   void SetWindowLeft(WindowHandle, float) override {}
   void SetWindowTop(WindowHandle, float) override {}
+  bool IsWindowOnScreen(WindowHandle) override { return true; }
+  TwipRect GetWorkArea() override { return {}; }
 
  private:
   WindowHandle Remember(TwipSize size);

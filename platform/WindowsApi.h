@@ -91,6 +91,10 @@ class WindowsApi {
   virtual void SetWindowLeft(WindowHandle window, float twips) = 0;
   virtual void SetWindowTop(WindowHandle window, float twips) = 0;
   virtual ColorRef GetSysColor(int index) = 0;
+  // Whether the window is visible and not minimised.
+  virtual bool IsWindowOnScreen(WindowHandle window) = 0;
+  // The part of the primary screen not taken by task bars.
+  virtual TwipRect GetWorkArea() = 0;
 
   // Vb6stkit.dll, the setup toolkit's shortcut library, loaded at the first call of one of its
   // functions. A library or function that cannot be found is thrown as std::runtime_error.

@@ -86,6 +86,11 @@ struct TwipSize {
   float height = 0;
 };
 
+// A rectangle of the screen in twips.
+struct TwipRect {
+  float left = 0, top = 0, width = 0, height = 0;
+};
+
 // The program's main window: an MDI frame whose client area shows COLOR_APPWORKSPACE.
 struct FrameWindowDesign {
   const char* caption = "";

@@ -83,11 +83,20 @@ void frmMessage::Load() {
   Form_Load();
 }
 
-// Sizes itself, then centres on the main window by the sizes the two windows really have.
+// Sizes itself, then centres on the main window by the sizes the two windows really have. A main
+// window that is minimised or hidden (started with "start /min", or by a launcher that hides it)
+// has no size worth centring on, and would put this window off screen: it centres on the work
+// area then.
 void frmMessage::Form_Load() {
   windows_.SetWindowHeight(hWnd_, kDesignedHeight);
   windows_.SetWindowWidth(hWnd_, kDesignedWidth);
   const win::TwipSize own = windows_.GetWindowSize(hWnd_);
+  if (!mainWindow_.IsOnScreen()) {
+    const win::TwipRect area = windows_.GetWorkArea();
+    windows_.SetWindowLeft(hWnd_, area.left + CentredPosition(area.width, own.width));
+    windows_.SetWindowTop(hWnd_, area.top + CentredPosition(area.height, own.height));
+    return;
+  }
   windows_.SetWindowLeft(hWnd_, CentredPosition(mainWindow_.OuterSize().width, own.width));
   windows_.SetWindowTop(hWnd_, CentredPosition(mainWindow_.OuterSize().height, own.height));
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <exception>
+#include <stdexcept>
 
 #include "platform/basRegistry.h"
 #include "setup/QuilletDataSources.h"
@@ -118,6 +119,11 @@ win::TwipSize frmQuillet::OuterSize() const {
   return windows_.GetWindowSize(hWnd_);
 }
 
+bool frmQuillet::IsOnScreen() const {
+  CreateWindowOnce();
+  return windows_.IsWindowOnScreen(hWnd_);
+}
+
 int frmQuillet::ExitCode() const {
   const bool done = CountRegistrations(MdlODBC::RegistrationStatus::Failed) == 0 &&
                     CountRegistrations(MdlODBC::RegistrationStatus::Incomplete) == 0;
@@ -175,7 +181,12 @@ std::string frmQuillet::PrepareDesktopFolder(const std::string& folderName) {
   const auto shell = windows_.CreateObject("WScript.Shell");
   const auto desktop = shell->Invoke("SpecialFolders", {std::string("Desktop")});
   const auto* desktopPath = std::get_if<std::string>(&desktop);
-  const std::string path = (desktopPath != nullptr ? *desktopPath : "") + "\\" + folderName;
+  // Without a desktop the path would be "\Archive", a folder at the root of the drive.
+  if (desktopPath == nullptr || desktopPath->empty()) {
+    throw std::runtime_error("The desktop folder could not be found (WScript.Shell gave no path for "
+                             "\"Desktop\"); nothing was created or deleted.");
+  }
+  const std::string path = *desktopPath + "\\" + folderName;
   objFileSystem = windows_.CreateObject("Scripting.FileSystemObject");
   return path;
 }

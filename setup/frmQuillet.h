@@ -51,6 +51,8 @@ class frmQuillet {
   [[nodiscard]] int ExitCode() const;
   // The window's outer size in twips; the window is created (not loaded) if it does not exist.
   [[nodiscard]] win::TwipSize OuterSize() const;
+  // Whether the window is visible and not minimised (it is created if it does not exist).
+  [[nodiscard]] bool IsOnScreen() const;
 
   // Shell operations offered by the main window; the setup run itself does not use them, and
   // their failures go to the caller.

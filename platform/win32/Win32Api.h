@@ -58,6 +58,8 @@ class Win32Api : public WindowsApi {
   void SetWindowLeft(WindowHandle window, float twips) override;
   void SetWindowTop(WindowHandle window, float twips) override;
   ColorRef GetSysColor(int index) override;
+  bool IsWindowOnScreen(WindowHandle window) override;
+  TwipRect GetWorkArea() override;
 
   // The setup toolkit and automation objects (Win32Shell.cpp).
   std::int32_t fCreateShellLink(const char* folderName, const char* linkName,

@@ -21,21 +21,27 @@ constexpr int kLabelId = 1;
 
 HWND ToHwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
 
-[[noreturn]] void ThrowLastError(const std::string& function) {
-  const DWORD error = ::GetLastError();
+[[noreturn]] void ThrowError(const std::string& function, DWORD error) {
   throw std::runtime_error(function + " failed (error " + std::to_string(error) +
                            "): " + SystemMessage(error));
 }
+
+[[noreturn]] void ThrowLastError(const std::string& function) { ThrowError(function, ::GetLastError()); }
 
 struct Dpi {
   int x;
   int y;
 };
 
+// The display's logical DPI; 96, the Windows default, when the display cannot tell.
 Dpi DisplayDpi() {
+  constexpr int kDefaultDpi = 96;
   HDC screen = ::GetDC(nullptr);
-  const Dpi dpi{::GetDeviceCaps(screen, LOGPIXELSX), ::GetDeviceCaps(screen, LOGPIXELSY)};
+  if (screen == nullptr) return {kDefaultDpi, kDefaultDpi};
+  Dpi dpi{::GetDeviceCaps(screen, LOGPIXELSX), ::GetDeviceCaps(screen, LOGPIXELSY)};
   ::ReleaseDC(nullptr, screen);
+  if (dpi.x <= 0) dpi.x = kDefaultDpi;
+  if (dpi.y <= 0) dpi.y = kDefaultDpi;
   return dpi;
 }
 
@@ -156,6 +162,11 @@ WindowHandle Win32Api::CreateLabelWindow(const LabelWindowDesign& design) {
       static_cast<DWORD>(label.fontCharset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
       DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, label.fontName));
   paint->background = GdiObject<HBRUSH>(::CreateSolidBrush(label.background));
+  if (paint->font.Get() == nullptr || paint->background.Get() == nullptr) {
+    const DWORD error = ::GetLastError();
+    ::DestroyWindow(window);
+    ThrowError(paint->font.Get() == nullptr ? "CreateFontA" : "CreateSolidBrush", error);
+  }
   paint->text = label.text;
   paint->backgroundColor = label.background;
   HFONT font = paint->font.Get();
@@ -167,8 +178,9 @@ WindowHandle Win32Api::CreateLabelWindow(const LabelWindowDesign& design) {
       window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLabelId)), ::GetModuleHandleA(nullptr),
       nullptr);
   if (control == nullptr) {
+    const DWORD error = ::GetLastError();  // before DestroyWindow sets its own
     ::DestroyWindow(window);
-    ThrowLastError("CreateWindowExA");
+    ThrowError("CreateWindowExA", error);
   }
   ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return reinterpret_cast<WindowHandle>(window);
@@ -220,5 +232,19 @@ void Win32Api::SetWindowTop(WindowHandle window, float twips) {
 }
 
 ColorRef Win32Api::GetSysColor(int index) { return ::GetSysColor(index); }
+
+bool Win32Api::IsWindowOnScreen(WindowHandle window) {
+  return ::IsWindowVisible(ToHwnd(window)) && !::IsIconic(ToHwnd(window));
+}
+
+TwipRect Win32Api::GetWorkArea() {
+  RECT area{};
+  if (!::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0)) {
+    area = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+  }
+  const Dpi dpi = DisplayDpi();
+  return {ToTwips(area.left, dpi.x), ToTwips(area.top, dpi.y), ToTwips(area.right - area.left, dpi.x),
+          ToTwips(area.bottom - area.top, dpi.y)};
+}
 
 }  // namespace win

@@ -58,14 +58,15 @@ def quiet_runs(s):
     assert_tree(s.dump(), before | expect.expected_lines(expect.this_year(), x86=False))
     names = expected_names(expect.this_year())
     lines = log_lines(s)
-    assert lines[:-1] == [f"{name}: registered" for name in names], lines[:3]
+    assert lines[0].startswith("QuilletSetup 1.00 on ") and "archive years 2002-" in lines[0], lines[0]
+    assert lines[1:-1] == [f"{name}: registered" for name in names], lines[:3]
     assert lines[-1] == f"{len(names)} data sources: {len(names)} registered, 0 already present, 0 failed"
 
     after_first = s.dump()
     assert run_quietly(s, ["-Q", "-LOG", LOG]) == 0
     assert_tree(s.dump(), after_first)
     lines = log_lines(s)
-    assert lines[:-1] == [f"{name}: already present" for name in names], lines[:3]
+    assert lines[1:-1] == [f"{name}: already present" for name in names], lines[:3]
     assert lines[-1] == f"{len(names)} data sources: 0 registered, {len(names)} already present, 0 failed"
 
 

@@ -80,3 +80,19 @@ TEST_F(ShellOperations, GetWindowsDirGivesALongDirectoryWhole) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DesktopFolders, WithoutADesktopPathNothingIsCreatedOrDeleted) {
+  win::FakeWindows windows;
+  windows.SetDesktopPath("");
+  quillet::frmQuillet form(windows);
+  windows.ClearCalls();
+  EXPECT_THROW(form.CreateDesktopFolder("Archive"), std::runtime_error);
+  EXPECT_THROW(form.DeleteDesktopFolder("Archive"), std::runtime_error);
+  EXPECT_TRUE(windows.Folders().empty());
+  EXPECT_EQ(windows.CountCalls("Invoke"), 2) << "only the two questions for the desktop's path";
+  EXPECT_EQ(form.objFileSystem, nullptr);
+}
+
+}  // namespace

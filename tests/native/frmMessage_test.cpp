@@ -131,6 +131,12 @@ struct PlacementCase {
   win::TwipSize frameAllowance;
 };
 
+// The main window as the load handler leaves it before the progress window comes.
+void ShowMainWindow(win::FakeWindows& windows, const quillet::frmQuillet& form) {
+  (void)form.OuterSize();  // creates it
+  windows.ShowWindow(WindowCreatedBy(windows, "CreateFrameWindow"));
+}
+
 class Placement : public ::testing::TestWithParam<PlacementCase> {};
 
 TEST_P(Placement, SizesTheProgressWindowAndCentresItByTheRealSizes) {
@@ -138,6 +144,7 @@ TEST_P(Placement, SizesTheProgressWindowAndCentresItByTheRealSizes) {
   windows.SetDpi(GetParam().dpi);
   windows.SetFrameAllowance(GetParam().frameAllowance);
   quillet::frmQuillet form(windows);
+  ShowMainWindow(windows, form);
   quillet::frmMessage message(windows, form);
   message.Show();
 
@@ -162,11 +169,23 @@ TEST(Placement, ASmallerMainWindowGivesNegativePositions) {
   win::FakeWindows windows;
   windows.SetFrameAllowance({-3000, -2000});  // a main window smaller than the progress window
   quillet::frmQuillet form(windows);
+  ShowMainWindow(windows, form);
   quillet::frmMessage message(windows, form);
   message.Show();
   const auto& progress = windows.Window(WindowCreatedBy(windows, "CreateLabelWindow"));
   EXPECT_LT(progress.left, 0);
   EXPECT_LT(progress.top, 0);
+}
+
+TEST(Placement, AMinimisedMainWindowLeavesTheProgressWindowInTheMiddleOfTheWorkArea) {
+  win::FakeWindows windows;
+  windows.StartMinimised();
+  windows.SetWorkArea({0, 600, 15360, 10470});  // a task bar at the top
+  windows.SetCommandLine("QuilletSetup.exe");
+  quillet::RunProgram(windows);
+  const auto& progress = windows.Window(WindowCreatedBy(windows, "CreateLabelWindow"));
+  EXPECT_FLOAT_EQ(progress.left, (15360 - progress.size.width) / 2);
+  EXPECT_FLOAT_EQ(progress.top, 600 + (10470 - progress.size.height) / 2);
 }
 
 TEST(ProgressLabel, IsDesignedAsTheUserShouldSeeIt) {

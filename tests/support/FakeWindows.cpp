@@ -666,7 +666,7 @@ WindowHandle FakeWindows::CreateFrameWindow(const FrameWindowDesign& design) {
   if (const auto fault = InjectedFault("CreateFrameWindow")) {
     throw std::runtime_error("CreateFrameWindow failed with error " + std::to_string(*fault));
   }
-  FakeWindow window{"frame", design.caption, {}, 0, 0, false, false, {}};
+  FakeWindow window{"frame", design.caption, {}, 0, 0, false, false, false, {}};
   window.size = {WholePixels(design.clientSize.width + frameAllowance_.width),
                  WholePixels(design.clientSize.height + frameAllowance_.height)};
   return AddWindow(std::move(window));
@@ -677,14 +677,21 @@ WindowHandle FakeWindows::CreateLabelWindow(const LabelWindowDesign& design) {
   if (const auto fault = InjectedFault("CreateLabelWindow")) {
     throw std::runtime_error("CreateLabelWindow failed with error " + std::to_string(*fault));
   }
-  FakeWindow window{"label", design.caption, {}, 0, 0, false, false, design.label};
+  FakeWindow window{"label", design.caption, {}, 0, 0, false, false, false, design.label};
   window.size = {WholePixels(design.clientSize.width + frameAllowance_.width),
                  WholePixels(design.clientSize.height + frameAllowance_.height)};
   return AddWindow(std::move(window));
 }
 
 void FakeWindows::ShowWindow(WindowHandle window) {
-  LiveWindow(Record("ShowWindow"), window).visible = true;
+  FakeWindow& shown = LiveWindow(Record("ShowWindow"), window);
+  shown.visible = true;
+  shown.minimised = startMinimised_ && shown.kind == "frame";
+}
+
+bool FakeWindows::IsWindowOnScreen(WindowHandle window) {
+  const FakeWindow& asked = LiveWindow(Record("IsWindowOnScreen"), window);
+  return asked.visible && !asked.minimised;
 }
 
 void FakeWindows::RepaintWindow(WindowHandle window) { LiveWindow(Record("RepaintWindow"), window); }

@@ -50,6 +50,7 @@ struct FakeWindow {
   TwipSize size;
   float left = 0, top = 0;
   bool visible = false;
+  bool minimised = false;
   bool destroyed = false;
   LabelDesign label;  // label windows only
 };
@@ -124,6 +125,9 @@ class FakeWindows : public WindowsApi {
   // What frame and title bar add to a client area, in twips (defaults: 120 wide, 405 high).
   void SetFrameAllowance(TwipSize allowance) { frameAllowance_ = allowance; }
   void SetSysColor(int index, ColorRef color) { sysColors_[index] = color; }
+  // The program started minimised (start /min): the main window shows as an icon.
+  void StartMinimised() { startMinimised_ = true; }
+  void SetWorkArea(TwipRect area) { workArea_ = area; }
   [[nodiscard]] const FakeWindow& Window(WindowHandle window) const;
   [[nodiscard]] int LiveWindowCount() const;
 
@@ -183,6 +187,8 @@ class FakeWindows : public WindowsApi {
   void SetWindowLeft(WindowHandle window, float twips) override;
   void SetWindowTop(WindowHandle window, float twips) override;
   ColorRef GetSysColor(int index) override;
+  bool IsWindowOnScreen(WindowHandle window) override;
+  TwipRect GetWorkArea() override { return workArea_; }
   std::int32_t fCreateShellLink(const char* folderName, const char* linkName,
                                 const char* linkPath, const char* linkArguments,
                                 std::int32_t privateFlag, const char* parentFolder) override;
@@ -248,6 +254,8 @@ class FakeWindows : public WindowsApi {
   std::map<std::string, std::string> files_;
   std::vector<std::string> unwritable_;
   int dpi_ = 96;
+  bool startMinimised_ = false;
+  TwipRect workArea_{0, 0, 15360, 11070};  // 1024 x 738 pixels
   TwipSize frameAllowance_{120, 405};
   std::map<int, ColorRef> sysColors_{{kColorWindow, 0xFFFFFF},
                                      {kColorCaptionText, 0x000000},
