@@ -22,10 +22,16 @@ def visible_windows(display):
     return found.stdout.split()
 
 
-def run_quietly(s, arguments, timeout=300, bits=64):
-    """Runs the program with these arguments, watching the display the whole time."""
+def run_quietly(s, arguments, timeout=300, bits=64, through_cmd=False):
+    """Runs the program with these arguments, watching the display the whole time. Through cmd,
+    the arguments are one command line, passed exactly as typed."""
     exe = s.exe if bits == 32 else s.build / "QuilletSetup.exe"
-    process = s.prefix.start_wine([exe, *arguments], bits=bits)
+    if through_cmd:
+        windows_exe = "Z:" + str(Path(exe).resolve()).replace("/", "\\")
+        # Unquoted: cmd /c strips the first and the last quote of a line with more than two.
+        process = s.prefix.start_wine(["cmd", "/c", f"{windows_exe} {arguments}"], bits=bits)
+    else:
+        process = s.prefix.start_wine([exe, *arguments], bits=bits)
     deadline, seen = time.time() + timeout, []
     try:
         while process.poll() is None and time.time() < deadline:
@@ -176,7 +182,37 @@ def check_and_uninstall(s):
     assert code == 1, report[-500:]
 
 
+def log_folders_as_administrators_type_them(s):
+    """The trap of a folder with a trailing backslash before its closing quote, a log path beyond
+    the ANSI code page, and a log that another program holds open."""
+    logs = s.prefix.path / "prefix" / "drive_c" / "Logs"
+    logs.mkdir()
+    before = s.dump()
+    trapped = run_quietly(s, '/log "C:\\Logs\\" /quiet', through_cmd=True, timeout=120)
+    assert trapped == 87, trapped
+    assert s.dump() == before, "nothing is registered"
+
+    polish = "C:\\Logs\\Łódź.log"
+    assert run_quietly(s, ["/quiet", "/log", polish]) == 0
+    written = (logs / "Łódź.log").read_bytes().decode("utf-8")
+    first = written.split("\r\n")[0]
+    assert first.startswith("QuilletSetup 1.00 on ") and first.endswith(f"/quiet /log {polish}"), first
+
+    holder = s.prefix.start_wine([s.build / "holdfile.exe", polish])
+    try:
+        deadline = time.time() + 60
+        while not (logs / "Łódź.log.held").exists() and time.time() < deadline:
+            time.sleep(0.1)
+        assert (logs / "Łódź.log.held").exists(), "holdfile did not take the log"
+        assert run_quietly(s, ["/quiet", "/log", polish]) == INSTALL_FAILURE
+    finally:
+        kill_group(holder)
+    assert (logs / "Łódź.log").read_bytes().decode("utf-8") == written, "the old log is intact"
+    assert sorted(p.name for p in logs.iterdir()) == ["Łódź.log", "Łódź.log.held"], "no half log"
+
+
 SCENARIOS = {"quiet_runs": quiet_runs, "unknown_switch": unknown_switch,
+             "log_folders_as_administrators_type_them": log_folders_as_administrators_type_them,
              "check_and_uninstall": check_and_uninstall,
              "killed_part_way": killed_part_way, "incomplete_then_repair": incomplete_then_repair}
 YEARS = {"killed_part_way": 3000}
