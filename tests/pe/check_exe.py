@@ -1,5 +1,6 @@
 """Checks a built QuilletSetup.exe from its PE headers: the machine it is for, the GUI subsystem,
-imports from Windows' own DLLs only, and the Windows functions it calls bound to their ANSI names."""
+imports from Windows' own DLLs only, the registry and system functions bound to their ANSI names,
+people's texts to the UTF-16 ones, and what early Windows lacks bound by name at run time."""
 
 import argparse
 import re
@@ -9,10 +10,13 @@ import sys
 WINDOWS_DLLS = {"kernel32.dll", "advapi32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll",
                 "comctl32.dll", "ole32.dll", "oleaut32.dll", "shell32.dll", "version.dll"}
 ANSI_FUNCTIONS = ["RegOpenKeyExA", "RegCreateKeyExA", "RegSetValueExA", "RegCloseKey", "RegOpenKeyA",
-                  "RegQueryValueExA", "GetVersionExA", "GetSystemDirectoryA", "MessageBoxA",
-                  "GetWindowsDirectoryA", "GetCommandLineA", "CreateFileA", "FormatMessageA",
-                  "CreateWindowExA", "RegisterClassExA", "CreateFontA", "GetFileAttributesA",
-                  "RegEnumKeyExA", "RegEnumValueA", "RegDeleteKeyA", "RegDeleteValueA"]
+                  "RegQueryValueExA", "GetVersionExA", "GetSystemDirectoryA",
+                  "GetWindowsDirectoryA", "CreateWindowExA", "RegisterClassExA", "CreateFontA",
+                  "GetFileAttributesA", "RegEnumKeyExA", "RegEnumValueA", "RegDeleteKeyA",
+                  "RegDeleteValueA"]
+# Texts that come from people and go to people, in any language: the command line, the log file,
+# message boxes and the system's error texts go through the UTF-16 entry points.
+WIDE_FUNCTIONS = ["GetCommandLineW", "CreateFileW", "MoveFileExW", "MessageBoxW", "FormatMessageW"]
 # Called by the program in their A form, but the statically linked C++ runtime imports the W form
 # for its own use.
 ANSI_ALSO_WIDE_IN_RUNTIME = ["LoadLibraryA"]
@@ -64,6 +68,9 @@ def main():
         wide = name[:-1] + "W" if name.endswith("A") else None
         if wide and wide in functions:
             failures.append(f"{wide} is imported: texts must go through the ANSI entry point")
+    for name in WIDE_FUNCTIONS:
+        if name not in functions:
+            failures.append(f"{name} is not imported")
     for name in BOUND_BY_NAME:
         if name in functions:
             failures.append(f"{name} is imported: early Windows lacks it, bind it by name")
