@@ -81,6 +81,19 @@ TEST_F(Modes, CheckNamesWhatEachDataSourceIsAndChangesNothing) {
   }
 }
 
+TEST_F(Modes, CheckStartedWithoutAnyOutputShowsTheCountsAndFirstNames) {
+  EXPECT_EQ(Run("/check"), quillet::kExitSomeDataSourceMissing);
+  const auto boxes = windows.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  const std::string& text = boxes[0].valueName;
+  EXPECT_EQ(text.substr(0, text.find('\n')), "15 Quillet data sources checked.");
+  EXPECT_NE(text.find("1 missing: Quillet2002-S (native view)"), std::string::npos) << text;
+  EXPECT_NE(text.find("2 customised: Quillet-R (32-bit-on-64-bit view), Quillet2002-R (native view)"),
+            std::string::npos)
+      << text;
+  EXPECT_TRUE(windows.Tree() == arranged);
+}
+
 TEST_F(Modes, UninstallRemovesOnlyWhatIsStillAsWrittenAndReportsEveryDataSource) {
   EXPECT_EQ(Run("/uninstall /quiet /log C:\\removal.log"), quillet::kExitSuccess);
   const std::string log = windows.Files().at("C:\\removal.log");

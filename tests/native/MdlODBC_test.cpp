@@ -381,3 +381,17 @@ TEST(DataSourceRegistry, RepairAddsExactlyWhatIsMissingAndKeepsWhatWasChanged) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CreateDataSource, ARunThatGetsThereFirstWinsAndTheStagingKeyGoes) {
+  win::FakeWindows windows;
+  windows.BeforeNextCall("RegRenameKey", [&] { windows.SetString(kNativeKey, "DBQ", "theirs"); });
+
+  EXPECT_EQ(MdlODBC::CreateDataSource(windows, kCounty).status, RegistrationStatus::AlreadyPresent);
+  EXPECT_EQ(windows.SubkeyNames("SOFTWARE\\ODBC\\ODBC.INI"), std::vector<std::string>{"Quillet-R"});
+  EXPECT_EQ(windows.Values(kNativeKey).size(), 1u) << "the other run's data source is left alone";
+  EXPECT_FALSE(windows.KeyExists(kNativeList));
+}
+
+}  // namespace

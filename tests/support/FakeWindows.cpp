@@ -240,6 +240,13 @@ std::vector<RecordedCall> FakeWindows::MessageBoxes() const {
 // ---------------------------------------------------------------- internals
 
 RecordedCall& FakeWindows::Record(std::string function) {
+  const auto pending = std::find_if(pending_.begin(), pending_.end(),
+                                    [&](const auto& each) { return each.first == function; });
+  if (pending != pending_.end()) {
+    const auto action = std::move(pending->second);
+    pending_.erase(pending);
+    action();
+  }
   calls_.emplace_back();
   calls_.back().function = std::move(function);
   return calls_.back();

@@ -6,6 +6,7 @@
 // of a function fail or throw, read the order of calls and count the handles left open.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -134,6 +135,10 @@ class FakeWindows : public WindowsApi {
   // --- fault injection: the Nth call (1-based) of a function, counted from now ---
   void FailCall(const std::string& function, int nth, Status status);
   void ThrowOnCall(const std::string& function, int nth);
+  // Something another process does just before the next call of a function.
+  void BeforeNextCall(const std::string& function, std::function<void()> action) {
+    pending_.push_back({function, std::move(action)});
+  }
 
   // --- observation ---
   [[nodiscard]] const std::vector<RecordedCall>& Calls() const { return calls_; }
@@ -238,6 +243,7 @@ class FakeWindows : public WindowsApi {
   int peakOpenHandles_ = 0;
   std::vector<RecordedCall> calls_;
   std::vector<Fault> faults_;
+  std::vector<std::pair<std::string, std::function<void()>>> pending_;
   OsVersionInfo version_;
   std::string systemDirectory_ = "C:\\windows\\system32";
   LocalDate date_{2026, 12, 8};
