@@ -42,7 +42,6 @@ struct DataSourceReading {
   std::vector<std::string> added;  // values and subkeys below its keys that this program never writes
   bool staging = false;            // a staging key left by a cut-off run
 
-  [[nodiscard]] bool Complete() const { return present && missing.empty(); }
   // The values found that hold something else (type or bytes) than every one of these layouts
   // writes: a value differs only when no layout has it so.
   [[nodiscard]] std::vector<std::string> Differing(const std::vector<DataSourceLayout>& layouts) const;
