@@ -284,7 +284,6 @@ KeyHandle FakeWindows::NewHandle(Node* node, bool writable) {
   const KeyHandle handle = nextHandle_;
   nextHandle_ += 4;
   handles_[handle] = OpenKey{node, writable};
-  peakOpenHandles_ = std::max(peakOpenHandles_, OpenHandleCount());
   return handle;
 }
 

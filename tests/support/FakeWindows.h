@@ -3,7 +3,7 @@
 // relies on it (names compared case-insensitively and kept as first written, every missing key
 // created along a path, the error codes Windows returns, bytes stored exactly), plus the system
 // queries, the date and the message box. Tests can deny write access to a key, make the Nth call
-// of a function fail or throw, read the order of calls and count the handles left open.
+// of a function fail or throw, read the order of calls and count the handles left open, and cut a process off at any registry call.
 
 #include <cstdint>
 #include <functional>
@@ -146,8 +146,6 @@ class FakeWindows : public WindowsApi {
   [[nodiscard]] int CountCalls(const std::string& function) const;
   void ClearCalls() { calls_.clear(); }
   [[nodiscard]] int OpenHandleCount() const { return static_cast<int>(handles_.size()); }
-  // The most handles that were open at one moment since the fake was made.
-  [[nodiscard]] int PeakOpenHandleCount() const { return peakOpenHandles_; }
   [[nodiscard]] std::vector<RecordedCall> MessageBoxes() const;
 
   // --- WindowsApi ---
@@ -240,7 +238,6 @@ class FakeWindows : public WindowsApi {
   bool killed_ = false;
   std::map<KeyHandle, OpenKey> handles_;
   KeyHandle nextHandle_ = 0x1000;
-  int peakOpenHandles_ = 0;
   std::vector<RecordedCall> calls_;
   std::vector<Fault> faults_;
   std::vector<std::pair<std::string, std::function<void()>>> pending_;
