@@ -35,6 +35,16 @@ std::vector<std::string> SplitPath(const std::string& path) {
 
 std::string TextOrEmpty(const char* text) { return text == nullptr ? std::string() : text; }
 
+// What the Get...DirectoryA functions answer: the length copied, the size needed (terminator
+// included) when the buffer is too small, 0 when there is no such directory.
+std::uint32_t CopyDirectory(const std::string& directory, char* buffer, std::uint32_t size) {
+  if (directory.empty()) return 0;
+  const auto length = static_cast<std::uint32_t>(directory.size());
+  if (size <= length) return length + 1;
+  std::memcpy(buffer, directory.c_str(), length + 1);
+  return length;
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> Bytes(const std::string& text) {
@@ -252,6 +262,20 @@ RecordedCall& FakeWindows::Record(std::string function) {
   return calls_.back();
 }
 
+FakeWindows::Node* FakeWindows::TargetKey(RecordedCall& call, KeyHandle key, Status* failure,
+                                          bool* writable) {
+  *failure = kErrorInvalidHandle;
+  if (!RegistryCall(call)) return nullptr;
+  Node* node = Resolve(key, writable);
+  if (node == nullptr) return nullptr;
+  if (node->deleted) {
+    *failure = kErrorKeyDeleted;
+    return nullptr;
+  }
+  call.keyPath = PathOf(node);
+  return node;
+}
+
 bool FakeWindows::RegistryCall(RecordedCall& call) {
   if (!killed_ && ++registryCalls_ == killAt_) killed_ = true;
   if (killed_) call.valueName += " (after the process was killed)";
@@ -297,12 +321,11 @@ std::string FakeWindows::PathOf(const Node* node) const {
 
 Status FakeWindows::OpenExisting(KeyHandle root, const char* subKey, OpenAccess wanted,
                                  KeyHandle* result, RecordedCall& call) {
-  if (!RegistryCall(call)) return kErrorInvalidHandle;
   bool rootWritable = false;
-  Node* base = Resolve(root, &rootWritable);
-  if (base == nullptr) return kErrorInvalidHandle;
-  if (base->deleted) return kErrorKeyDeleted;
-  call.keyPath = PathOf(base) + (TextOrEmpty(subKey).empty() ? "" : "\\" + TextOrEmpty(subKey));
+  Status failure = kErrorSuccess;
+  Node* base = TargetKey(call, root, &failure, &rootWritable);
+  if (base == nullptr) return failure;
+  if (!TextOrEmpty(subKey).empty()) call.keyPath += "\\" + TextOrEmpty(subKey);
   if (const auto fault = InjectedFault(call.function)) return *fault;
   if (result == nullptr) return kErrorInvalidParameter;
   Node* node = Find(base, TextOrEmpty(subKey));
@@ -350,13 +373,12 @@ Status FakeWindows::RegCreateKeyExA(KeyHandle root, const char* subKey, std::uin
                                     KeyHandle* result, std::uint32_t* disposition) {
   auto& call = Record("RegCreateKeyExA");
   call.type = access;
-  if (!RegistryCall(call)) return kErrorInvalidHandle;
   bool writable = false;
-  Node* node = Resolve(root, &writable);
-  if (node == nullptr) return kErrorInvalidHandle;
-  if (node->deleted) return kErrorKeyDeleted;
+  Status failure = kErrorSuccess;
+  Node* node = TargetKey(call, root, &failure, &writable);
+  if (node == nullptr) return failure;
   const std::string path = Redirected(root, TextOrEmpty(subKey), access);
-  call.keyPath = PathOf(node) + "\\" + path;
+  call.keyPath += "\\" + path;
   if (const auto fault = InjectedFault(call.function)) return *fault;
   if (result == nullptr) return kErrorInvalidParameter;
   std::uint32_t what = kOpenedExistingKey;
@@ -382,12 +404,11 @@ Status FakeWindows::RegCreateKeyExA(KeyHandle root, const char* subKey, std::uin
 Status FakeWindows::RegDeleteKeyA(KeyHandle key, const char* subKey, std::uint32_t viewFlag) {
   auto& call = Record("RegDeleteKeyA");
   call.type = viewFlag;
-  if (!RegistryCall(call)) return kErrorInvalidHandle;
   bool writable = false;
-  Node* base = Resolve(key, &writable);
-  if (base == nullptr) return kErrorInvalidHandle;
-  if (base->deleted) return kErrorKeyDeleted;
-  call.keyPath = PathOf(base) + "\\" + TextOrEmpty(subKey);
+  Status failure = kErrorSuccess;
+  Node* base = TargetKey(call, key, &failure, &writable);
+  if (base == nullptr) return failure;
+  call.keyPath += "\\" + TextOrEmpty(subKey);
   if (const auto fault = InjectedFault(call.function)) return *fault;
   Node* node = Find(base, TextOrEmpty(subKey));
   if (node == nullptr || node == base) return kErrorFileNotFound;
@@ -407,13 +428,12 @@ Status FakeWindows::RegDeleteKeyA(KeyHandle key, const char* subKey, std::uint32
 Status FakeWindows::RegRenameKey(KeyHandle key, const char* subKey, const char* newName) {
   auto& call = Record("RegRenameKey");
   call.valueName = TextOrEmpty(newName);
-  if (!RegistryCall(call)) return kErrorInvalidHandle;
-  if (!hasRenameKey_) return kErrorCallNotImplemented;
   bool writable = false;
-  Node* base = Resolve(key, &writable);
-  if (base == nullptr) return kErrorInvalidHandle;
-  if (base->deleted) return kErrorKeyDeleted;
-  call.keyPath = PathOf(base) + (TextOrEmpty(subKey).empty() ? "" : "\\" + TextOrEmpty(subKey));
+  Status failure = kErrorSuccess;
+  Node* base = TargetKey(call, key, &failure, &writable);
+  if (base == nullptr) return failure;
+  if (!hasRenameKey_) return kErrorCallNotImplemented;
+  if (!TextOrEmpty(subKey).empty()) call.keyPath += "\\" + TextOrEmpty(subKey);
   if (const auto fault = InjectedFault(call.function)) return *fault;
   Node* node = Find(base, TextOrEmpty(subKey));
   if (node == nullptr) return kErrorFileNotFound;
@@ -425,12 +445,10 @@ Status FakeWindows::RegRenameKey(KeyHandle key, const char* subKey, const char* 
 
 Status FakeWindows::RegEnumValueA(KeyHandle key, std::uint32_t index, std::string* name) {
   auto& call = Record("RegEnumValueA");
-  if (!RegistryCall(call)) return kErrorInvalidHandle;
   bool writable = false;
-  Node* node = Resolve(key, &writable);
-  if (node == nullptr) return kErrorInvalidHandle;
-  if (node->deleted) return kErrorKeyDeleted;
-  call.keyPath = PathOf(node);
+  Status failure = kErrorSuccess;
+  Node* node = TargetKey(call, key, &failure, &writable);
+  if (node == nullptr) return failure;
   if (index >= node->values.size()) return kErrorNoMoreItems;
   if (name != nullptr) *name = node->values[index].name;
   return kErrorSuccess;
@@ -439,12 +457,10 @@ Status FakeWindows::RegEnumValueA(KeyHandle key, std::uint32_t index, std::strin
 Status FakeWindows::RegDeleteValueA(KeyHandle key, const char* valueName) {
   auto& call = Record("RegDeleteValueA");
   call.valueName = TextOrEmpty(valueName);
-  if (!RegistryCall(call)) return kErrorInvalidHandle;
   bool writable = false;
-  Node* node = Resolve(key, &writable);
-  if (node == nullptr) return kErrorInvalidHandle;
-  if (node->deleted) return kErrorKeyDeleted;
-  call.keyPath = PathOf(node);
+  Status failure = kErrorSuccess;
+  Node* node = TargetKey(call, key, &failure, &writable);
+  if (node == nullptr) return failure;
   if (const auto fault = InjectedFault(call.function)) return *fault;
   if (!writable) return kErrorAccessDenied;
   const auto removed = std::erase_if(
@@ -454,12 +470,10 @@ Status FakeWindows::RegDeleteValueA(KeyHandle key, const char* valueName) {
 
 Status FakeWindows::RegEnumKeyExA(KeyHandle key, std::uint32_t index, std::string* name) {
   auto& call = Record("RegEnumKeyExA");
-  if (!RegistryCall(call)) return kErrorInvalidHandle;
   bool writable = false;
-  Node* node = Resolve(key, &writable);
-  if (node == nullptr) return kErrorInvalidHandle;
-  if (node->deleted) return kErrorKeyDeleted;
-  call.keyPath = PathOf(node);
+  Status failure = kErrorSuccess;
+  Node* node = TargetKey(call, key, &failure, &writable);
+  if (node == nullptr) return failure;
   if (const auto fault = InjectedFault(call.function)) return *fault;
   if (index >= node->subkeys.size()) return kErrorNoMoreItems;
   if (name != nullptr) *name = node->subkeys[index]->name;
@@ -473,12 +487,10 @@ Status FakeWindows::RegSetValueExA(KeyHandle key, const char* valueName, std::ui
   call.valueName = TextOrEmpty(valueName);
   call.type = type;
   if (data != nullptr) call.data.assign(data, data + size);
-  if (!RegistryCall(call)) return kErrorInvalidHandle;
   bool writable = false;
-  Node* node = Resolve(key, &writable);
-  if (node == nullptr) return kErrorInvalidHandle;
-  if (node->deleted) return kErrorKeyDeleted;
-  call.keyPath = PathOf(node);
+  Status failure = kErrorSuccess;
+  Node* node = TargetKey(call, key, &failure, &writable);
+  if (node == nullptr) return failure;
   if (const auto fault = InjectedFault(call.function)) return *fault;
   if (reserved != 0 || (data == nullptr && size != 0)) return kErrorInvalidParameter;
   if (!writable) return kErrorAccessDenied;
@@ -509,12 +521,10 @@ Status FakeWindows::RegQueryValueExA(KeyHandle key, const char* valueName,
                                      std::uint8_t* data, std::uint32_t* size) {
   auto& call = Record("RegQueryValueExA");
   call.valueName = TextOrEmpty(valueName);
-  if (!RegistryCall(call)) return kErrorInvalidHandle;
   bool writable = false;
-  Node* node = Resolve(key, &writable);
-  if (node == nullptr) return kErrorInvalidHandle;
-  if (node->deleted) return kErrorKeyDeleted;
-  call.keyPath = PathOf(node);
+  Status failure = kErrorSuccess;
+  Node* node = TargetKey(call, key, &failure, &writable);
+  if (node == nullptr) return failure;
   if (const auto fault = InjectedFault(call.function)) return *fault;
   if (reserved != nullptr || (data != nullptr && size == nullptr)) return kErrorInvalidParameter;
   const StoredValue* value = node->FindValue(TextOrEmpty(valueName));
@@ -554,11 +564,7 @@ ProcessKind FakeWindows::GetProcessKind() {
 
 std::uint32_t FakeWindows::GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) {
   Record("GetSystemWow64DirectoryA");
-  if (wow64Directory_.empty()) return 0;
-  const auto length = static_cast<std::uint32_t>(wow64Directory_.size());
-  if (size <= length) return length + 1;
-  std::memcpy(buffer, wow64Directory_.c_str(), length + 1);
-  return length;
+  return CopyDirectory(wow64Directory_, buffer, size);
 }
 
 bool FakeWindows::WriteStandardOutput(const std::string& text) {
@@ -580,11 +586,7 @@ std::uint32_t FakeWindows::GetFileAttributesA(const char* path, bool nativeFileS
 
 std::uint32_t FakeWindows::GetSystemDirectoryA(char* buffer, std::uint32_t size) {
   Record("GetSystemDirectoryA");
-  if (systemDirectory_.empty()) return 0;
-  const auto length = static_cast<std::uint32_t>(systemDirectory_.size());
-  if (size <= length) return length + 1;  // the size needed, as Windows reports it
-  std::memcpy(buffer, systemDirectory_.c_str(), length + 1);
-  return length;
+  return CopyDirectory(systemDirectory_, buffer, size);
 }
 
 LocalDate FakeWindows::GetLocalDate() {
@@ -594,11 +596,7 @@ LocalDate FakeWindows::GetLocalDate() {
 
 std::uint32_t FakeWindows::GetWindowsDirectoryA(char* buffer, std::uint32_t size) {
   Record("GetWindowsDirectoryA");
-  if (windowsDirectory_.empty()) return 0;
-  const auto length = static_cast<std::uint32_t>(windowsDirectory_.size());
-  if (size <= length) return length + 1;
-  std::memcpy(buffer, windowsDirectory_.c_str(), length + 1);
-  return length;
+  return CopyDirectory(windowsDirectory_, buffer, size);
 }
 
 std::string FakeWindows::GetCommandLineW() {

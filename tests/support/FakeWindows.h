@@ -212,6 +212,9 @@ class FakeWindows : public WindowsApi {
   };
 
   RecordedCall& Record(std::string function);
+  // The key a registry call works on, its path noted in the call; null, with the status to
+  // answer, when the process was cut off, the handle is unknown or its key was deleted.
+  Node* TargetKey(RecordedCall& call, KeyHandle key, Status* failure, bool* writable);
   // Records a registry call; false from the call where the process was cut off.
   bool RegistryCall(RecordedCall& call);
   std::optional<Status> InjectedFault(const std::string& function);
