@@ -10,12 +10,6 @@ namespace {
 
 constexpr std::size_t kUsualValueSize = 256;
 
-std::vector<std::string> Names(const std::vector<DataSourcePart>& parts) {
-  std::vector<std::string> names;
-  for (const auto& part : parts) names.push_back(part.Name());
-  return names;
-}
-
 bool Contains(const std::vector<DataSourcePart>& parts, const DataSourcePart& part) {
   return std::find(parts.begin(), parts.end(), part) != parts.end();
 }
@@ -43,6 +37,12 @@ std::string DataSourcePart::Name() const {
   if (listLine) return "its line in \"ODBC Data Sources\"";
   if (subKey.empty()) return valueName;
   return valueName.empty() ? subKey : subKey + "\\" + valueName;
+}
+
+std::vector<std::string> DataSourceReading::MissingNames() const {
+  std::vector<std::string> names;
+  for (const auto& part : missing) names.push_back(part.Name());
+  return names;
 }
 
 std::vector<std::string> DataSourceReading::Differing(
@@ -260,7 +260,7 @@ RegistrationOutcome DataSourceRegistry::Register(const DataSourceSpec& spec) {
       reading.Differing(LayoutsAsWritten(spec)).empty()) {
     return AddList(spec, {RegistrationStatus::Registered, {}, 0, {}});
   }
-  return {RegistrationStatus::Incomplete, {}, 0, Names(reading.missing)};
+  return {RegistrationStatus::Incomplete, {}, 0, reading.MissingNames()};
 }
 
 RegistrationOutcome DataSourceRegistry::Repair(const DataSourceSpec& spec) {
@@ -345,7 +345,7 @@ RegistrationOutcome DataSourceRegistry::AddMissing(const DataSourceSpec& spec,
                                                    const DataSourceReading& reading) {
   const auto driverDirectory = DriverDirectoryOrMessage();
   if (!driverDirectory) return Failure("the driver directory could not be decided");
-  RegistrationOutcome outcome{RegistrationStatus::Repaired, {}, 0, Names(reading.missing)};
+  RegistrationOutcome outcome{RegistrationStatus::Repaired, {}, 0, reading.MissingNames()};
   const win::KeyHandle odbcIni = Open(odbcIni_, true);
   win::RegistryKey dataSource(windows_);
   const win::Status status =

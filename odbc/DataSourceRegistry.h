@@ -45,6 +45,8 @@ struct DataSourceReading {
   // The values found that hold something else (type or bytes) than every one of these layouts
   // writes: a value differs only when no layout has it so.
   [[nodiscard]] std::vector<std::string> Differing(const std::vector<DataSourceLayout>& layouts) const;
+  // What is missing, as people call it ("DBQ", "Engines\Jet").
+  [[nodiscard]] std::vector<std::string> MissingNames() const;
 };
 
 enum class ReadDepth {

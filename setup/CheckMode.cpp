@@ -24,20 +24,12 @@ struct Verdict {
   std::string text;
 };
 
-std::string Joined(const std::vector<std::string>& parts) {
-  std::string text;
-  for (const auto& part : parts) text += (text.empty() ? "" : ", ") + part;
-  return text;
-}
-
 Verdict Judge(const SurveyedDataSource& each) {
   if (!each.unreadable.empty()) return {Condition::Unreadable, "could not be read: " + each.unreadable};
   const auto& reading = each.reading;
   if (!reading.present) return {Condition::Missing, "missing"};
   if (!reading.missing.empty()) {
-    std::vector<std::string> names;
-    for (const auto& part : reading.missing) names.push_back(part.Name());
-    return {Condition::Incomplete, "incomplete, missing " + Joined(names)};
+    return {Condition::Incomplete, "incomplete, missing " + Joined(reading.MissingNames())};
   }
   const std::string customised = Customisation(each);
   if (!customised.empty()) return {Condition::Customised, "customised: " + customised};

@@ -2,19 +2,10 @@
 
 #include <exception>
 
+#include "setup/RunLog.h"
 #include "setup/frmQuillet.h"
 
 namespace quillet {
-namespace {
-
-std::string Joined(const std::vector<std::string>& parts) {
-  std::string text;
-  for (const auto& part : parts) text += (text.empty() ? "" : ", ") + part;
-  return text;
-}
-
-}  // namespace
-
 DataSourceSurvey::DataSourceSurvey(win::WindowsApi& windows)
     : windows_(windows),
       access_(MdlODBC::DetectRegistryAccess(windows)),

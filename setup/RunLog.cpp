@@ -12,12 +12,6 @@ using MdlODBC::RegistrationStatus;
 
 constexpr const char* kLineEnd = "\r\n";
 
-std::string Joined(const std::vector<std::string>& parts) {
-  std::string text;
-  for (const auto& part : parts) text += (text.empty() ? "" : ", ") + part;
-  return text;
-}
-
 std::string Outcome(win::WindowsApi& windows, const MdlODBC::RegistrationOutcome& outcome) {
   switch (outcome.status) {
     case RegistrationStatus::Registered:
@@ -37,6 +31,12 @@ std::string Outcome(win::WindowsApi& windows, const MdlODBC::RegistrationOutcome
 }
 
 }  // namespace
+
+std::string Joined(const std::vector<std::string>& parts) {
+  std::string text;
+  for (const auto& part : parts) text += (text.empty() ? "" : ", ") + part;
+  return text;
+}
 
 std::string FormatRunLog(win::WindowsApi& windows, const std::vector<RegistrationRecord>& records,
                          const std::string& stoppedBy) {

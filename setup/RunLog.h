@@ -13,6 +13,9 @@ namespace quillet {
 std::string FormatRunLog(win::WindowsApi& windows, const std::vector<RegistrationRecord>& records,
                          const std::string& stoppedBy = {});
 
+// "a, b, c": a list in a log line or a message.
+std::string Joined(const std::vector<std::string>& parts);
+
 // The log's first line: the computer, the local date and time, the program's version, the command
 // line and the archive years the run covers.
 std::string LogHeader(win::WindowsApi& windows);
