@@ -166,9 +166,9 @@ std::uint32_t Win32Api::GetSystemWow64DirectoryA(char* buffer, std::uint32_t siz
 std::uint32_t Win32Api::GetFileAttributesA(const char* path, bool nativeFileSystem) {
   using DisableFunction = BOOL(WINAPI*)(PVOID*);
   using RevertFunction = BOOL(WINAPI*)(PVOID);
-  const auto disable = nativeFileSystem ? BoundFunction<DisableFunction>(
-                                              "kernel32.dll", "Wow64DisableWow64FsRedirection")
-                                        : nullptr;
+  if (!nativeFileSystem) return ::GetFileAttributesA(path);
+  const auto disable =
+      BoundFunction<DisableFunction>("kernel32.dll", "Wow64DisableWow64FsRedirection");
   const auto revert =
       BoundFunction<RevertFunction>("kernel32.dll", "Wow64RevertWow64FsRedirection");
   PVOID previous = nullptr;
