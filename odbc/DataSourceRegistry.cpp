@@ -69,11 +69,13 @@ std::vector<std::string> DataSourceReading::Differing(
 
 DataSourceRegistry::DataSourceRegistry(win::WindowsApi& windows, const RegistryAccess& access,
                                        const RegistryView& view)
-    : windows_(windows),
+    : registry_(windows.Registry()),
+      system_(windows.System()),
+      screen_(windows.Screen()),
       access_(access),
       view_(view),
-      odbcIni_{view.OdbcIniKey(), win::RegistryKey(windows), false, false},
-      list_{std::string(view.listKey), win::RegistryKey(windows), false, false} {}
+      odbcIni_{view.OdbcIniKey(), win::RegistryKey(windows.Registry()), false, false},
+      list_{std::string(view.listKey), win::RegistryKey(windows.Registry()), false, false} {}
 
 // Opened with full access when allowed, for reading otherwise; created only for writing.
 win::KeyHandle DataSourceRegistry::Open(ViewKey& viewKey, bool forWriting) {
@@ -83,16 +85,16 @@ win::KeyHandle DataSourceRegistry::Open(ViewKey& viewKey, bool forWriting) {
   // Not there when last looked: no need to look again before creating it.
   win::Status status = viewKey.looked && !viewKey.key.IsOpen()
                            ? win::kErrorFileNotFound
-                           : windows_.RegOpenKeyExA(win::kLocalMachine, path, 0,
+                           : registry_.RegOpenKeyExA(win::kLocalMachine, path, 0,
                                                     Access(win::kKeyAllAccess), viewKey.key.Receive());
   viewKey.looked = true;
   viewKey.writable = status == win::kErrorSuccess;
   if (status == win::kErrorFileNotFound && forWriting) {
-    status = windows_.RegCreateKeyExA(win::kLocalMachine, path, Access(win::kKeyAllAccess),
+    status = registry_.RegCreateKeyExA(win::kLocalMachine, path, Access(win::kKeyAllAccess),
                                       viewKey.key.Receive(), nullptr);
     viewKey.writable = status == win::kErrorSuccess;
   } else if (status != win::kErrorSuccess && status != win::kErrorFileNotFound) {
-    windows_.RegOpenKeyExA(win::kLocalMachine, path, 0, Access(win::kKeyRead),
+    registry_.RegOpenKeyExA(win::kLocalMachine, path, 0, Access(win::kKeyRead),
                            viewKey.key.Receive());
   }
   return viewKey.key.Get();
@@ -103,13 +105,13 @@ DataSourceReading DataSourceRegistry::Read(const DataSourceSpec& spec, ReadDepth
   const win::KeyHandle odbcIni = Open(odbcIni_, false);
   if (odbcIni == 0) return reading;
   if (depth == ReadDepth::Thorough) {
-    win::RegistryKey staging(windows_);
+    win::RegistryKey staging(registry_);
     const std::string name = spec.name + std::string(kStagingSuffix);
-    reading.staging = windows_.RegOpenKeyExA(odbcIni, name.c_str(), 0, Access(win::kKeyRead),
+    reading.staging = registry_.RegOpenKeyExA(odbcIni, name.c_str(), 0, Access(win::kKeyRead),
                                              staging.Receive()) == win::kErrorSuccess;
   }
-  win::RegistryKey dataSource(windows_);
-  const win::Status opened = windows_.RegOpenKeyExA(odbcIni, spec.name.c_str(), 0,
+  win::RegistryKey dataSource(registry_);
+  const win::Status opened = registry_.RegOpenKeyExA(odbcIni, spec.name.c_str(), 0,
                                                     Access(win::kKeyRead), dataSource.Receive());
   if (opened == win::kErrorFileNotFound) return reading;
   if (opened != win::kErrorSuccess) ThrowReadFailure(std::string(view_.basePath) + spec.name, opened);
@@ -146,10 +148,10 @@ std::optional<ValueSpec> DataSourceRegistry::QueryValue(win::KeyHandle key, cons
   std::vector<std::uint8_t> data(kUsualValueSize);
   std::uint32_t type = 0;
   auto size = static_cast<std::uint32_t>(data.size());
-  win::Status status = windows_.RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size);
+  win::Status status = registry_.RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size);
   if (status == win::kErrorMoreData) {
     data.resize(size);
-    status = windows_.RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size);
+    status = registry_.RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size);
   }
   if (status == win::kErrorFileNotFound) return std::nullopt;
   if (status != win::kErrorSuccess) ThrowReadFailure(what, status);
@@ -168,10 +170,10 @@ void DataSourceRegistry::ReadKey(win::KeyHandle dataSource, const DataSourceLayo
                                             });
     if (holdsAFoundKey) return;
   }
-  win::RegistryKey opened(windows_);
+  win::RegistryKey opened(registry_);
   win::KeyHandle handle = dataSource;
   if (!key.subKey.empty()) {
-    const win::Status status = windows_.RegOpenKeyExA(dataSource, key.subKey.c_str(), 0,
+    const win::Status status = registry_.RegOpenKeyExA(dataSource, key.subKey.c_str(), 0,
                                                       Access(win::kKeyRead), opened.Receive());
     if (status == win::kErrorFileNotFound) {
       reading.missing.push_back({key.subKey, "", false});
@@ -196,12 +198,12 @@ void DataSourceRegistry::ReadAdditions(win::KeyHandle handle, const DataSourceLa
                                        const KeySpec& key, DataSourceReading& reading) {
   const std::string prefix = key.subKey.empty() ? "" : key.subKey + "\\";
   std::string name;
-  for (std::uint32_t i = 0; windows_.RegEnumValueA(handle, i, &name) == win::kErrorSuccess; ++i) {
+  for (std::uint32_t i = 0; registry_.RegEnumValueA(handle, i, &name) == win::kErrorSuccess; ++i) {
     const bool ours = std::any_of(key.values.begin(), key.values.end(),
                                   [&](const ValueSpec& value) { return value.name == name; });
     if (!ours) reading.added.push_back(prefix + name);
   }
-  for (std::uint32_t i = 0; windows_.RegEnumKeyExA(handle, i, &name) == win::kErrorSuccess; ++i) {
+  for (std::uint32_t i = 0; registry_.RegEnumKeyExA(handle, i, &name) == win::kErrorSuccess; ++i) {
     const bool ours = std::any_of(layout.keys.begin(), layout.keys.end(),
                                   [&](const KeySpec& k) { return k.subKey == prefix + name; });
     if (!ours) reading.added.push_back(prefix + name);
@@ -212,7 +214,7 @@ std::vector<DataSourceLayout> DataSourceRegistry::LayoutsAsWritten(const DataSou
   std::vector<DataSourceLayout> layouts;
   if (const auto& directory = ViewDriverDirectory()) layouts.push_back(Layout(spec, *directory));
   if (view_.driverDirectory == DriverDirectorySource::VersionNameTable) {
-    const auto table = DriverDirectoryForVersion(GetOSVersionName(windows_));
+    const auto table = DriverDirectoryForVersion(GetOSVersionName(system_));
     if (table && table != ViewDriverDirectory()) layouts.push_back(Layout(spec, *table));
   }
   return layouts;
@@ -232,7 +234,7 @@ RegistrationOutcome DataSourceRegistry::Remove(const DataSourceSpec& spec) {
   const ValueSpec ours = Layout(spec, "").listLine;
   if (line && line->type == ours.type && line->data == ours.data) {
     const win::Status status =
-        list_.writable ? windows_.RegDeleteValueA(list, spec.name.c_str()) : win::kErrorAccessDenied;
+        list_.writable ? registry_.RegDeleteValueA(list, spec.name.c_str()) : win::kErrorAccessDenied;
     NoteFailure(outcome, status, "could not delete \"" + spec.name + "\" in \"" + list_.path + "\"");
   }
   return outcome;
@@ -244,9 +246,17 @@ bool DataSourceRegistry::RemoveStaging(const DataSourceSpec& spec) {
   return DeleteTree(odbcIni, spec.name + std::string(kStagingSuffix)) == win::kErrorSuccess;
 }
 
+void DataSourceRegistry::CloseViewKeys() {
+  for (ViewKey* viewKey : {&odbcIni_, &list_}) {
+    viewKey->key.Close();
+    viewKey->writable = false;
+    viewKey->looked = false;
+  }
+}
+
 bool DataSourceRegistry::DriverRegistered() {
-  win::RegistryKey driver(windows_);
-  return windows_.RegOpenKeyExA(win::kLocalMachine, std::string(view_.driverKey).c_str(), 0,
+  win::RegistryKey driver(registry_);
+  return registry_.RegOpenKeyExA(win::kLocalMachine, std::string(view_.driverKey).c_str(), 0,
                                 Access(win::kKeyRead), driver.Receive()) == win::kErrorSuccess;
 }
 
@@ -273,13 +283,13 @@ RegistrationOutcome DataSourceRegistry::Repair(const DataSourceSpec& spec) {
 // Decided once per run: the system directory, the version and the driver files do not change
 // while it registers.
 const std::optional<std::string>& DataSourceRegistry::ViewDriverDirectory() {
-  if (!driverDirectory_) driverDirectory_ = DriverDirectory(windows_, view_);
+  if (!driverDirectory_) driverDirectory_ = DriverDirectory(system_, view_);
   return *driverDirectory_;
 }
 
 std::optional<std::string> DataSourceRegistry::DriverDirectoryOrMessage() {
   auto directory = ViewDriverDirectory();
-  if (!directory) windows_.MessageBoxA(kFailedToGetOsVersion, app::kTitle, win::kMbOk);
+  if (!directory) screen_.MessageBoxA(kFailedToGetOsVersion, app::kTitle, win::kMbOk);
   return directory;
 }
 
@@ -298,14 +308,14 @@ RegistrationOutcome DataSourceRegistry::Publish(const DataSourceSpec& spec) {
   // A key is renamed within its parent only: a name with a backslash is written in place.
   const bool staged = access_.canRenameKeys && spec.name.find('\\') == std::string::npos;
   const std::string name = staged ? spec.name + std::string(kStagingSuffix) : spec.name;
-  win::RegistryKey dataSource(windows_);
+  win::RegistryKey dataSource(registry_);
   std::uint32_t disposition = 0;
-  win::Status status = windows_.RegCreateKeyExA(odbcIni, name.c_str(), Access(win::kKeyAllAccess),
+  win::Status status = registry_.RegCreateKeyExA(odbcIni, name.c_str(), Access(win::kKeyAllAccess),
                                                 dataSource.Receive(), &disposition);
   if (status == win::kErrorSuccess && staged && disposition == win::kOpenedExistingKey) {
     dataSource.Close();
     DeleteTree(odbcIni, name);  // left by a run that was cut off
-    status = windows_.RegCreateKeyExA(odbcIni, name.c_str(), Access(win::kKeyAllAccess),
+    status = registry_.RegCreateKeyExA(odbcIni, name.c_str(), Access(win::kKeyAllAccess),
                                       dataSource.Receive(), nullptr);
   }
   if (status != win::kErrorSuccess) {
@@ -315,7 +325,7 @@ RegistrationOutcome DataSourceRegistry::Publish(const DataSourceSpec& spec) {
   WriteKeys(dataSource.Get(), layout, {}, outcome);
   if (staged) {
     if (outcome.status != RegistrationStatus::Failed) {
-      status = windows_.RegRenameKey(dataSource.Get(), nullptr, spec.name.c_str());
+      status = registry_.RegRenameKey(dataSource.Get(), nullptr, spec.name.c_str());
     }
     dataSource.Close();
     if (outcome.status == RegistrationStatus::Failed || status != win::kErrorSuccess) {
@@ -335,7 +345,7 @@ RegistrationOutcome DataSourceRegistry::AddList(const DataSourceSpec& spec,
   const win::Status status =
       list == 0 || !list_.writable
           ? win::kErrorAccessDenied
-          : windows_.RegSetValueExA(list, line.name.c_str(), 0, line.type, line.data.data(),
+          : registry_.RegSetValueExA(list, line.name.c_str(), 0, line.type, line.data.data(),
                                     static_cast<std::uint32_t>(line.data.size()));
   NoteFailure(outcome, status, "could not write \"" + line.name + "\" in \"" + list_.path + "\"");
   return outcome;
@@ -347,10 +357,10 @@ RegistrationOutcome DataSourceRegistry::AddMissing(const DataSourceSpec& spec,
   if (!driverDirectory) return Failure("the driver directory could not be decided");
   RegistrationOutcome outcome{RegistrationStatus::Repaired, {}, 0, reading.MissingNames()};
   const win::KeyHandle odbcIni = Open(odbcIni_, true);
-  win::RegistryKey dataSource(windows_);
+  win::RegistryKey dataSource(registry_);
   const win::Status status =
       odbcIni == 0 ? win::kErrorAccessDenied
-                   : windows_.RegCreateKeyExA(odbcIni, spec.name.c_str(),
+                   : registry_.RegCreateKeyExA(odbcIni, spec.name.c_str(),
                                               Access(win::kKeyAllAccess), dataSource.Receive(),
                                               nullptr);
   if (status != win::kErrorSuccess) {
@@ -374,10 +384,10 @@ void DataSourceRegistry::WriteKeys(win::KeyHandle dataSource, const DataSourceLa
       if (only.empty() || Contains(only, {key.subKey, value.name, false})) values.push_back(&value);
     }
     if (values.empty()) continue;
-    win::RegistryKey opened(windows_);
+    win::RegistryKey opened(registry_);
     win::KeyHandle handle = dataSource;
     if (!key.subKey.empty()) {
-      const win::Status created = windows_.RegCreateKeyExA(
+      const win::Status created = registry_.RegCreateKeyExA(
           dataSource, key.subKey.c_str(), Access(win::kKeyAllAccess), opened.Receive(), nullptr);
       if (created != win::kErrorSuccess) {
         NoteFailure(outcome, created, "could not create the key \"" + key.subKey + "\"");
@@ -387,7 +397,7 @@ void DataSourceRegistry::WriteKeys(win::KeyHandle dataSource, const DataSourceLa
     }
     for (const auto* value : values) {
       const win::Status written =
-          windows_.RegSetValueExA(handle, value->name.c_str(), 0, value->type, value->data.data(),
+          registry_.RegSetValueExA(handle, value->name.c_str(), 0, value->type, value->data.data(),
                                   static_cast<std::uint32_t>(value->data.size()));
       NoteFailure(outcome, written, "could not write \"" + value->name + "\"");
     }
@@ -397,13 +407,13 @@ void DataSourceRegistry::WriteKeys(win::KeyHandle dataSource, const DataSourceLa
 // Subkeys first, then the key: what every Windows can do. Only ever given a staging key or a
 // data source found exactly as this program writes it.
 win::Status DataSourceRegistry::DeleteTree(win::KeyHandle parent, const std::string& name) {
-  win::RegistryKey key(windows_);
+  win::RegistryKey key(registry_);
   const win::Status opened =
-      windows_.RegOpenKeyExA(parent, name.c_str(), 0, Access(win::kKeyRead), key.Receive());
+      registry_.RegOpenKeyExA(parent, name.c_str(), 0, Access(win::kKeyRead), key.Receive());
   if (opened != win::kErrorSuccess) return opened;
   std::vector<std::string> children;
   std::string child;
-  while (windows_.RegEnumKeyExA(key.Get(), static_cast<std::uint32_t>(children.size()), &child) ==
+  while (registry_.RegEnumKeyExA(key.Get(), static_cast<std::uint32_t>(children.size()), &child) ==
          win::kErrorSuccess) {
     children.push_back(child);
   }
@@ -412,7 +422,7 @@ win::Status DataSourceRegistry::DeleteTree(win::KeyHandle parent, const std::str
     if (status != win::kErrorSuccess) return status;
   }
   key.Close();
-  return windows_.RegDeleteKeyA(parent, name.c_str(), access_.viewFlag);
+  return registry_.RegDeleteKeyA(parent, name.c_str(), access_.viewFlag);
 }
 
 }  // namespace MdlODBC

@@ -69,6 +69,8 @@ class DataSourceRegistry {
   RegistrationOutcome Remove(const DataSourceSpec& spec);
   // Deletes a staging key left behind for the data source; false when there was none.
   bool RemoveStaging(const DataSourceSpec& spec);
+  // Closes the view's keys kept open; the next need opens them again.
+  void CloseViewKeys();
   // Whether the view's ODBC lists the Access driver ("ODBCINST.INI").
   bool DriverRegistered();
   // The plain run: registers a missing data source, leaves a present one as it is (and reports
@@ -104,7 +106,9 @@ class DataSourceRegistry {
   win::Status DeleteTree(win::KeyHandle parent, const std::string& name);
   [[nodiscard]] std::uint32_t Access(std::uint32_t rights) const { return rights | access_.viewFlag; }
 
-  win::WindowsApi& windows_;
+  win::RegistryApi& registry_;
+  win::SystemApi& system_;
+  win::ScreenApi& screen_;  // the message that no driver directory could be decided
   RegistryAccess access_;
   const RegistryView& view_;
   ViewKey odbcIni_;

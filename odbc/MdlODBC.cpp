@@ -27,14 +27,14 @@ ValueSpec Number(std::string name, std::uint32_t number) {
            static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)}};
 }
 
-bool HoldsDriver(win::WindowsApi& windows, const std::string& directory) {
-  return windows.GetFileAttributesA((directory + kDriverFile).c_str(), false) !=
+bool HoldsDriver(win::SystemApi& system, const std::string& directory) {
+  return system.GetFileAttributesA((directory + kDriverFile).c_str(), false) !=
          win::kInvalidFileAttributes;
 }
 
-std::string GetSystemWow64Dir(win::WindowsApi& windows) {
+std::string GetSystemWow64Dir(win::SystemApi& system) {
   std::array<char, 260> buffer{};
-  const auto length = windows.GetSystemWow64DirectoryA(buffer.data(), buffer.size());
+  const auto length = system.GetSystemWow64DirectoryA(buffer.data(), buffer.size());
   if (length == 0 || length >= buffer.size()) return {};
   return std::string(buffer.data(), length);
 }
@@ -64,7 +64,7 @@ DataSourceLayout Layout(const DataSourceSpec& spec, const std::string& driverDir
 
 RegistryAccess DetectRegistryAccess(win::WindowsApi& windows) {
   RegistryAccess access;
-  switch (windows.GetProcessKind()) {
+  switch (windows.System().GetProcessKind()) {
     case win::ProcessKind::Wow64:
       access.viewFlag = win::kKeyWow64_64Key;
       break;
@@ -74,7 +74,7 @@ RegistryAccess DetectRegistryAccess(win::WindowsApi& windows) {
     case win::ProcessKind::Windows64:
       break;
   }
-  access.canRenameKeys = windows.HasRegRenameKey();
+  access.canRenameKeys = windows.Registry().HasRegRenameKey();
   return access;
 }
 
@@ -96,27 +96,27 @@ RegistrationOutcome CreateDataSourceWow64(win::WindowsApi& windows, const DataSo
   return registry.Register(spec);
 }
 
-std::optional<std::string> DriverDirectory(win::WindowsApi& windows, const RegistryView& view) {
+std::optional<std::string> DriverDirectory(win::SystemApi& system, const RegistryView& view) {
   if (view.driverDirectory == DriverDirectorySource::SystemDirectory) {
-    std::string directory = GetSystemDir(windows);
+    std::string directory = GetSystemDir(system);
     if (directory.empty()) return std::nullopt;
     return directory;
   }
-  return Wow64DriverDirectory(windows);
+  return Wow64DriverDirectory(system);
 }
 
-std::string GetSystemDir(win::WindowsApi& windows) {
+std::string GetSystemDir(win::SystemApi& system) {
   std::array<char, 260> buffer{};
-  if (windows.GetSystemDirectoryA(buffer.data(), buffer.size()) == 0) return {};
+  if (system.GetSystemDirectoryA(buffer.data(), buffer.size()) == 0) return {};
   // The text ends at its first NUL; the count returned is only compared with 0.
   return std::string(buffer.data(), std::find(buffer.begin(), buffer.end(), '\0'));
 }
 
-std::string GetOSVersionName(win::WindowsApi& windows) {
+std::string GetOSVersionName(win::SystemApi& system) {
   win::OsVersionInfo version;
   version.size = sizeof version;
   version.servicePack.fill(' ');
-  windows.GetVersionExA(&version);  // read as it stands, whatever the call says
+  system.GetVersionExA(&version);  // read as it stands, whatever the call says
 
   switch (version.platformId) {
     case kPlatformWin32s:
@@ -150,12 +150,12 @@ std::optional<std::string> DriverDirectoryForVersion(std::string_view versionNam
   return "C:\\WinNT\\System32";  // Win2000, WinNT4 and every other name, the empty one included
 }
 
-std::optional<std::string> Wow64DriverDirectory(win::WindowsApi& windows) {
-  auto directory = DriverDirectoryForVersion(GetOSVersionName(windows));
-  if (!directory || HoldsDriver(windows, *directory)) return directory;
+std::optional<std::string> Wow64DriverDirectory(win::SystemApi& system) {
+  auto directory = DriverDirectoryForVersion(GetOSVersionName(system));
+  if (!directory || HoldsDriver(system, *directory)) return directory;
   // 64-bit Windows keeps its 32-bit drivers in a directory of its own (SysWOW64).
-  const std::string wow64Directory = GetSystemWow64Dir(windows);
-  if (!wow64Directory.empty() && HoldsDriver(windows, wow64Directory)) return wow64Directory;
+  const std::string wow64Directory = GetSystemWow64Dir(system);
+  if (!wow64Directory.empty() && HoldsDriver(system, wow64Directory)) return wow64Directory;
   return directory;
 }
 

@@ -108,16 +108,16 @@ RegistrationOutcome CreateDataSourceWow64(win::WindowsApi& windows, const DataSo
 // --- where the driver lies ---
 
 // The Windows system directory as the system spells it, or "" when it cannot be had.
-std::string GetSystemDir(win::WindowsApi& windows);
+std::string GetSystemDir(win::SystemApi& system);
 // One of "Win32s", "Win95", "Win98", "WinNT361", "WinNT4", "Win2000", "WinXP", "Win2003",
 // "Vista", "WinCE", "Failed", or "" for a version outside those.
-std::string GetOSVersionName(win::WindowsApi& windows);
+std::string GetOSVersionName(win::SystemApi& system);
 // The driver directory of the 32-bit-on-64-bit view by the version name alone; none for "Failed".
 std::optional<std::string> DriverDirectoryForVersion(std::string_view versionName);
 // The driver directory of the 32-bit-on-64-bit view on this machine: the table's directory, unless
 // it lacks the driver and the 32-bit system directory of 64-bit Windows holds it.
-std::optional<std::string> Wow64DriverDirectory(win::WindowsApi& windows);
+std::optional<std::string> Wow64DriverDirectory(win::SystemApi& system);
 // The view's driver directory; none when it cannot be decided.
-std::optional<std::string> DriverDirectory(win::WindowsApi& windows, const RegistryView& view);
+std::optional<std::string> DriverDirectory(win::SystemApi& system, const RegistryView& view);
 
 }  // namespace MdlODBC

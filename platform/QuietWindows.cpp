@@ -2,17 +2,17 @@
 
 namespace win {
 
-WindowHandle QuietWindows::Remember(TwipSize size) {
+WindowHandle QuietScreen::Remember(TwipSize size) {
   const WindowHandle window = next_++;
   sizes_[window] = size;
   return window;
 }
 
-WindowHandle QuietWindows::CreateFrameWindow(const FrameWindowDesign& design) {
+WindowHandle QuietScreen::CreateFrameWindow(const FrameWindowDesign& design) {
   return Remember(design.clientSize);
 }
 
-WindowHandle QuietWindows::CreateLabelWindow(const LabelWindowDesign& design) {
+WindowHandle QuietScreen::CreateLabelWindow(const LabelWindowDesign& design) {
   return Remember(design.clientSize);
 }
 

@@ -1,23 +1,23 @@
 #pragma once
-// Owner of one open registry key: closes it through the same WindowsApi that opened it.
+// Owner of one open registry key: closes it through the same registry that opened it.
 
-#include "platform/WindowsApi.h"
+#include "platform/RegistryApi.h"
 
 namespace win {
 
 class RegistryKey {
  public:
-  explicit RegistryKey(WindowsApi& windows) noexcept : windows_(&windows) {}
+  explicit RegistryKey(RegistryApi& registry) noexcept : registry_(&registry) {}
   ~RegistryKey() { Close(); }
 
   RegistryKey(const RegistryKey&) = delete;
   RegistryKey& operator=(const RegistryKey&) = delete;
   RegistryKey(RegistryKey&& other) noexcept
-      : windows_(other.windows_), handle_(other.Detach()) {}
+      : registry_(other.registry_), handle_(other.Detach()) {}
   RegistryKey& operator=(RegistryKey&& other) noexcept {
     if (this != &other) {
       Close();
-      windows_ = other.windows_;
+      registry_ = other.registry_;
       handle_ = other.Detach();
     }
     return *this;
@@ -38,13 +38,13 @@ class RegistryKey {
   // The status of RegCloseKey, or success when nothing was open.
   Status Close() noexcept {
     if (handle_ == 0) return kErrorSuccess;
-    const Status status = windows_->RegCloseKey(handle_);
+    const Status status = registry_->RegCloseKey(handle_);
     handle_ = 0;
     return status;
   }
 
  private:
-  WindowsApi* windows_;
+  RegistryApi* registry_;
   KeyHandle handle_ = 0;
 };
 

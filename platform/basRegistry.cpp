@@ -10,13 +10,13 @@ namespace {
 
 // The second query reads into a buffer as long as the first one reported; the text keeps that
 // full length, and ends at its first NUL if it has one.
-RegistryValue ReadString(win::WindowsApi& windows, const win::RegistryKey& key,
+RegistryValue ReadString(win::RegistryApi& registry, const win::RegistryKey& key,
                          const std::string& valueName, std::uint32_t size) {
   std::vector<std::uint8_t> buffer(size, ' ');
   std::uint8_t emptyBuffer = 0;
   std::uint32_t scratchType = 0;
   const win::Status status =
-      windows.RegQueryValueExA(key.Get(), valueName.c_str(), nullptr, &scratchType,
+      registry.RegQueryValueExA(key.Get(), valueName.c_str(), nullptr, &scratchType,
                                buffer.empty() ? &emptyBuffer : buffer.data(), &size);
   if (status != win::kErrorSuccess) return std::string();
   std::string text(buffer.begin(), buffer.end());
@@ -26,12 +26,12 @@ RegistryValue ReadString(win::WindowsApi& windows, const win::RegistryKey& key,
   return text;
 }
 
-RegistryValue ReadNumber(win::WindowsApi& windows, const win::RegistryKey& key,
+RegistryValue ReadNumber(win::RegistryApi& registry, const win::RegistryKey& key,
                          const std::string& valueName, std::uint32_t* type) {
   std::uint8_t data[4] = {0, 0, 0, 0};
   std::uint32_t scratchSize = sizeof data;
   const win::Status status =
-      windows.RegQueryValueExA(key.Get(), valueName.c_str(), nullptr, type, data, &scratchSize);
+      registry.RegQueryValueExA(key.Get(), valueName.c_str(), nullptr, type, data, &scratchSize);
   if (status != win::kErrorSuccess) return std::string();
   const std::uint32_t bits = std::uint32_t{data[0]} | std::uint32_t{data[1]} << 8 |
                              std::uint32_t{data[2]} << 16 | std::uint32_t{data[3]} << 24;
@@ -40,23 +40,23 @@ RegistryValue ReadNumber(win::WindowsApi& windows, const win::RegistryKey& key,
 
 }  // namespace
 
-RegistryValue GetRegistryString(win::WindowsApi& windows, win::KeyHandle root,
+RegistryValue GetRegistryString(win::RegistryApi& registry, win::KeyHandle root,
                                 std::string keyPath, std::string valueName) {
-  win::RegistryKey key(windows);
-  windows.RegOpenKeyA(root, keyPath.c_str(), key.Receive());
+  win::RegistryKey key(registry);
+  registry.RegOpenKeyA(root, keyPath.c_str(), key.Receive());
   // A failed open is told by the empty handle, not by the status.
   if (!key.IsOpen()) return std::string();
 
   // Size query. Its status is not examined: a missing value leaves the type at "none".
   std::uint32_t type = win::kRegNone;
   std::uint32_t size = 0;
-  windows.RegQueryValueExA(key.Get(), valueName.c_str(), nullptr, &type, nullptr, &size);
+  registry.RegQueryValueExA(key.Get(), valueName.c_str(), nullptr, &type, nullptr, &size);
 
   switch (type) {
     case win::kRegSz:
-      return ReadString(windows, key, valueName, size);
+      return ReadString(registry, key, valueName, size);
     case win::kRegDword:
-      return ReadNumber(windows, key, valueName, &type);
+      return ReadNumber(registry, key, valueName, &type);
     default:
       return std::string();
   }

@@ -7,13 +7,13 @@
 #include <string>
 #include <variant>
 
-#include "platform/WindowsApi.h"
+#include "platform/RegistryApi.h"
 
 namespace basRegistry {
 
 using RegistryValue = std::variant<std::string, std::int32_t>;
 
-RegistryValue GetRegistryString(win::WindowsApi& windows, win::KeyHandle root,
+RegistryValue GetRegistryString(win::RegistryApi& registry, win::KeyHandle root,
                                 std::string keyPath, std::string valueName);
 
 // The value as text: a number becomes its decimal digits.

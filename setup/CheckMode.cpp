@@ -1,7 +1,6 @@
 #include "setup/CheckMode.h"
 
 #include <algorithm>
-#include <array>
 #include <exception>
 #include <string>
 #include <vector>
@@ -9,6 +8,7 @@
 #include "setup/DataSourceSurvey.h"
 #include "setup/ExitCodes.h"
 #include "setup/RunLog.h"
+#include "setup/Tally.h"
 
 namespace quillet {
 namespace {
@@ -18,6 +18,11 @@ constexpr const char* kTitle = "Quillet Check";
 constexpr std::size_t kNamesInTheBox = 3;
 
 enum class Condition { Complete, Customised, Incomplete, Missing, Unreadable };
+
+const std::vector<OutcomeLabel<Condition>> kConditionLabels = {
+    {Condition::Complete, "complete"},     {Condition::Customised, "customised"},
+    {Condition::Incomplete, "incomplete"}, {Condition::Missing, "missing"},
+    {Condition::Unreadable, "unreadable"}};
 
 struct Verdict {
   Condition condition;
@@ -50,38 +55,33 @@ std::string TextOf(const MdlODBC::DataSourceReading& reading, const std::string&
 
 class Checker {
  public:
-  explicit Checker(win::WindowsApi& windows) : windows_(windows), survey_(windows) {}
+  explicit Checker(RunContext& run) : run_(run), system_(run.Windows().System()) {}
 
   void CheckAll() {
-    for (const auto& each : survey_.ReadAll()) {
+    for (const auto& each : SurveyDataSources(run_)) {
       const Verdict verdict = Judge(each);
-      std::string line = each.planned.spec.name + " (" + each.where + "): " + verdict.text;
+      std::string line = each.Who() + ": " + verdict.text;
       if (each.reading.staging) line += "; a staging key left by a cut-off run";
       lines_ += line + kLineEnd;
-      named_[static_cast<int>(verdict.condition)].push_back(each.planned.spec.name + " (" +
-                                                            each.where + ")");
+      tally_.Add(verdict.condition, each.Who());
       if (each.reading.present) WarnAbout(each);
       staging_ += each.reading.staging ? 1 : 0;
     }
   }
 
   [[nodiscard]] std::string Report() const {
-    return lines_ + warnings_ + Count(Condition::Complete) + " complete, " +
-           Count(Condition::Customised) + " customised, " + Count(Condition::Incomplete) +
-           " incomplete, " + Count(Condition::Missing) + " missing, " +
-           Count(Condition::Unreadable) + " unreadable; " + std::to_string(staging_) +
-           " staging keys left; " + std::to_string(warningCount_) + " warnings" + kLineEnd;
+    return lines_ + warnings_ + CountsText(tally_, kConditionLabels) + "; " +
+           std::to_string(staging_) + " staging keys left; " + std::to_string(warningCount_) +
+           " warnings" + kLineEnd;
   }
 
   // The counts and the first names of each kind, for a message box.
   [[nodiscard]] std::string Summary() const {
-    std::string text = std::to_string(Total()) + " Quillet data sources checked.\n";
-    static constexpr std::array<const char*, 5> kNames = {"complete", "customised", "incomplete",
-                                                          "missing", "unreadable"};
-    for (std::size_t kind = 0; kind < kNames.size(); ++kind) {
-      const auto& names = named_[kind];
+    std::string text = std::to_string(tally_.Total()) + " Quillet data sources checked.\n";
+    for (const auto& kind : kConditionLabels) {
+      const auto& names = tally_.Named(kind.outcome);
       if (names.empty()) continue;
-      text += "\n" + std::to_string(names.size()) + " " + kNames[kind] + ": ";
+      text += "\n" + std::to_string(names.size()) + " " + kind.label + ": ";
       for (std::size_t i = 0; i < names.size() && i < kNamesInTheBox; ++i) {
         text += (i == 0 ? "" : ", ") + names[i];
       }
@@ -92,22 +92,13 @@ class Checker {
   }
 
   [[nodiscard]] int ExitCode() const {
-    if (!named_[static_cast<int>(Condition::Unreadable)].empty()) return kExitInstallFailure;
-    const bool lacking = !named_[static_cast<int>(Condition::Incomplete)].empty() ||
-                         !named_[static_cast<int>(Condition::Missing)].empty();
+    if (tally_.Count(Condition::Unreadable) != 0) return kExitInstallFailure;
+    const bool lacking =
+        tally_.Count(Condition::Incomplete) != 0 || tally_.Count(Condition::Missing) != 0;
     return lacking ? kExitSomeDataSourceMissing : kExitSuccess;
   }
 
  private:
-  [[nodiscard]] std::size_t Total() const {
-    std::size_t total = 0;
-    for (const auto& names : named_) total += names.size();
-    return total;
-  }
-  [[nodiscard]] std::string Count(Condition condition) const {
-    return std::to_string(named_[static_cast<int>(condition)].size());
-  }
-
   void Warn(const std::string& text) {
     warnings_ += "warning: " + text + kLineEnd;
     ++warningCount_;
@@ -115,48 +106,49 @@ class Checker {
 
   // Why Quillet might still not open a data source that is there: no driver, or no database.
   void WarnAbout(const SurveyedDataSource& each) {
-    const std::string who = each.planned.spec.name + " (" + each.where + ")";
+    const std::string who = each.Who();
     // The 64-bit view's driver is loaded by 64-bit programs, which see the files unredirected.
     const bool nativeFiles = each.planned.view == &MdlODBC::kNativeView &&
-                             survey_.Access().viewFlag != 0;
+                             run_.Access().viewFlag != 0;
     const std::string driver = TextOf(each.reading, "Driver");
     if (!driver.empty() &&
-        windows_.GetFileAttributesA(driver.c_str(), nativeFiles) == win::kInvalidFileAttributes) {
+        system_.GetFileAttributesA(driver.c_str(), nativeFiles) == win::kInvalidFileAttributes) {
       Warn(who + ": driver file " + driver + " not found");
     }
     const std::string database = TextOf(each.reading, "DBQ");
     if (!database.empty() &&
-        windows_.GetFileAttributesA(database.c_str(), nativeFiles) == win::kInvalidFileAttributes) {
+        system_.GetFileAttributesA(database.c_str(), nativeFiles) == win::kInvalidFileAttributes) {
       Warn(who + ": database " + database + " not found");
     }
     const auto* view = each.planned.view;
     if (std::find(viewsLooked_.begin(), viewsLooked_.end(), view) == viewsLooked_.end()) {
       viewsLooked_.push_back(view);
-      if (!survey_.RegistryOf(*view).DriverRegistered()) {
+      if (!run_.RegistryOf(*view).DriverRegistered()) {
         Warn(each.where + ": \"Microsoft Access Driver (*.mdb)\" is not registered in " +
              std::string(view->driverKey.substr(0, view->driverKey.rfind('\\'))));
       }
     }
   }
 
-  win::WindowsApi& windows_;
-  DataSourceSurvey survey_;
+  RunContext& run_;
+  win::SystemApi& system_;
   std::string lines_;
   std::string warnings_;
   int warningCount_ = 0;
   int staging_ = 0;
-  std::array<std::vector<std::string>, 5> named_;
+  Tally<Condition> tally_;
   std::vector<const MdlODBC::RegistryView*> viewsLooked_;
 };
 
 }  // namespace
 
-int RunCheck(win::WindowsApi& windows, const CommandLine& command) {
+int RunCheck(RunContext& run, const CommandLine& command) {
+  win::WindowsApi& windows = run.Windows();
   std::string report;
   std::string summary;
   int exitCode = kExitSuccess;
   try {
-    Checker checker(windows);
+    Checker checker(run);
     checker.CheckAll();
     report = checker.Report();
     summary = checker.Summary();
@@ -166,12 +158,12 @@ int RunCheck(win::WindowsApi& windows, const CommandLine& command) {
     summary = report;
     exitCode = kExitInstallFailure;
   }
-  const bool printed = windows.WriteStandardOutput(report);
+  const bool printed = windows.System().WriteStandardOutput(report);
   if (command.logPath && !WriteLog(windows, *command.logPath, report)) {
     exitCode = kExitInstallFailure;
   }
   if (!printed) {
-    windows.MessageBoxA(summary.c_str(), kTitle,
+    windows.Screen().MessageBoxA(summary.c_str(), kTitle,
                         win::kMbOk | (exitCode == kExitSuccess ? win::kMbIconInformation
                                                                : win::kMbIconWarning));
   }

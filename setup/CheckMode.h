@@ -3,8 +3,8 @@
 // source of the set as missing, complete, customised or incomplete, a staging key left behind,
 // and whether its driver and its database can be found.
 
-#include "platform/WindowsApi.h"
 #include "setup/CommandLine.h"
+#include "setup/RunContext.h"
 
 namespace quillet {
 
@@ -13,6 +13,6 @@ inline constexpr int kExitSomeDataSourceMissing = 1;
 // The report goes to standard output when the program has one, to the /log file when given, and
 // in an interactive start without either, to a message box. Returns 0 when every data source is
 // complete or customised, 1 when any is missing or incomplete, 1603 when the check failed.
-int RunCheck(win::WindowsApi& windows, const CommandLine& command);
+int RunCheck(RunContext& run, const CommandLine& command);
 
 }  // namespace quillet

@@ -3,26 +3,14 @@
 #include <exception>
 
 #include "setup/RunLog.h"
-#include "setup/frmQuillet.h"
 
 namespace quillet {
-DataSourceSurvey::DataSourceSurvey(win::WindowsApi& windows)
-    : windows_(windows),
-      access_(MdlODBC::DetectRegistryAccess(windows)),
-      x86Processor_(IsX86Processor(ReadProcessorIdentifier(windows))),
-      native_(windows, access_, MdlODBC::kNativeView),
-      wow64_(windows, access_, MdlODBC::kWow64View) {}
 
-MdlODBC::DataSourceRegistry& DataSourceSurvey::RegistryOf(const MdlODBC::RegistryView& view) {
-  return &view == &MdlODBC::kNativeView ? native_ : wow64_;
-}
-
-std::vector<SurveyedDataSource> DataSourceSurvey::ReadAll() {
-  const auto lastArchiveYear = static_cast<std::int16_t>(windows_.GetLocalDate().year - 1);
+std::vector<SurveyedDataSource> SurveyDataSources(RunContext& run) {
   std::vector<SurveyedDataSource> surveyed;
-  for (auto& planned : PlanDataSources(x86Processor_, lastArchiveYear)) {
-    SurveyedDataSource each{planned, MdlODBC::ViewLabel(*planned.view, access_), {}, {}, {}};
-    auto& registry = RegistryOf(*planned.view);
+  for (const auto& planned : run.Plan()) {
+    SurveyedDataSource each{planned, run.Where(*planned.view), {}, {}, {}};
+    auto& registry = run.RegistryOf(*planned.view);
     try {
       each.reading = registry.Read(planned.spec, MdlODBC::ReadDepth::Thorough);
       if (each.reading.present) {

@@ -7,34 +7,36 @@
 #include "platform/QuietWindows.h"
 #include "setup/CheckMode.h"
 #include "setup/CommandLine.h"
-#include "setup/UninstallMode.h"
+#include "setup/RunContext.h"
 #include "setup/RunLog.h"
+#include "setup/UninstallMode.h"
 #include "setup/frmQuillet.h"
 
 namespace quillet {
 namespace {
 
 CommandLine ReadCommandLine(win::WindowsApi& windows) {
-  auto arguments = SplitCommandLine(windows.GetCommandLineW());
+  auto arguments = SplitCommandLine(windows.System().GetCommandLineW());
   if (!arguments.empty()) arguments.erase(arguments.begin());  // the program's own name
   return ParseCommandLine(arguments);
 }
 
-int Setup(win::WindowsApi& windows, const CommandLine& command) {
-  frmQuillet mainWindow(windows, command.repair ? RunMode::Repair : RunMode::Install);
+int Setup(RunContext& run, const CommandLine& command) {
+  win::WindowsApi& windows = run.Windows();
+  frmQuillet mainWindow(run, command.repair ? RunMode::Repair : RunMode::Install);
   int exitCode = kExitSuccess;
   std::string stoppedBy;
   try {
     mainWindow.Load();
     exitCode = mainWindow.ExitCode();
   } catch (const std::exception& error) {
-    windows.MessageBoxA(error.what(), app::kTitle, win::kMbOk | win::kMbIconError);
+    windows.Screen().MessageBoxA(error.what(), app::kTitle, win::kMbOk | win::kMbIconError);
     stoppedBy = error.what();
     exitCode = kExitInstallFailure;
   }
   if (command.logPath &&
       !WriteLog(windows, *command.logPath,
-                FormatRunLog(windows, mainWindow.Registrations(), stoppedBy))) {
+                FormatRunLog(windows.System(), mainWindow.Registrations(), stoppedBy))) {
     exitCode = kExitInstallFailure;
   }
   return exitCode;
@@ -47,16 +49,19 @@ int RunCommand(win::WindowsApi& system, const CommandLine& command) {
   if (command.notUnderstood) {
     const std::string message = "This argument is not understood: " + *command.notUnderstood +
                                 "\n\n" + UsageText();
-    windows.MessageBoxA(message.c_str(), app::kTitle, win::kMbOk | win::kMbIconError);
+    windows.Screen().MessageBoxA(message.c_str(), app::kTitle, win::kMbOk | win::kMbIconError);
     return kExitBadCommandLine;
   }
   if (command.help) {
-    windows.MessageBoxA(UsageText().c_str(), app::kTitle, win::kMbOk | win::kMbIconInformation);
+    windows.Screen().MessageBoxA(UsageText().c_str(), app::kTitle,
+                                 win::kMbOk | win::kMbIconInformation);
     return kExitSuccess;
   }
-  if (command.check) return RunCheck(windows, command);
-  if (command.uninstall) return RunUninstall(windows, command);
-  return Setup(windows, command);
+  // Decided once for the whole run, whichever mode it is.
+  RunContext run(windows);
+  if (command.check) return RunCheck(run, command);
+  if (command.uninstall) return RunUninstall(run, command);
+  return Setup(run, command);
 }
 
 }  // namespace

@@ -43,6 +43,10 @@ std::string FourDigits(std::int16_t year) {
 
 }  // namespace
 
+std::int16_t LastArchiveYear(const win::LocalDate& today) {
+  return static_cast<std::int16_t>(today.year - 1);
+}
+
 std::vector<MdlODBC::DataSourceSpec> CurrentDataSources() {
   std::vector<MdlODBC::DataSourceSpec> specs;
   for (const auto& database : kCurrentDatabases) {

@@ -7,10 +7,14 @@
 #include <vector>
 
 #include "odbc/MdlODBC.h"
+#include "platform/WindowsTypes.h"
 
 namespace quillet {
 
 inline constexpr std::int16_t kFirstArchiveYear = 2002;
+
+// The last archive year on a given day: the year before it.
+std::int16_t LastArchiveYear(const win::LocalDate& today);
 
 std::vector<MdlODBC::DataSourceSpec> CurrentDataSources();
 std::vector<MdlODBC::DataSourceSpec> ArchiveDataSources(std::int16_t year);

@@ -4,6 +4,7 @@
 
 #include "platform/Application.h"
 #include "setup/QuilletDataSources.h"
+#include "setup/Tally.h"
 
 namespace quillet {
 namespace {
@@ -12,7 +13,7 @@ using MdlODBC::RegistrationStatus;
 
 constexpr const char* kLineEnd = "\r\n";
 
-std::string Outcome(win::WindowsApi& windows, const MdlODBC::RegistrationOutcome& outcome) {
+std::string Outcome(win::SystemApi& system, const MdlODBC::RegistrationOutcome& outcome) {
   switch (outcome.status) {
     case RegistrationStatus::Registered:
       return "registered";
@@ -26,7 +27,7 @@ std::string Outcome(win::WindowsApi& windows, const MdlODBC::RegistrationOutcome
       break;
   }
   std::string text = "failed: " + outcome.failure;
-  if (outcome.errorCode != 0) text += ": " + windows.ErrorText(outcome.errorCode);
+  if (outcome.errorCode != 0) text += ": " + system.ErrorText(outcome.errorCode);
   return text;
 }
 
@@ -38,50 +39,51 @@ std::string Joined(const std::vector<std::string>& parts) {
   return text;
 }
 
-std::string FormatRunLog(win::WindowsApi& windows, const std::vector<RegistrationRecord>& records,
+std::string FormatRunLog(win::SystemApi& system, const std::vector<RegistrationRecord>& records,
                          const std::string& stoppedBy) {
   std::string log;
-  int counts[5] = {0, 0, 0, 0, 0};
+  Tally<RegistrationStatus> tally;
   for (const auto& record : records) {
-    log += record.name + " (" + record.where + "): " + Outcome(windows, record.outcome) + kLineEnd;
-    ++counts[static_cast<int>(record.outcome.status)];
+    log += record.Who() + ": " + Outcome(system, record.outcome) + kLineEnd;
+    tally.Add(record.outcome.status, record.Who());
   }
   if (!stoppedBy.empty()) log += "Setup stopped: " + stoppedBy + kLineEnd;
-  const auto count = [&](RegistrationStatus status) {
-    return std::to_string(counts[static_cast<int>(status)]);
-  };
-  log += std::to_string(records.size()) + " data sources: " + count(RegistrationStatus::Registered) +
-         " registered, " + count(RegistrationStatus::AlreadyPresent) + " already present, ";
+  std::vector<OutcomeLabel<RegistrationStatus>> labels = {
+      {RegistrationStatus::Registered, "registered"},
+      {RegistrationStatus::AlreadyPresent, "already present"}};
   // Only a run that met them counts incomplete and repaired data sources.
-  if (counts[static_cast<int>(RegistrationStatus::Incomplete)] != 0) {
-    log += count(RegistrationStatus::Incomplete) + " present but incomplete, ";
+  if (tally.Count(RegistrationStatus::Incomplete) != 0) {
+    labels.push_back({RegistrationStatus::Incomplete, "present but incomplete"});
   }
-  if (counts[static_cast<int>(RegistrationStatus::Repaired)] != 0) {
-    log += count(RegistrationStatus::Repaired) + " repaired, ";
+  if (tally.Count(RegistrationStatus::Repaired) != 0) {
+    labels.push_back({RegistrationStatus::Repaired, "repaired"});
   }
-  return log + count(RegistrationStatus::Failed) + " failed" + kLineEnd;
+  labels.push_back({RegistrationStatus::Failed, "failed"});
+  return log + std::to_string(records.size()) + " data sources: " + CountsText(tally, labels) +
+         kLineEnd;
 }
 
-std::string LogHeader(win::WindowsApi& windows) {
-  const win::LocalDate now = windows.GetLocalDate();
+std::string LogHeader(win::SystemApi& system) {
+  const win::LocalDate now = system.GetLocalDate();
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d", now.year, now.month, now.day,
                 now.hour, now.minute, now.second);
-  const int lastArchiveYear = now.year - 1;
+  const int lastArchiveYear = LastArchiveYear(now);
   const std::string years = lastArchiveYear < kFirstArchiveYear
                                 ? "no archive years"
                                 : "archive years " + std::to_string(kFirstArchiveYear) + "-" +
                                       std::to_string(lastArchiveYear);
-  return std::string("QuilletSetup ") + app::kVersion + " on " + windows.GetComputerNameW() +
-         ", " + stamp + ", " + years + ", command line: " + windows.GetCommandLineW() + kLineEnd;
+  return std::string("QuilletSetup ") + app::kVersion + " on " + system.GetComputerNameW() +
+         ", " + stamp + ", " + years + ", command line: " + system.GetCommandLineW() + kLineEnd;
 }
 
 bool WriteLog(win::WindowsApi& windows, const std::string& path, const std::string& contents) {
-  const win::Status status = windows.WriteFileContents(path, LogHeader(windows) + contents);
+  const win::Status status =
+      windows.System().WriteFileContents(path, LogHeader(windows.System()) + contents);
   if (status == win::kErrorSuccess) return true;
   const std::string message =
-      "The log file could not be written:\n" + path + "\n\n" + windows.ErrorText(status);
-  windows.MessageBoxA(message.c_str(), app::kTitle, win::kMbOk | win::kMbIconWarning);
+      "The log file could not be written:\n" + path + "\n\n" + windows.System().ErrorText(status);
+  windows.Screen().MessageBoxA(message.c_str(), app::kTitle, win::kMbOk | win::kMbIconWarning);
   return false;
 }
 

@@ -5,12 +5,12 @@
 #include <vector>
 
 #include "platform/WindowsApi.h"
-#include "setup/frmQuillet.h"
+#include "setup/RunContext.h"
 
 namespace quillet {
 
 // UTF-8 text with Windows line ends. `stoppedBy` names a failure that ended the run early.
-std::string FormatRunLog(win::WindowsApi& windows, const std::vector<RegistrationRecord>& records,
+std::string FormatRunLog(win::SystemApi& system, const std::vector<RegistrationRecord>& records,
                          const std::string& stoppedBy = {});
 
 // "a, b, c": a list in a log line or a message.
@@ -18,7 +18,7 @@ std::string Joined(const std::vector<std::string>& parts);
 
 // The log's first line: the computer, the local date and time, the program's version, the command
 // line and the archive years the run covers.
-std::string LogHeader(win::WindowsApi& windows);
+std::string LogHeader(win::SystemApi& system);
 
 // Writes the log file, its first line followed by `contents`; returns whether it was written,
 // and tells the user when it was not.

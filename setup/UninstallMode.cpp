@@ -7,6 +7,7 @@
 #include "setup/DataSourceSurvey.h"
 #include "setup/ExitCodes.h"
 #include "setup/RunLog.h"
+#include "setup/Tally.h"
 
 namespace quillet {
 namespace {
@@ -39,7 +40,7 @@ Decision Decide(SurveyedDataSource surveyed) {
 
 std::string Line(const Decision& decision) {
   const auto& each = decision.surveyed;
-  std::string line = each.planned.spec.name + " (" + each.where + "): ";
+  std::string line = each.Who() + ": ";
   switch (decision.fate) {
     case Fate::Removed: line += "removed"; break;
     case Fate::Kept: line += "kept: customised, " + decision.why; break;
@@ -51,41 +52,44 @@ std::string Line(const Decision& decision) {
 }
 
 std::string Counts(const std::vector<Decision>& decisions) {
-  int counts[4] = {0, 0, 0, 0};
-  for (const auto& decision : decisions) ++counts[static_cast<int>(decision.fate)];
-  return std::to_string(decisions.size()) + " data sources: " + std::to_string(counts[0]) +
-         " removed, " + std::to_string(counts[1]) + " kept, " + std::to_string(counts[2]) +
-         " not present, " + std::to_string(counts[3]) + " failed";
+  Tally<Fate> tally;
+  for (const auto& decision : decisions) tally.Add(decision.fate, decision.surveyed.Who());
+  return std::to_string(decisions.size()) + " data sources: " +
+         CountsText(tally, {{Fate::Removed, "removed"},
+                            {Fate::Kept, "kept"},
+                            {Fate::NotPresent, "not present"},
+                            {Fate::Failed, "failed"}});
 }
 
 }  // namespace
 
-int RunUninstall(win::WindowsApi& windows, const CommandLine& command) {
+int RunUninstall(RunContext& run, const CommandLine& command) {
+  win::WindowsApi& windows = run.Windows();
   std::vector<Decision> decisions;
   int removable = 0;
   try {
-    DataSourceSurvey survey(windows);
-    for (auto& each : survey.ReadAll()) {
+    for (auto& each : SurveyDataSources(run)) {
       decisions.push_back(Decide(std::move(each)));
       removable += decisions.back().fate == Fate::Removed ? 1 : 0;
     }
     const std::string question =
         "Remove the " + std::to_string(removable) + " Quillet data sources this setup registered?";
     if (!command.quiet &&
-        windows.MessageBoxA(question.c_str(), kTitle, win::kMbYesNo | win::kMbIconQuestion) !=
+        windows.Screen().MessageBoxA(question.c_str(), kTitle,
+                                     win::kMbYesNo | win::kMbIconQuestion) !=
             win::kIdYes) {
       return kExitUserDeclined;
     }
     for (auto& decision : decisions) {
       const auto& each = decision.surveyed;
-      auto& registry = survey.RegistryOf(*each.planned.view);
+      auto& registry = run.RegistryOf(*each.planned.view);
       if (each.reading.staging) registry.RemoveStaging(each.planned.spec);
       if (decision.fate != Fate::Removed) continue;
       const auto outcome = registry.Remove(each.planned.spec);
       if (outcome.status == MdlODBC::RegistrationStatus::Failed) {
         decision.fate = Fate::Failed;
         decision.why = outcome.failure + (outcome.errorCode != 0
-                                              ? ": " + windows.ErrorText(outcome.errorCode)
+                                              ? ": " + windows.System().ErrorText(outcome.errorCode)
                                               : std::string());
       }
     }
@@ -103,8 +107,8 @@ int RunUninstall(win::WindowsApi& windows, const CommandLine& command) {
   log += Counts(decisions) + kLineEnd;
   int exitCode = failed ? kExitInstallFailure : kExitSuccess;
   if (command.logPath && !WriteLog(windows, *command.logPath, log)) exitCode = kExitInstallFailure;
-  windows.MessageBoxA(counts.c_str(), kTitle,
-                      win::kMbOk | (failed ? win::kMbIconWarning : win::kMbIconInformation));
+  windows.Screen().MessageBoxA(counts.c_str(), kTitle,
+                               win::kMbOk | (failed ? win::kMbIconWarning : win::kMbIconInformation));
   return exitCode;
 }
 

@@ -4,8 +4,6 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "setup/frmQuillet.h"
-
 namespace quillet {
 namespace {
 
@@ -43,62 +41,52 @@ float CentredPosition(float outerExtent, float ownExtent) {
   return position;
 }
 
-frmMessage::frmMessage(win::WindowsApi& windows, const frmQuillet& mainWindow)
-    : windows_(windows), mainWindow_(mainWindow) {}
+frmMessage::frmMessage(win::ScreenApi& screen) : screen_(screen) {}
 
 frmMessage::~frmMessage() {
   if (!IsLoaded()) return;
   try {
-    windows_.DestroyWindow(hWnd_);
+    screen_.DestroyWindow(hWnd_);
   } catch (const std::exception&) {
     // Going away regardless.
   }
 }
 
-void frmMessage::Show() {
-  if (!IsLoaded()) Load();
-  windows_.ShowWindow(hWnd_);
+void frmMessage::Show(const win::TwipRect& centreOn) {
+  if (!IsLoaded()) Load(centreOn);
+  screen_.ShowWindow(hWnd_);
 }
 
-void frmMessage::Refresh() { windows_.RepaintWindow(hWnd_); }
+void frmMessage::Refresh() { screen_.RepaintWindow(hWnd_); }
 
 void frmMessage::Unload() {
   if (!IsLoaded()) return;
   const win::WindowHandle window = hWnd_;
   hWnd_ = 0;
-  windows_.DestroyWindow(window);
+  screen_.DestroyWindow(window);
 }
 
-void frmMessage::Load() {
+void frmMessage::Load(const win::TwipRect& centreOn) {
   const LabelColours colours =
-      ChooseLabelColours(windows_.GetSysColor(win::kColorCaptionText),
-                         windows_.GetSysColor(win::kColorBtnText),
-                         windows_.GetSysColor(win::kColorWindow));
+      ChooseLabelColours(screen_.GetSysColor(win::kColorCaptionText),
+                         screen_.GetSysColor(win::kColorBtnText),
+                         screen_.GetSysColor(win::kColorWindow));
   win::LabelWindowDesign design;
   design.caption = "Searching";
   design.clientSize = kDesignedClientArea;
   design.label = {kInstallingCaption, 240, 480, 4095, 975, "MS Sans Serif", 18, 700, 0,
                   colours.background, colours.text};
-  hWnd_ = windows_.CreateLabelWindow(design);
-  Form_Load();
+  hWnd_ = screen_.CreateLabelWindow(design);
+  Form_Load(centreOn);
 }
 
-// Sizes itself, then centres on the main window by the sizes the two windows really have. A main
-// window that is minimised or hidden (started with "start /min", or by a launcher that hides it)
-// has no size worth centring on, and would put this window off screen: it centres on the work
-// area then.
-void frmMessage::Form_Load() {
-  windows_.SetWindowHeight(hWnd_, kDesignedHeight);
-  windows_.SetWindowWidth(hWnd_, kDesignedWidth);
-  const win::TwipSize own = windows_.GetWindowSize(hWnd_);
-  if (!mainWindow_.IsOnScreen()) {
-    const win::TwipRect area = windows_.GetWorkArea();
-    windows_.SetWindowLeft(hWnd_, area.left + CentredPosition(area.width, own.width));
-    windows_.SetWindowTop(hWnd_, area.top + CentredPosition(area.height, own.height));
-    return;
-  }
-  windows_.SetWindowLeft(hWnd_, CentredPosition(mainWindow_.OuterSize().width, own.width));
-  windows_.SetWindowTop(hWnd_, CentredPosition(mainWindow_.OuterSize().height, own.height));
+// Sizes itself, then centres on the rectangle by the size it really has.
+void frmMessage::Form_Load(const win::TwipRect& centreOn) {
+  screen_.SetWindowHeight(hWnd_, kDesignedHeight);
+  screen_.SetWindowWidth(hWnd_, kDesignedWidth);
+  const win::TwipSize own = screen_.GetWindowSize(hWnd_);
+  screen_.SetWindowLeft(hWnd_, centreOn.left + CentredPosition(centreOn.width, own.width));
+  screen_.SetWindowTop(hWnd_, centreOn.top + CentredPosition(centreOn.height, own.height));
 }
 
 }  // namespace quillet

@@ -1,12 +1,10 @@
 #pragma once
 // The progress window: one label asking the user to wait, sized and placed by its load handler
-// over the middle of the main window.
+// over the middle of the rectangle it is given (the main window's).
 
-#include "platform/WindowsApi.h"
+#include "platform/ScreenApi.h"
 
 namespace quillet {
-
-class frmQuillet;
 
 inline constexpr const char* kInstallingCaption =
     "   ***  Installing  ***   ***  Please Wait  ***";
@@ -29,22 +27,22 @@ float CentredPosition(float outerExtent, float ownExtent);
 
 class frmMessage {
  public:
-  frmMessage(win::WindowsApi& windows, const frmQuillet& mainWindow);
+  explicit frmMessage(win::ScreenApi& screen);
   ~frmMessage();
   frmMessage(const frmMessage&) = delete;
   frmMessage& operator=(const frmMessage&) = delete;
 
-  void Show();  // modeless, loading the window first if it is not loaded
+  // Modeless, loading the window first if it is not loaded; a new window centres on `centreOn`.
+  void Show(const win::TwipRect& centreOn);
   void Refresh();
   void Unload();
   [[nodiscard]] bool IsLoaded() const { return hWnd_ != 0; }
 
  private:
-  void Load();
-  void Form_Load();
+  void Load(const win::TwipRect& centreOn);
+  void Form_Load(const win::TwipRect& centreOn);
 
-  win::WindowsApi& windows_;
-  const frmQuillet& mainWindow_;
+  win::ScreenApi& screen_;
   win::WindowHandle hWnd_ = 0;
 };
 

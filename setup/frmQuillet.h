@@ -8,21 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "odbc/DataSourceRegistry.h"
 #include "odbc/MdlODBC.h"
 #include "platform/WindowsApi.h"
 #include "setup/ExitCodes.h"
+#include "setup/RunContext.h"
+#include "setup/Tally.h"
 #include "setup/frmMessage.h"
 
 namespace quillet {
-
-// What became of one writer call, in run order.
-struct RegistrationRecord {
-  std::string name;
-  const MdlODBC::RegistryView* view = nullptr;
-  std::string where;  // the view as this machine has it, for messages and logs ("native view")
-  MdlODBC::RegistrationOutcome outcome;
-};
 
 // What the run does with a data source that is present but incomplete: report it, or add what
 // is missing.
@@ -30,7 +23,7 @@ enum class RunMode { Install, Repair };
 
 class frmQuillet {
  public:
-  explicit frmQuillet(win::WindowsApi& windows, RunMode mode = RunMode::Install);
+  explicit frmQuillet(RunContext& run, RunMode mode = RunMode::Install);
   ~frmQuillet();
   frmQuillet(const frmQuillet&) = delete;
   frmQuillet& operator=(const frmQuillet&) = delete;
@@ -46,13 +39,18 @@ class frmQuillet {
   [[nodiscard]] const std::vector<RegistrationRecord>& Registrations() const {
     return registrations_;
   }
-  [[nodiscard]] int CountRegistrations(MdlODBC::RegistrationStatus status) const;
+  [[nodiscard]] int CountRegistrations(MdlODBC::RegistrationStatus status) const {
+    return tally_.Count(status);
+  }
   // 0 when every data source is registered, repaired, or was already there and complete.
   [[nodiscard]] int ExitCode() const;
   // The window's outer size in twips; the window is created (not loaded) if it does not exist.
   [[nodiscard]] win::TwipSize OuterSize() const;
   // Whether the window is visible and not minimised (it is created if it does not exist).
   [[nodiscard]] bool IsOnScreen() const;
+  // Where the progress window centres: on this window by its outer size, or on the work area
+  // when this window is minimised or hidden and has no size worth centring on.
+  [[nodiscard]] win::TwipRect CentringArea() const;
 
   // Shell operations offered by the main window; the setup run itself does not use them, and
   // their failures go to the caller.
@@ -77,29 +75,21 @@ class frmQuillet {
   void ShowCompletionMessage();
   void Unload();
   std::string PrepareDesktopFolder(const std::string& folderName);
-  void ReadProcessorId();
   void RegisterEveryDataSource();
-  void Register(MdlODBC::DataSourceRegistry& registry, const MdlODBC::RegistryView& view,
-                const MdlODBC::DataSourceSpec& spec);
-  [[nodiscard]] std::int16_t LastArchiveYear();
+  void Register(const PlannedDataSource& planned);
 
+  RunContext& run_;
   win::WindowsApi& windows_;
   RunMode mode_;
-  MdlODBC::RegistryAccess access_;
   mutable win::WindowHandle hWnd_ = 0;
   frmMessage message_;
   std::vector<RegistrationRecord> registrations_;
+  Tally<MdlODBC::RegistrationStatus> tally_;  // who came to which outcome, as Who() names them
 };
 
-// The completion message for a run that could not register the data sources in `failed` or found
-// those in `incomplete` present with parts missing.
-std::string FailureSummary(const std::vector<const RegistrationRecord*>& failed,
-                           const std::vector<const RegistrationRecord*>& incomplete = {});
-
-// Whether the processor identifier names a 32-bit x86 machine ("x86" anywhere, any letter case).
-bool IsX86Processor(const std::string& processorId);
-
-// The machine's processor identifier as text ("" when it cannot be read).
-std::string ReadProcessorIdentifier(win::WindowsApi& windows);
+// The completion message for a run that could not register the data sources named in `failed`
+// or found those in `incomplete` present with parts missing.
+std::string FailureSummary(const std::vector<std::string>& failed,
+                           const std::vector<std::string>& incomplete = {});
 
 }  // namespace quillet

@@ -1,5 +1,6 @@
 #pragma once
-// The real Windows functions behind WindowsApi (Windows builds only).
+// The real Windows behind WindowsApi (Windows builds only): one class per concern, each in its own
+// source file, and Win32Api holding the four.
 
 #include <memory>
 
@@ -10,11 +11,9 @@ namespace win {
 class LoadedLibrary;
 class ComApartment;
 
-class Win32Api : public WindowsApi {
+// Win32Registry.cpp
+class Win32Registry : public RegistryApi {
  public:
-  Win32Api();
-  ~Win32Api() override;
-
   Status RegOpenKeyExA(KeyHandle root, const char* subKey, std::uint32_t options,
                        std::uint32_t access, KeyHandle* result) override;
   Status RegCreateKeyExA(KeyHandle root, const char* subKey, std::uint32_t access,
@@ -32,6 +31,11 @@ class Win32Api : public WindowsApi {
   Status RegOpenKeyA(KeyHandle root, const char* subKey, KeyHandle* result) override;
   Status RegQueryValueExA(KeyHandle key, const char* valueName, std::uint32_t* reserved,
                           std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) override;
+};
+
+// Win32System.cpp
+class Win32System : public SystemApi {
+ public:
   bool GetVersionExA(OsVersionInfo* info) override;
   ProcessKind GetProcessKind() override;
   std::uint32_t GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) override;
@@ -44,9 +48,16 @@ class Win32Api : public WindowsApi {
   std::string GetComputerNameW() override;
   std::string ErrorText(Status code) override;
   Status WriteFileContents(const std::string& path, const std::string& contents) override;
-  int MessageBoxA(const char* text, const char* caption, std::uint32_t style) override;
 
-  // Windows (Win32Windows.cpp).
+ private:
+  void* standardOutput_ = nullptr;  // HANDLE, looked for at the first write
+  bool lookedForOutput_ = false;
+};
+
+// Win32Screen.cpp
+class Win32Screen : public ScreenApi {
+ public:
+  int MessageBoxA(const char* text, const char* caption, std::uint32_t style) override;
   WindowHandle CreateFrameWindow(const FrameWindowDesign& design) override;
   WindowHandle CreateLabelWindow(const LabelWindowDesign& design) override;
   void ShowWindow(WindowHandle window) override;
@@ -60,8 +71,16 @@ class Win32Api : public WindowsApi {
   ColorRef GetSysColor(int index) override;
   bool IsWindowOnScreen(WindowHandle window) override;
   TwipRect GetWorkArea() override;
+};
 
-  // The setup toolkit and automation objects (Win32Shell.cpp).
+// Win32Shell.cpp: the setup toolkit and automation objects.
+class Win32Shell : public ShellApi {
+ public:
+  Win32Shell();
+  ~Win32Shell() override;
+  Win32Shell(const Win32Shell&) = delete;
+  Win32Shell& operator=(const Win32Shell&) = delete;
+
   std::int32_t fCreateShellLink(const char* folderName, const char* linkName,
                                 const char* linkPath, const char* linkArguments,
                                 std::int32_t privateFlag, const char* parentFolder) override;
@@ -70,11 +89,23 @@ class Win32Api : public WindowsApi {
 
  private:
   std::unique_ptr<LoadedLibrary> toolkit_;  // Vb6stkit.dll, loaded at its first use
-  void* standardOutput_ = nullptr;  // HANDLE, looked for at the first write
-  bool lookedForOutput_ = false;
   // COM, entered at the first automation object (a run that needs none starts faster without it)
   // and left with this object, which outlives every automation object the program holds.
   std::unique_ptr<ComApartment> com_;
+};
+
+class Win32Api : public WindowsApi {
+ public:
+  RegistryApi& Registry() override { return registry_; }
+  SystemApi& System() override { return system_; }
+  ScreenApi& Screen() override { return screen_; }
+  ShellApi& Shell() override { return shell_; }
+
+ private:
+  Win32Registry registry_;
+  Win32System system_;
+  Win32Screen screen_;
+  Win32Shell shell_;
 };
 
 // COM on the calling thread for as long as the object lives (single-threaded apartment).

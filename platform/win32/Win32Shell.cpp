@@ -124,10 +124,10 @@ class DispatchObject : public AutomationObject {
 
 }  // namespace
 
-Win32Api::Win32Api() = default;
-Win32Api::~Win32Api() = default;
+Win32Shell::Win32Shell() = default;
+Win32Shell::~Win32Shell() = default;
 
-std::int32_t Win32Api::fCreateShellLink(const char* folderName, const char* linkName,
+std::int32_t Win32Shell::fCreateShellLink(const char* folderName, const char* linkName,
                                         const char* linkPath, const char* linkArguments,
                                         std::int32_t privateFlag, const char* parentFolder) {
   if (!toolkit_) toolkit_ = std::make_unique<LoadedLibrary>("Vb6stkit.dll");
@@ -135,13 +135,13 @@ std::int32_t Win32Api::fCreateShellLink(const char* folderName, const char* link
   return function(folderName, linkName, linkPath, linkArguments, privateFlag, parentFolder);
 }
 
-std::int32_t Win32Api::fRemoveShellLink(const char* folderName, const char* linkName) {
+std::int32_t Win32Shell::fRemoveShellLink(const char* folderName, const char* linkName) {
   if (!toolkit_) toolkit_ = std::make_unique<LoadedLibrary>("Vb6stkit.dll");
   const auto function = toolkit_->Bind<RemoveShellLinkFunction>("fRemoveShellLink");
   return function(folderName, linkName);
 }
 
-std::unique_ptr<AutomationObject> Win32Api::CreateObject(const std::string& programId) {
+std::unique_ptr<AutomationObject> Win32Shell::CreateObject(const std::string& programId) {
   if (!com_) com_ = std::make_unique<ComApartment>();
   CLSID classId{};
   HRESULT result = ::CLSIDFromProgID(ToWide(programId, CP_UTF8).c_str(), &classId);

@@ -29,20 +29,20 @@ std::vector<std::string> Paths(const win::RegistryTree& tree) {
 class Modes : public ::testing::Test {
  protected:
   void SetUp() override {
-    windows.SetLocalDate({2003, 6, 15});  // 5 current data sources, 2002 in both views
+    windows.System().SetLocalDate({2003, 6, 15});  // 5 current data sources, 2002 in both views
     ASSERT_EQ(Run("/quiet"), quillet::kExitSuccess);
-    windows.SetString(kWow + "Quillet-R", "DBQ", "D:\\Custom\\Quillet-R.mdb");  // customised
-    windows.RemoveValue(kWow + "Quillet-S\\Engines\\Jet", "Threads");          // incomplete
-    windows.SetDword(kNative + "Quillet2002-R\\Engines\\Jet", "Extra", 1);      // added to
-    windows.RemoveKey(kNative + "Quillet2002-S");                               // absent
-    windows.SetString(kWow + "Quillet-S1{QuilletSetup staging}", "DBQ", "left by a cut");
-    windows.SetString(kNative + "Payroll", "Server", "payroll.example");  // another program's
-    windows.SetString(kNative + "ODBC Data Sources", "Payroll", "SQL Server");
-    arranged = windows.Tree();
+    windows.Registry().SetString(kWow + "Quillet-R", "DBQ", "D:\\Custom\\Quillet-R.mdb");  // customised
+    windows.Registry().RemoveValue(kWow + "Quillet-S\\Engines\\Jet", "Threads");          // incomplete
+    windows.Registry().SetDword(kNative + "Quillet2002-R\\Engines\\Jet", "Extra", 1);      // added to
+    windows.Registry().RemoveKey(kNative + "Quillet2002-S");                               // absent
+    windows.Registry().SetString(kWow + "Quillet-S1{QuilletSetup staging}", "DBQ", "left by a cut");
+    windows.Registry().SetString(kNative + "Payroll", "Server", "payroll.example");  // another program's
+    windows.Registry().SetString(kNative + "ODBC Data Sources", "Payroll", "SQL Server");
+    arranged = windows.Registry().Tree();
     windows.ClearCalls();
   }
   int Run(const std::string& switches) {
-    windows.SetCommandLine("QuilletSetup.exe " + switches);
+    windows.System().SetCommandLine("QuilletSetup.exe " + switches);
     return quillet::RunProgram(windows);
   }
   std::string Line(const std::string& text, const std::string& start) {
@@ -55,9 +55,9 @@ class Modes : public ::testing::Test {
 };
 
 TEST_F(Modes, CheckNamesWhatEachDataSourceIsAndChangesNothing) {
-  windows.GiveStandardOutput();
+  windows.System().GiveStandardOutput();
   EXPECT_EQ(Run("/check"), quillet::kExitSomeDataSourceMissing);
-  const std::string report = *windows.StandardOutput();
+  const std::string report = *windows.System().StandardOutput();
   const std::pair<const char*, const char*> expected[] = {
       {"Quillet-R (32-bit-on-64-bit view): ", "customised: DBQ differs"},
       {"Quillet-S (32-bit-on-64-bit view): ", "incomplete, missing Engines\\Jet\\Threads"},
@@ -74,7 +74,7 @@ TEST_F(Modes, CheckNamesWhatEachDataSourceIsAndChangesNothing) {
             std::string::npos);
   EXPECT_NE(report.find("11 complete, 2 customised, 1 incomplete, 1 missing"), std::string::npos)
       << report;
-  EXPECT_TRUE(windows.Tree() == arranged);
+  EXPECT_TRUE(windows.Registry().Tree() == arranged);
   for (const char* write : {"RegCreateKeyExA", "RegSetValueExA", "RegDeleteKeyA", "RegDeleteValueA",
                             "RegRenameKey", "WriteFileContents", "MessageBoxA"}) {
     EXPECT_EQ(windows.CountCalls(write), 0) << write;
@@ -83,7 +83,7 @@ TEST_F(Modes, CheckNamesWhatEachDataSourceIsAndChangesNothing) {
 
 TEST_F(Modes, CheckStartedWithoutAnyOutputShowsTheCountsAndFirstNames) {
   EXPECT_EQ(Run("/check"), quillet::kExitSomeDataSourceMissing);
-  const auto boxes = windows.MessageBoxes();
+  const auto boxes = windows.Screen().MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   const std::string& text = boxes[0].valueName;
   EXPECT_EQ(text.substr(0, text.find('\n')), "15 Quillet data sources checked.");
@@ -91,12 +91,12 @@ TEST_F(Modes, CheckStartedWithoutAnyOutputShowsTheCountsAndFirstNames) {
   EXPECT_NE(text.find("2 customised: Quillet-R (32-bit-on-64-bit view), Quillet2002-R (native view)"),
             std::string::npos)
       << text;
-  EXPECT_TRUE(windows.Tree() == arranged);
+  EXPECT_TRUE(windows.Registry().Tree() == arranged);
 }
 
 TEST_F(Modes, UninstallRemovesOnlyWhatIsStillAsWrittenAndReportsEveryDataSource) {
   EXPECT_EQ(Run("/uninstall /quiet /log C:\\removal.log"), quillet::kExitSuccess);
-  const std::string log = windows.Files().at("C:\\removal.log");
+  const std::string log = windows.System().Files().at("C:\\removal.log");
   EXPECT_EQ(Line(log, "Quillet-R (32"), "Quillet-R (32-bit-on-64-bit view): kept: customised, DBQ differs");
   EXPECT_EQ(Line(log, "Quillet2002-S (native"), "Quillet2002-S (native view): not present");
   EXPECT_EQ(Line(log, "Quillet-S1 (32"),
@@ -122,23 +122,23 @@ TEST_F(Modes, UninstallRemovesOnlyWhatIsStillAsWrittenAndReportsEveryDataSource)
       return line.name.starts_with("Quillet") && !keptLine;
     });
   }
-  EXPECT_EQ(Paths(windows.Tree()), Paths(kept));
-  EXPECT_TRUE(windows.Tree() == kept) << "byte for byte";
+  EXPECT_EQ(Paths(windows.Registry().Tree()), Paths(kept));
+  EXPECT_TRUE(windows.Registry().Tree() == kept) << "byte for byte";
 }
 
 TEST_F(Modes, UninstallAsksFirstAndAFailedRemovalCostsOnlyItsDataSource) {
-  windows.AnswerMessageBoxes(win::kIdNo);
+  windows.Screen().AnswerMessageBoxes(win::kIdNo);
   EXPECT_EQ(Run("/uninstall"), quillet::kExitUserDeclined);
-  ASSERT_EQ(windows.MessageBoxes().size(), 1u);
-  EXPECT_EQ(windows.MessageBoxes()[0].valueName,
+  ASSERT_EQ(windows.Screen().MessageBoxes().size(), 1u);
+  EXPECT_EQ(windows.Screen().MessageBoxes()[0].valueName,
             "Remove the 12 Quillet data sources this setup registered?");
-  EXPECT_EQ(windows.MessageBoxes()[0].type, win::kMbYesNo | win::kMbIconQuestion);
-  EXPECT_TRUE(windows.Tree() == arranged) << "No removes nothing";
+  EXPECT_EQ(windows.Screen().MessageBoxes()[0].type, win::kMbYesNo | win::kMbIconQuestion);
+  EXPECT_TRUE(windows.Registry().Tree() == arranged) << "No removes nothing";
 
-  windows.AnswerMessageBoxes(win::kIdYes);
-  windows.FailCall("RegDeleteKeyA", 2, win::kErrorAccessDenied);  // the first one's "Engines"
+  windows.Screen().AnswerMessageBoxes(win::kIdYes);
+  windows.FailAt({"RegDeleteKeyA", "ODBC.INI\\Quillet-R1\\Engines"}, win::kErrorAccessDenied);
   EXPECT_EQ(Run("/uninstall /log C:\\removal.log"), quillet::kExitInstallFailure);
-  const std::string log = windows.Files().at("C:\\removal.log");
+  const std::string log = windows.System().Files().at("C:\\removal.log");
   EXPECT_EQ(Line(log, "Quillet-R1 "),
             "Quillet-R1 (32-bit-on-64-bit view): failed: could not delete the key "
             "\"SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet-R1\": Access is denied.");

@@ -74,9 +74,9 @@ TEST(ParseCommandLine, NamesTheFirstArgumentItDoesNotUnderstand) {
 
 class Deployment : public ::testing::Test {
  protected:
-  Deployment() { windows.SetLocalDate({2004, 5, 1}); }
+  Deployment() { windows.System().SetLocalDate({2004, 5, 1}); }
   int Run(const std::string& arguments) {
-    windows.SetCommandLine("QuilletSetup.exe " + arguments);
+    windows.System().SetCommandLine("QuilletSetup.exe " + arguments);
     return quillet::RunProgram(windows);
   }
   win::FakeWindows windows;
@@ -84,7 +84,7 @@ class Deployment : public ::testing::Test {
 
 TEST_F(Deployment, QuietRunShowsNothingAndRegistersTheSameAsAnInteractiveOne) {
   win::FakeWindows interactive;
-  interactive.SetLocalDate({2004, 5, 1});
+  interactive.System().SetLocalDate({2004, 5, 1});
   ASSERT_EQ(quillet::RunProgram(interactive), 0);
 
   EXPECT_EQ(Run("/quiet"), 0);
@@ -106,23 +106,23 @@ TEST_F(Deployment, QuietRunShowsNothingAndRegistersTheSameAsAnInteractiveOne) {
 }
 
 TEST_F(Deployment, QuietRunStaysSilentEvenWhenEveryDataSourceFails) {
-  windows.SetProcessorIdentifier("x86 Family 6");
-  windows.SetSystemDirectory("");
-  windows.SetVersion(4, 0, 0);  // no driver directory in either view
+  windows.Registry().SetProcessorIdentifier("x86 Family 6");
+  windows.System().SetSystemDirectory("");
+  windows.System().SetVersion(4, 0, 0);  // no driver directory in either view
   EXPECT_EQ(Run("-q"), quillet::kExitInstallFailure);
   EXPECT_EQ(windows.CountCalls("MessageBoxA"), 0);
   EXPECT_EQ(windows.CountCalls("RegCreateKeyExA"), 0);
 }
 
 TEST_F(Deployment, TheLogSaysWhatBecameOfEveryDataSource) {
-  windows.SetLocalDate({2003, 5, 1});
-  windows.SetString("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet-R1", "DBQ", "kept");
-  windows.DenyWriteAccess("SOFTWARE\\ODBC\\ODBC.INI");  // every native data source fails
+  windows.System().SetLocalDate({2003, 5, 1});
+  windows.Registry().SetString("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet-R1", "DBQ", "kept");
+  windows.Registry().DenyWriteAccess("SOFTWARE\\ODBC\\ODBC.INI");  // every native data source fails
 
   EXPECT_EQ(Run("/quiet /log C:\\setup.log"), quillet::kExitInstallFailure);
 
-  ASSERT_EQ(windows.Files().count("C:\\setup.log"), 1u);
-  const std::string log = windows.Files().at("C:\\setup.log");
+  ASSERT_EQ(windows.System().Files().count("C:\\setup.log"), 1u);
+  const std::string log = windows.System().Files().at("C:\\setup.log");
   std::vector<std::string> lines;
   for (std::size_t start = 0, end; (end = log.find("\r\n", start)) != std::string::npos;
        start = end + 2) {
@@ -146,36 +146,36 @@ TEST_F(Deployment, TheLogSaysWhatBecameOfEveryDataSource) {
 }
 
 TEST_F(Deployment, TheLogNamesADriverDirectoryThatCouldNotBeDecided) {
-  windows.SetLocalDate({2002, 5, 1});
-  windows.SetVersion(4, 0, 0);
+  windows.System().SetLocalDate({2002, 5, 1});
+  windows.System().SetVersion(4, 0, 0);
   EXPECT_EQ(Run("/log run.log"), quillet::kExitInstallFailure);
-  const std::string log = windows.Files().at("run.log");
+  const std::string log = windows.System().Files().at("run.log");
   EXPECT_EQ(log.find("Quillet-R (32-bit-on-64-bit view): failed: the driver directory could not be "
                      "decided\r\n"),
             log.find("\r\n") + 2)
       << log;
-  EXPECT_EQ(windows.MessageBoxes().size(), 6u) << "interactive: five writer messages and the summary";
+  EXPECT_EQ(windows.Screen().MessageBoxes().size(), 6u) << "interactive: five writer messages and the summary";
 }
 
 TEST_F(Deployment, ALogThatCannotBeWrittenIsReportedButDoesNotStopTheRun) {
-  windows.UnwritablePath("Z:\\nowhere.log");
+  windows.System().UnwritablePath("Z:\\nowhere.log");
   EXPECT_EQ(Run("/log Z:\\nowhere.log"), quillet::kExitInstallFailure);
   EXPECT_EQ(windows.CountCalls("RegRenameKey"), 25) << "every data source was registered";
-  const auto boxes = windows.MessageBoxes();
+  const auto boxes = windows.Screen().MessageBoxes();
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_EQ(boxes[0].valueName, "Setup Complete - DO NOT run this setup again.");
   EXPECT_NE(boxes[1].valueName.find("Z:\\nowhere.log"), std::string::npos);
 
   win::FakeWindows quiet;
-  quiet.UnwritablePath("Z:\\nowhere.log");
-  quiet.SetCommandLine("QuilletSetup.exe /quiet /log Z:\\nowhere.log");
+  quiet.System().UnwritablePath("Z:\\nowhere.log");
+  quiet.System().SetCommandLine("QuilletSetup.exe /quiet /log Z:\\nowhere.log");
   EXPECT_EQ(quillet::RunProgram(quiet), quillet::kExitInstallFailure);
   EXPECT_EQ(quiet.CountCalls("MessageBoxA"), 0);
 }
 
 TEST_F(Deployment, HelpShowsTheSwitchesAndRegistersNothing) {
   EXPECT_EQ(Run("/?"), 0);
-  const auto boxes = windows.MessageBoxes();
+  const auto boxes = windows.Screen().MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_NE(boxes[0].valueName.find("/quiet"), std::string::npos);
   EXPECT_NE(boxes[0].valueName.find("/log FILE"), std::string::npos);
@@ -185,26 +185,26 @@ TEST_F(Deployment, HelpShowsTheSwitchesAndRegistersNothing) {
 
 TEST_F(Deployment, AnUnknownArgumentIsNamedAndNothingIsRegistered) {
   EXPECT_EQ(Run("/silent"), quillet::kExitBadCommandLine);
-  const auto boxes = windows.MessageBoxes();
+  const auto boxes = windows.Screen().MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_NE(boxes[0].valueName.find("/silent"), std::string::npos);
   EXPECT_NE(boxes[0].valueName.find("/quiet"), std::string::npos) << "lists the accepted switches";
   EXPECT_EQ(windows.CountCalls("RegOpenKeyExA"), 0);
 
   win::FakeWindows quiet;
-  quiet.SetCommandLine("QuilletSetup.exe /q /bogus");
+  quiet.System().SetCommandLine("QuilletSetup.exe /q /bogus");
   EXPECT_EQ(quillet::RunProgram(quiet), quillet::kExitBadCommandLine);
   EXPECT_EQ(quiet.CountCalls("MessageBoxA"), 0);
   EXPECT_EQ(quiet.CountCalls("RegOpenKeyExA"), 0);
 }
 
 TEST_F(Deployment, NoCommandLineBehavesAsAlways) {
-  windows.SetCommandLine("\"C:\\Setup\\QuilletSetup.exe\"");
+  windows.System().SetCommandLine("\"C:\\Setup\\QuilletSetup.exe\"");
   EXPECT_EQ(quillet::RunProgram(windows), 0);
-  const auto boxes = windows.MessageBoxes();
+  const auto boxes = windows.Screen().MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].valueName, "Setup Complete - DO NOT run this setup again.");
-  EXPECT_TRUE(windows.Files().empty());
+  EXPECT_TRUE(windows.System().Files().empty());
 }
 
 }  // namespace
@@ -244,17 +244,17 @@ TEST(TypedCommandLines, QuietWhereverItStandsAndNoLogPathWithAQuote) {
 
 TEST(TypedCommandLines, AQuietRunThatIsNotUnderstoodShowsNothingAndRegistersNothing) {
   win::FakeWindows windows;
-  windows.SetCommandLine("QuilletSetup.exe /log \"C:\\Logs\\\" /quiet");
+  windows.System().SetCommandLine("QuilletSetup.exe /log \"C:\\Logs\\\" /quiet");
   EXPECT_EQ(quillet::RunProgram(windows), quillet::kExitBadCommandLine);
-  EXPECT_TRUE(windows.MessageBoxes().empty());
+  EXPECT_TRUE(windows.Screen().MessageBoxes().empty());
   EXPECT_EQ(windows.CountCalls("CreateFrameWindow"), 0);
-  EXPECT_EQ(windows.RegistryCallCount(), 0);
+  EXPECT_EQ(windows.Registry().RegistryCallCount(), 0);
 
-  windows.SetCommandLine("QuilletSetup.exe /log \"C:\\Logs\\\"");
+  windows.System().SetCommandLine("QuilletSetup.exe /log \"C:\\Logs\\\"");
   EXPECT_EQ(quillet::RunProgram(windows), quillet::kExitBadCommandLine);
-  ASSERT_EQ(windows.MessageBoxes().size(), 1u);
-  EXPECT_NE(windows.MessageBoxes()[0].valueName.find("\"C:\\Logs\\\\\""), std::string::npos)
-      << "says how to write the folder: " << windows.MessageBoxes()[0].valueName;
+  ASSERT_EQ(windows.Screen().MessageBoxes().size(), 1u);
+  EXPECT_NE(windows.Screen().MessageBoxes()[0].valueName.find("\"C:\\Logs\\\\\""), std::string::npos)
+      << "says how to write the folder: " << windows.Screen().MessageBoxes()[0].valueName;
 }
 
 }  // namespace

@@ -22,28 +22,28 @@ void WriteDataSource(win::FakeWindows& windows, const std::string& base,
   const auto layout = MdlODBC::Layout(spec, driverDirectory);
   for (const auto& key : layout.keys) {
     const std::string path = base + spec.name + (key.subKey.empty() ? "" : "\\" + key.subKey);
-    windows.CreateKey(path);
-    for (const auto& value : key.values) windows.SetValue(path, value.name, value.type, value.data);
+    windows.Registry().CreateKey(path);
+    for (const auto& value : key.values) windows.Registry().SetValue(path, value.name, value.type, value.data);
   }
-  windows.SetValue(base + "ODBC Data Sources", spec.name, layout.listLine.type, layout.listLine.data);
+  windows.Registry().SetValue(base + "ODBC Data Sources", spec.name, layout.listLine.type, layout.listLine.data);
 }
 
 // A machine in 2003 with data that is not the program's to change: one of its data sources
 // customised, another program's data source, and list lines of others.
 void Prepare(win::FakeWindows& windows, bool canRename) {
-  windows.SetLocalDate({2003, 6, 15});
-  windows.SetCommandLine("QuilletSetup.exe /quiet");
-  if (!canRename) windows.RemoveRegRenameKey();
+  windows.System().SetLocalDate({2003, 6, 15});
+  windows.System().SetCommandLine("QuilletSetup.exe /quiet");
+  if (!canRename) windows.Registry().RemoveRegRenameKey();
   WriteDataSource(windows, kWow,
                   {"Quillet-R1", "D:\\Custom\\Quillet-R1.mdb", "Quillet Current - County Interim #1"},
                   "C:\\WinNT\\System32");
-  windows.SetString(std::string(kNative) + "Payroll", "Server", "payroll.example");
-  windows.SetString(std::string(kNative) + "ODBC Data Sources", "Payroll", "SQL Server");
-  windows.SetString(std::string(kWow) + "ODBC Data Sources", "Orphan", "Old Driver");
+  windows.Registry().SetString(std::string(kNative) + "Payroll", "Server", "payroll.example");
+  windows.Registry().SetString(std::string(kNative) + "ODBC Data Sources", "Payroll", "SQL Server");
+  windows.Registry().SetString(std::string(kWow) + "ODBC Data Sources", "Orphan", "Old Driver");
 }
 
 int RunSetup(win::FakeWindows& windows, const std::string& switches) {
-  windows.SetCommandLine("QuilletSetup.exe " + switches);
+  windows.System().SetCommandLine("QuilletSetup.exe " + switches);
   return quillet::RunProgram(windows);
 }
 
@@ -53,8 +53,8 @@ TEST(Interruption, ARunCutOffAnywhereEndsLikeAnUninterruptedOneWhenRunAgain) {
   win::FakeWindows uninterrupted;
   Prepare(uninterrupted, true);
   ASSERT_EQ(RunSetup(uninterrupted, "/quiet"), quillet::kExitSuccess);
-  const auto finished = uninterrupted.Tree();
-  for (const auto& [path, values] : before.Tree()) {
+  const auto finished = uninterrupted.Registry().Tree();
+  for (const auto& [path, values] : before.Registry().Tree()) {
     for (const auto& value : values) {
       const auto& now = finished.at(path);
       EXPECT_NE(std::find(now.begin(), now.end(), value), now.end())
@@ -66,33 +66,33 @@ TEST(Interruption, ARunCutOffAnywhereEndsLikeAnUninterruptedOneWhenRunAgain) {
     win::FakeWindows whole;
     Prepare(whole, canRename);
     ASSERT_EQ(RunSetup(whole, "/quiet"), quillet::kExitSuccess);
-    ASSERT_TRUE(whole.Tree() == finished) << "the same registry, renamed or written in place";
-    const int cutPoints = whole.RegistryCallCount();
+    ASSERT_TRUE(whole.Registry().Tree() == finished) << "the same registry, renamed or written in place";
+    const int cutPoints = whole.Registry().RegistryCallCount();
     int reportedIncomplete = 0;
     for (int cut = 1; cut <= cutPoints; ++cut) {
       SCOPED_TRACE((canRename ? "with rename, cut at call " : "in place, cut at call ") +
                    std::to_string(cut));
       win::FakeWindows windows;
       Prepare(windows, canRename);
-      windows.KillAtRegistryCall(cut);
+      windows.Registry().KillAtRegistryCall(cut);
       RunSetup(windows, "/quiet");  // nothing reaches the registry from the cut on
-      windows.StartNewProcess();
+      windows.Registry().StartNewProcess();
 
       const int again = RunSetup(windows, "/quiet /log C:\\again.log");
-      const bool finishedAlready = windows.Tree() == finished;
+      const bool finishedAlready = windows.Registry().Tree() == finished;
       if (canRename) {
         EXPECT_TRUE(finishedAlready);
         EXPECT_EQ(again, quillet::kExitSuccess);
         continue;
       }
       // Written in place, a half-written data source is reported, never passed as present.
-      const std::string log = windows.Files().at("C:\\again.log");
+      const std::string log = windows.System().Files().at("C:\\again.log");
       const bool reported = log.find("present but incomplete, missing") != std::string::npos;
       EXPECT_EQ(reported, !finishedAlready) << log;
       EXPECT_EQ(again, finishedAlready ? quillet::kExitSuccess : quillet::kExitInstallFailure);
       reportedIncomplete += reported ? 1 : 0;
       EXPECT_EQ(RunSetup(windows, "/quiet /repair"), quillet::kExitSuccess);
-      EXPECT_TRUE(windows.Tree() == finished) << "/repair completes it";
+      EXPECT_TRUE(windows.Registry().Tree() == finished) << "/repair completes it";
     }
     std::cout << (canRename ? "with RegRenameKey: " : "written in place: ") << cutPoints
               << " cut points";

@@ -34,7 +34,7 @@ StoredValue Dword(const std::string& name, std::vector<std::uint8_t> littleEndia
 
 void ExpectValues(const win::FakeWindows& windows, const std::string& key,
                   const std::vector<StoredValue>& expected) {
-  const auto actual = windows.Values(key);
+  const auto actual = windows.Registry().Values(key);
   ASSERT_EQ(actual.size(), expected.size()) << key;
   for (std::size_t i = 0; i < expected.size(); ++i) {
     EXPECT_EQ(actual[i].name, expected[i].name) << key << " #" << i;
@@ -49,9 +49,9 @@ void ExpectDataSource(const win::FakeWindows& windows, const std::string& key,
                {Sz("DBQ", spec.databasePath), Sz("Description", spec.description),
                 Sz("Driver", driver), Dword("DriverId", {25, 0, 0, 0}), Sz("FIL", "MS Access;"),
                 Dword("SafeTransactions", {0, 0, 0, 0}), Sz("UID", "")});
-  EXPECT_EQ(windows.SubkeyNames(key), std::vector<std::string>{"Engines"});
-  EXPECT_TRUE(windows.Values(key + "\\Engines").empty());
-  EXPECT_EQ(windows.SubkeyNames(key + "\\Engines"), std::vector<std::string>{"Jet"});
+  EXPECT_EQ(windows.Registry().SubkeyNames(key), std::vector<std::string>{"Engines"});
+  EXPECT_TRUE(windows.Registry().Values(key + "\\Engines").empty());
+  EXPECT_EQ(windows.Registry().SubkeyNames(key + "\\Engines"), std::vector<std::string>{"Jet"});
   ExpectValues(windows, key + "\\Engines\\Jet",
                {Sz("ImplicitCommitSync", ""), Dword("MaxBufferSize", {0x00, 0x08, 0, 0}),
                 Dword("PageTimeout", {5, 0, 0, 0}), Dword("Threads", {3, 0, 0, 0}),
@@ -62,14 +62,14 @@ void ExpectDataSource(const win::FakeWindows& windows, const std::string& key,
 
 TEST(CreateDataSource, WritesTheWholeLayoutInTheNativeView) {
   win::FakeWindows windows;
-  windows.SetSystemDirectory("C:\\Windows\\system32");
+  windows.System().SetSystemDirectory("C:\\Windows\\system32");
   const auto outcome = MdlODBC::CreateDataSource(windows, kCounty);
 
   EXPECT_EQ(outcome.status, RegistrationStatus::Registered);
   ExpectDataSource(windows, kNativeKey, kCounty, "C:\\Windows\\system32\\odbcjt32.dll");
   ExpectValues(windows, kNativeList, {Sz("Quillet-R", "Microsoft Access Driver (*.mdb)")});
-  EXPECT_FALSE(windows.KeyExists("SOFTWARE\\WOW6432node"));
-  EXPECT_EQ(windows.OpenHandleCount(), 0);
+  EXPECT_FALSE(windows.Registry().KeyExists("SOFTWARE\\WOW6432node"));
+  EXPECT_EQ(windows.Registry().OpenHandleCount(), 0);
 }
 
 // A new data source is written under a staging name and renamed into place in one step; only
@@ -90,48 +90,48 @@ TEST(CreateDataSource, PublishesThroughAStagingKeyRenamedIntoPlace) {
                        "create HKLM\\SOFTWARE\\ODBC\\ODBC.INI", "create " + staging,
                        "create " + staging + "\\Engines\\Jet", "rename " + staging + " to Quillet-R",
                        "create HKLM\\" + std::string(kNativeList), "list Quillet-R"}));
-  EXPECT_EQ(windows.SubkeyNames("SOFTWARE\\ODBC\\ODBC.INI"),
+  EXPECT_EQ(windows.Registry().SubkeyNames("SOFTWARE\\ODBC\\ODBC.INI"),
             (std::vector<std::string>{"Quillet-R", "ODBC Data Sources"}));
 }
 
 TEST(CreateDataSourceWow64, WritesTheSameLayoutWithTheDriverOfTheVersionName) {
   win::FakeWindows windows;
-  windows.SetVersion(2, 6, 1);  // "Vista"
+  windows.System().SetVersion(2, 6, 1);  // "Vista"
   const auto outcome = MdlODBC::CreateDataSourceWow64(windows, kCounty);
 
   EXPECT_EQ(outcome.status, RegistrationStatus::Registered);
   ExpectDataSource(windows, kWowKey, kCounty, "C:\\WinNT\\System32\\odbcjt32.dll");
   ExpectValues(windows, kWowList, {Sz("Quillet-R", "Microsoft Access Driver (*.mdb)")});
-  EXPECT_FALSE(windows.KeyExists("SOFTWARE\\ODBC"));
+  EXPECT_FALSE(windows.Registry().KeyExists("SOFTWARE\\ODBC"));
   EXPECT_EQ(windows.CountCalls("GetSystemDirectoryA"), 0);
   EXPECT_EQ(windows.CountCalls("GetVersionExA"), 1);
 }
 
 TEST(CreateDataSourceWow64, UsesTheWindowsSystemFolderOnWin98) {
   win::FakeWindows windows;
-  windows.SetVersion(1, 4, 10);
+  windows.System().SetVersion(1, 4, 10);
   MdlODBC::CreateDataSourceWow64(windows, kCounty);
-  EXPECT_EQ(windows.Value(kWowKey, "Driver")->data, Bytes("C:\\Windows\\System\\odbcjt32.dll"));
+  EXPECT_EQ(windows.Registry().Value(kWowKey, "Driver")->data, Bytes("C:\\Windows\\System\\odbcjt32.dll"));
 }
 
 TEST(CreateDataSource, StoresEmptyAndOddTextsUnchanged) {
   win::FakeWindows windows;
   const DataSourceSpec spec{"Quillet-X", "", ""};
   MdlODBC::CreateDataSource(windows, spec);
-  const auto description = windows.Value("SOFTWARE\\ODBC\\ODBC.INI\\Quillet-X", "Description");
+  const auto description = windows.Registry().Value("SOFTWARE\\ODBC\\ODBC.INI\\Quillet-X", "Description");
   ASSERT_TRUE(description.has_value());
   EXPECT_EQ(description->type, win::kRegSz);
   EXPECT_TRUE(description->data.empty());
 
   MdlODBC::CreateDataSource(windows, {"Group\\Inner", "p", "d"});
-  EXPECT_TRUE(windows.KeyExists("SOFTWARE\\ODBC\\ODBC.INI\\Group\\Inner\\Engines\\Jet"));
+  EXPECT_TRUE(windows.Registry().KeyExists("SOFTWARE\\ODBC\\ODBC.INI\\Group\\Inner\\Engines\\Jet"));
 }
 
 // --------------------------------------------------------------------------- what is left alone
 
 TEST(CreateDataSource, ReportsAnIncompleteDataSourceAndLeavesItExactlyAsItIs) {
   win::FakeWindows windows;
-  windows.SetString(kNativeKey, "DBQ", "D:\\Elsewhere.mdb");
+  windows.Registry().SetString(kNativeKey, "DBQ", "D:\\Elsewhere.mdb");
   windows.ClearCalls();
 
   const auto outcome = MdlODBC::CreateDataSource(windows, kCounty);
@@ -144,14 +144,14 @@ TEST(CreateDataSource, ReportsAnIncompleteDataSourceAndLeavesItExactlyAsItIs) {
                                "Engines\\Jet\\Threads", "Engines\\Jet\\UserCommitSync",
                                "its line in \"ODBC Data Sources\""}));
   EXPECT_EQ(windows.CountCalls("RegSetValueExA") + windows.CountCalls("RegCreateKeyExA"), 0);
-  EXPECT_EQ(windows.Values(kNativeKey).size(), 1u);
-  EXPECT_FALSE(windows.KeyExists(kNativeList)) << "not even a missing list line is added";
-  EXPECT_EQ(windows.OpenHandleCount(), 0);
+  EXPECT_EQ(windows.Registry().Values(kNativeKey).size(), 1u);
+  EXPECT_FALSE(windows.Registry().KeyExists(kNativeList)) << "not even a missing list line is added";
+  EXPECT_EQ(windows.Registry().OpenHandleCount(), 0);
 }
 
 TEST(CreateDataSource, RewritesAListLineLeftBehindByARemovedDataSource) {
   win::FakeWindows windows;
-  windows.SetString(kNativeList, "Quillet-R", "Something Else");
+  windows.Registry().SetString(kNativeList, "Quillet-R", "Something Else");
   MdlODBC::CreateDataSource(windows, kCounty);
   ExpectValues(windows, kNativeList,
                {{"Quillet-R", win::kRegSz, Bytes("Microsoft Access Driver (*.mdb)")}});
@@ -168,13 +168,13 @@ TEST(CreateDataSource, TheSecondCallForOneNameFindsItPresent) {
 
 TEST(CreateDataSource, WithoutASystemDirectoryShowsTheMessageOncePerCallAndWritesNothing) {
   win::FakeWindows windows;
-  windows.SetSystemDirectory("");
+  windows.System().SetSystemDirectory("");
   for (const char* name : {"A", "B", "C"}) {
     const auto outcome = MdlODBC::CreateDataSource(windows, {name, "p", "d"});
     EXPECT_EQ(outcome.status, RegistrationStatus::Failed);
     EXPECT_EQ(outcome.failure, "the driver directory could not be decided");
   }
-  const auto boxes = windows.MessageBoxes();
+  const auto boxes = windows.Screen().MessageBoxes();
   ASSERT_EQ(boxes.size(), 3u);
   for (const auto& box : boxes) {
     EXPECT_EQ(box.valueName, "Failed to get OS Version");
@@ -187,15 +187,16 @@ TEST(CreateDataSource, WithoutASystemDirectoryShowsTheMessageOncePerCallAndWrite
 
 TEST(CreateDataSourceWow64, OnAnUnknownPlatformShowsTheMessageAndWritesNothing) {
   win::FakeWindows windows;
-  windows.SetVersion(4, 10, 0);
+  windows.System().SetVersion(4, 10, 0);
   EXPECT_EQ(MdlODBC::CreateDataSourceWow64(windows, kCounty).status, RegistrationStatus::Failed);
-  EXPECT_EQ(windows.MessageBoxes().size(), 1u);
-  EXPECT_FALSE(windows.KeyExists("SOFTWARE\\WOW6432node"));
+  EXPECT_EQ(windows.Screen().MessageBoxes().size(), 1u);
+  EXPECT_FALSE(windows.Registry().KeyExists("SOFTWARE\\WOW6432node"));
 }
 
 struct WriteFailureCase {
   const char* function;
-  int nth;  // counted from the first call of the data source
+  const char* where;  // the key the failing call addresses
+  const char* valueName;
   bool canRename;
   const char* failure;
 };
@@ -204,15 +205,15 @@ struct WriteFailureCase {
 // the other writes still happen and the values of a key that could not be created go nowhere.
 TEST(CreateDataSource, AFailedWriteIsReportedWithWhatItLeaves) {
   const WriteFailureCase cases[] = {
-      {"RegSetValueExA", 3, true, "\"Driver\""},
-      {"RegCreateKeyExA", 3, true, "\"Engines\\Jet\""},
-      {"RegSetValueExA", 3, false, "\"Driver\""},
-      {"RegCreateKeyExA", 3, false, "\"Engines\\Jet\""},
+      {"RegSetValueExA", "Quillet-R", "Driver", true, "\"Driver\""},
+      {"RegCreateKeyExA", "Engines\\Jet", "", true, "\"Engines\\Jet\""},
+      {"RegSetValueExA", "Quillet-R", "Driver", false, "\"Driver\""},
+      {"RegCreateKeyExA", "Engines\\Jet", "", false, "\"Engines\\Jet\""},
   };
   for (const auto& c : cases) {
     win::FakeWindows windows;
-    if (!c.canRename) windows.RemoveRegRenameKey();
-    windows.FailCall(c.function, c.nth, win::kErrorAccessDenied);
+    if (!c.canRename) windows.Registry().RemoveRegRenameKey();
+    windows.FailAt({c.function, c.where, c.valueName}, win::kErrorAccessDenied);
 
     const auto outcome = MdlODBC::CreateDataSource(windows, kCounty);
 
@@ -220,29 +221,29 @@ TEST(CreateDataSource, AFailedWriteIsReportedWithWhatItLeaves) {
     EXPECT_EQ(outcome.status, RegistrationStatus::Failed);
     EXPECT_EQ(outcome.errorCode, win::kErrorAccessDenied);
     EXPECT_NE(outcome.failure.find(c.failure), std::string::npos) << outcome.failure;
-    EXPECT_EQ(windows.OpenHandleCount(), 0);
+    EXPECT_EQ(windows.Registry().OpenHandleCount(), 0);
     if (c.canRename) {
-      EXPECT_EQ(windows.SubkeyNames("SOFTWARE\\ODBC\\ODBC.INI"), std::vector<std::string>{});
+      EXPECT_EQ(windows.Registry().SubkeyNames("SOFTWARE\\ODBC\\ODBC.INI"), std::vector<std::string>{});
       continue;
     }
     const bool jetMissing = std::string(c.function) == "RegCreateKeyExA";
-    EXPECT_EQ(windows.Values(kNativeKey).size(), jetMissing ? 7u : 6u);
-    EXPECT_EQ(windows.KeyExists(std::string(kNativeKey) + "\\Engines\\Jet"), !jetMissing);
-    EXPECT_TRUE(windows.Value(kNativeList, "Quillet-R").has_value());
+    EXPECT_EQ(windows.Registry().Values(kNativeKey).size(), jetMissing ? 7u : 6u);
+    EXPECT_EQ(windows.Registry().KeyExists(std::string(kNativeKey) + "\\Engines\\Jet"), !jetMissing);
+    EXPECT_TRUE(windows.Registry().Value(kNativeList, "Quillet-R").has_value());
   }
 }
 
 TEST(CreateDataSource, AReadOnlyDataSourceIsReportedAndARepairOfItFails) {
   win::FakeWindows windows;
-  windows.SetString(kNativeKey, "DBQ", "old");
-  windows.DenyWriteAccess(kNativeKey);
+  windows.Registry().SetString(kNativeKey, "DBQ", "old");
+  windows.Registry().DenyWriteAccess(kNativeKey);
   MdlODBC::DataSourceRegistry registry(windows, {}, MdlODBC::kNativeView);
 
   EXPECT_EQ(registry.Register(kCounty).status, RegistrationStatus::Incomplete);
   const auto repaired = registry.Repair(kCounty);
   EXPECT_EQ(repaired.status, RegistrationStatus::Failed);
   EXPECT_EQ(repaired.errorCode, win::kErrorAccessDenied);
-  EXPECT_EQ(windows.Value(kNativeKey, "DBQ")->data, Bytes("old\0"s)) << "the stored bytes stay";
+  EXPECT_EQ(windows.Registry().Value(kNativeKey, "DBQ")->data, Bytes("old\0"s)) << "the stored bytes stay";
 }
 
 // --------------------------------------------------------------------------- queries
@@ -260,8 +261,8 @@ class GetOSVersionName : public ::testing::TestWithParam<VersionCase> {};
 
 TEST_P(GetOSVersionName, SortsTheVersionRecord) {
   win::FakeWindows windows;
-  windows.SetVersion(GetParam().platformId, GetParam().major, GetParam().minor);
-  EXPECT_EQ(MdlODBC::GetOSVersionName(windows), GetParam().name);
+  windows.System().SetVersion(GetParam().platformId, GetParam().major, GetParam().minor);
+  EXPECT_EQ(MdlODBC::GetOSVersionName(windows.System()), GetParam().name);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -289,10 +290,10 @@ TEST(DriverDirectoryForVersion, PicksTheFixedDirectoryOfEachName) {
 
 TEST(GetSystemDir, GivesTheDirectoryAsTheSystemSpellsIt) {
   win::FakeWindows windows;
-  windows.SetSystemDirectory("C:\\Windows\\system32");
-  EXPECT_EQ(MdlODBC::GetSystemDir(windows), "C:\\Windows\\system32");
-  windows.SetSystemDirectory("");
-  EXPECT_EQ(MdlODBC::GetSystemDir(windows), "");
+  windows.System().SetSystemDirectory("C:\\Windows\\system32");
+  EXPECT_EQ(MdlODBC::GetSystemDir(windows.System()), "C:\\Windows\\system32");
+  windows.System().SetSystemDirectory("");
+  EXPECT_EQ(MdlODBC::GetSystemDir(windows.System()), "");
 }
 
 }  // namespace
@@ -313,14 +314,14 @@ TEST(Wow64DriverDirectory, KeepsTheTableUnlessOnlyTheThirtyTwoBitSystemDirectory
   };
   for (const auto& c : cases) {
     win::FakeWindows windows;
-    windows.SetSystemWow64Directory("C:\\Windows\\SysWOW64");
-    if (c.tableHasDriver) windows.AddFile("C:\\WinNT\\System32\\odbcjt32.dll");
-    if (c.wow64HasDriver) windows.AddFile("c:\\windows\\syswow64\\ODBCJT32.DLL");
+    windows.System().SetSystemWow64Directory("C:\\Windows\\SysWOW64");
+    if (c.tableHasDriver) windows.System().AddFile("C:\\WinNT\\System32\\odbcjt32.dll");
+    if (c.wow64HasDriver) windows.System().AddFile("c:\\windows\\syswow64\\ODBCJT32.DLL");
     MdlODBC::CreateDataSourceWow64(windows, kCounty);
     MdlODBC::CreateDataSource(windows, kCounty);
-    EXPECT_EQ(windows.Value(kWowKey, "Driver")->data, Bytes(std::string(c.expected) + "\\odbcjt32.dll"))
+    EXPECT_EQ(windows.Registry().Value(kWowKey, "Driver")->data, Bytes(std::string(c.expected) + "\\odbcjt32.dll"))
         << c.name;
-    EXPECT_EQ(windows.Value(kNativeKey, "Driver")->data, Bytes("C:\\windows\\system32\\odbcjt32.dll"))
+    EXPECT_EQ(windows.Registry().Value(kNativeKey, "Driver")->data, Bytes("C:\\windows\\system32\\odbcjt32.dll"))
         << c.name << ": the native view keeps the system directory";
   }
 }
@@ -332,14 +333,14 @@ namespace {
 TEST(CreateDataSource, RemovesAStagingKeyLeftByACutOffRunAndNothingElse) {
   win::FakeWindows windows;
   const std::string staging = "SOFTWARE\\ODBC\\ODBC.INI\\Quillet-R{QuilletSetup staging}";
-  windows.SetString(staging, "Stray", "from an older run");
-  windows.SetString(staging + "\\Engines\\Jet\\Deeper", "Stray", "x");
-  windows.SetString("SOFTWARE\\ODBC\\ODBC.INI\\Quillet-S{QuilletSetup staging}", "Other", "kept");
+  windows.Registry().SetString(staging, "Stray", "from an older run");
+  windows.Registry().SetString(staging + "\\Engines\\Jet\\Deeper", "Stray", "x");
+  windows.Registry().SetString("SOFTWARE\\ODBC\\ODBC.INI\\Quillet-S{QuilletSetup staging}", "Other", "kept");
 
   EXPECT_EQ(MdlODBC::CreateDataSource(windows, kCounty).status, RegistrationStatus::Registered);
 
   ExpectDataSource(windows, kNativeKey, kCounty, "C:\\windows\\system32\\odbcjt32.dll");
-  EXPECT_EQ(windows.SubkeyNames("SOFTWARE\\ODBC\\ODBC.INI"),
+  EXPECT_EQ(windows.Registry().SubkeyNames("SOFTWARE\\ODBC\\ODBC.INI"),
             (std::vector<std::string>{"Quillet-S{QuilletSetup staging}", "Quillet-R",
                                       "ODBC Data Sources"}))
       << "another data source's staging key waits for its own registration";
@@ -353,23 +354,23 @@ TEST(DataSourceRegistry, RepairAddsExactlyWhatIsMissingAndKeepsWhatWasChanged) {
   win::FakeWindows windows;
   MdlODBC::DataSourceRegistry registry(windows, {}, MdlODBC::kNativeView);
   ASSERT_EQ(registry.Register(kCounty).status, RegistrationStatus::Registered);
-  windows.SetValue(kNativeKey, "DBQ", win::kRegSz, Bytes("D:\\Custom.mdb"));
-  windows.SetValue(kNativeList, "Other", win::kRegSz, Bytes("x"));
+  windows.Registry().SetValue(kNativeKey, "DBQ", win::kRegSz, Bytes("D:\\Custom.mdb"));
+  windows.Registry().SetValue(kNativeList, "Other", win::kRegSz, Bytes("x"));
   // What a hand left behind: one value and the list line gone.
-  const auto before = windows.Tree();
+  const auto before = windows.Registry().Tree();
   auto without = before;
   std::erase_if(without[std::string(kNativeKey) + "\\Engines\\Jet"],
                 [](const StoredValue& v) { return v.name == "Threads"; });
   std::erase_if(without[kNativeList], [](const StoredValue& v) { return v.name == "Quillet-R"; });
   win::FakeWindows damaged;
   for (const auto& [path, values] : without) {
-    damaged.CreateKey(path);
-    for (const auto& value : values) damaged.SetValue(path, value.name, value.type, value.data);
+    damaged.Registry().CreateKey(path);
+    for (const auto& value : values) damaged.Registry().SetValue(path, value.name, value.type, value.data);
   }
   MdlODBC::DataSourceRegistry plain(damaged, {}, MdlODBC::kNativeView);
   const auto reported = plain.Register(kCounty);
   EXPECT_EQ(reported.status, RegistrationStatus::Incomplete);
-  EXPECT_TRUE(damaged.Tree() == without) << "the plain run changes nothing";
+  EXPECT_TRUE(damaged.Registry().Tree() == without) << "the plain run changes nothing";
 
   MdlODBC::DataSourceRegistry repair(damaged, {}, MdlODBC::kNativeView);
   const auto repaired = repair.Repair(kCounty);
@@ -377,7 +378,7 @@ TEST(DataSourceRegistry, RepairAddsExactlyWhatIsMissingAndKeepsWhatWasChanged) {
   EXPECT_EQ(repaired.parts, (std::vector<std::string>{"Engines\\Jet\\Threads",
                                                       "its line in \"ODBC Data Sources\""}));
   EXPECT_EQ(reported.parts, repaired.parts);
-  EXPECT_TRUE(damaged.Tree() == before) << "only the two missing values are back; DBQ stays customised";
+  EXPECT_TRUE(damaged.Registry().Tree() == before) << "only the two missing values are back; DBQ stays customised";
 }
 
 }  // namespace
@@ -386,12 +387,12 @@ namespace {
 
 TEST(CreateDataSource, ARunThatGetsThereFirstWinsAndTheStagingKeyGoes) {
   win::FakeWindows windows;
-  windows.BeforeNextCall("RegRenameKey", [&] { windows.SetString(kNativeKey, "DBQ", "theirs"); });
+  windows.BeforeNextCall("RegRenameKey", [&] { windows.Registry().SetString(kNativeKey, "DBQ", "theirs"); });
 
   EXPECT_EQ(MdlODBC::CreateDataSource(windows, kCounty).status, RegistrationStatus::AlreadyPresent);
-  EXPECT_EQ(windows.SubkeyNames("SOFTWARE\\ODBC\\ODBC.INI"), std::vector<std::string>{"Quillet-R"});
-  EXPECT_EQ(windows.Values(kNativeKey).size(), 1u) << "the other run's data source is left alone";
-  EXPECT_FALSE(windows.KeyExists(kNativeList));
+  EXPECT_EQ(windows.Registry().SubkeyNames("SOFTWARE\\ODBC\\ODBC.INI"), std::vector<std::string>{"Quillet-R"});
+  EXPECT_EQ(windows.Registry().Values(kNativeKey).size(), 1u) << "the other run's data source is left alone";
+  EXPECT_FALSE(windows.Registry().KeyExists(kNativeList));
 }
 
 }  // namespace

@@ -13,7 +13,8 @@ namespace {
 class ShellOperations : public ::testing::Test {
  protected:
   win::FakeWindows windows;
-  quillet::frmQuillet form{windows};
+  quillet::RunContext context{windows};
+  quillet::frmQuillet form{context};
 };
 
 TEST_F(ShellOperations, CreateShortcutAlwaysAsksForAPrivateLinkBelowPrograms) {
@@ -32,26 +33,26 @@ TEST_F(ShellOperations, RemoveShortcutPassesItsTwoTexts) {
 }
 
 TEST_F(ShellOperations, AMissingToolkitFailsTheCallAndNothingElse) {
-  windows.RemoveToolkit();
+  windows.Shell().RemoveToolkit();
   EXPECT_THROW(form.CreateShortcut("a", "b", "c"), std::runtime_error);
   EXPECT_THROW(form.RemoveShortcut("a", "b"), std::runtime_error);
   EXPECT_EQ(form.GetWindowsDir(), "C:\\windows") << "the window goes on working";
 }
 
 TEST_F(ShellOperations, DesktopFoldersAreTheDesktopPathABackslashAndTheName) {
-  windows.SetDesktopPath("C:\\users\\quillet\\Desktop");
+  windows.Shell().SetDesktopPath("C:\\users\\quillet\\Desktop");
   form.CreateDesktopFolder("Archive");
-  EXPECT_EQ(windows.Folders(), std::vector<std::string>{"C:\\users\\quillet\\Desktop\\Archive"});
+  EXPECT_EQ(windows.Shell().Folders(), std::vector<std::string>{"C:\\users\\quillet\\Desktop\\Archive"});
   const auto* created = form.objFileSystem.get();
   ASSERT_NE(created, nullptr);
 
   form.DeleteDesktopFolder("Archive");
-  EXPECT_TRUE(windows.Folders().empty());
+  EXPECT_TRUE(windows.Shell().Folders().empty());
   EXPECT_NE(form.objFileSystem.get(), nullptr);
   EXPECT_NE(form.objFileSystem.get(), created) << "a second operation keeps its own object";
 
   form.CreateDesktopFolder("");  // nothing is checked or trimmed
-  EXPECT_EQ(windows.Folders(), std::vector<std::string>{"C:\\users\\quillet\\Desktop\\"});
+  EXPECT_EQ(windows.Shell().Folders(), std::vector<std::string>{"C:\\users\\quillet\\Desktop\\"});
 }
 
 TEST_F(ShellOperations, AFailedAutomationCallCarriesItsDescriptionAndKeepsTheObject) {
@@ -66,15 +67,15 @@ TEST_F(ShellOperations, AFailedAutomationCallCarriesItsDescriptionAndKeepsTheObj
 
 TEST_F(ShellOperations, GetWindowsDirGivesTheDirectoryOrEmptyText) {
   EXPECT_EQ(form.GetWindowsDir(), "C:\\windows");
-  windows.SetWindowsDirectory("");
+  windows.System().SetWindowsDirectory("");
   EXPECT_EQ(form.GetWindowsDir(), "");
 }
 
 TEST_F(ShellOperations, GetWindowsDirGivesALongDirectoryWhole) {
   const std::string longDirectory = "C:\\" + std::string(300, 'w');
-  windows.SetWindowsDirectory(longDirectory);
+  windows.System().SetWindowsDirectory(longDirectory);
   EXPECT_EQ(form.GetWindowsDir(), longDirectory);
-  windows.SetWindowsDirectory("C:\\" + std::string(252, 'w'));  // 255 characters: just fits
+  windows.System().SetWindowsDirectory("C:\\" + std::string(252, 'w'));  // 255 characters: just fits
   EXPECT_EQ(form.GetWindowsDir().size(), 255u);
   EXPECT_EQ(windows.CountCalls("GetWindowsDirectoryA"), 3);
 }
@@ -85,12 +86,13 @@ namespace {
 
 TEST(DesktopFolders, WithoutADesktopPathNothingIsCreatedOrDeleted) {
   win::FakeWindows windows;
-  windows.SetDesktopPath("");
-  quillet::frmQuillet form(windows);
+  windows.Shell().SetDesktopPath("");
+  quillet::RunContext formContext(windows);
+  quillet::frmQuillet form(formContext);
   windows.ClearCalls();
   EXPECT_THROW(form.CreateDesktopFolder("Archive"), std::runtime_error);
   EXPECT_THROW(form.DeleteDesktopFolder("Archive"), std::runtime_error);
-  EXPECT_TRUE(windows.Folders().empty());
+  EXPECT_TRUE(windows.Shell().Folders().empty());
   EXPECT_EQ(windows.CountCalls("Invoke"), 2) << "only the two questions for the desktop's path";
   EXPECT_EQ(form.objFileSystem, nullptr);
 }

@@ -41,7 +41,7 @@ win::WindowHandle WindowCreatedBy(const win::FakeWindows& windows, const std::st
 
 class Program : public ::testing::Test {
  protected:
-  Program() { windows.SetLocalDate({2003, 3, 1}); }
+  Program() { windows.System().SetLocalDate({2003, 3, 1}); }
   win::FakeWindows windows;
 };
 
@@ -50,8 +50,8 @@ TEST_F(Program, RunsTheWindowsAndTheWorkInTheirOrder) {
 
   const auto main = WindowCreatedBy(windows, "CreateFrameWindow");
   const auto progress = WindowCreatedBy(windows, "CreateLabelWindow");
-  EXPECT_EQ(windows.Window(main).caption, "Quillet Setup");
-  EXPECT_EQ(windows.Window(progress).caption, "Searching");
+  EXPECT_EQ(windows.Screen().Window(main).caption, "Quillet Setup");
+  EXPECT_EQ(windows.Screen().Window(progress).caption, "Searching");
 
   const auto mainShown = IndexOf(windows, "ShowWindow", main);
   const auto progressShown = IndexOf(windows, "ShowWindow", progress);
@@ -66,12 +66,12 @@ TEST_F(Program, RunsTheWindowsAndTheWorkInTheirOrder) {
   EXPECT_LT(progressGone, message) << "the message never shows while the progress window does";
   EXPECT_EQ(mainGone, static_cast<std::ptrdiff_t>(windows.Calls().size()) - 1);
   EXPECT_LT(message, mainGone);
-  EXPECT_EQ(windows.LiveWindowCount(), 0);
+  EXPECT_EQ(windows.Screen().LiveWindowCount(), 0);
 }
 
 TEST_F(Program, ShowsExactlyTheCompletionMessageWhenEverythingIsRegistered) {
   ASSERT_EQ(quillet::RunProgram(windows), 0);
-  const auto boxes = windows.MessageBoxes();
+  const auto boxes = windows.Screen().MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].valueName, "Setup Complete - DO NOT run this setup again.");
   EXPECT_EQ(boxes[0].caption, "Quillet Installation");
@@ -79,12 +79,12 @@ TEST_F(Program, ShowsExactlyTheCompletionMessageWhenEverythingIsRegistered) {
 }
 
 TEST_F(Program, SaysHonestlyThatSetupDidNotCompleteWhenDataSourcesFail) {
-  windows.SetProcessorIdentifier("x86 Family 6 Model 15 Stepping 11");
-  windows.SetSystemDirectory("");  // every native data source fails
+  windows.Registry().SetProcessorIdentifier("x86 Family 6 Model 15 Stepping 11");
+  windows.System().SetSystemDirectory("");  // every native data source fails
 
   EXPECT_EQ(quillet::RunProgram(windows), quillet::kExitInstallFailure);
 
-  const auto boxes = windows.MessageBoxes();
+  const auto boxes = windows.Screen().MessageBoxes();
   ASSERT_EQ(boxes.size(), 11u) << "ten writer messages and the completion message";
   const auto& last = boxes.back();
   EXPECT_EQ(last.caption, "Quillet Installation");
@@ -99,16 +99,16 @@ TEST_F(Program, SaysHonestlyThatSetupDidNotCompleteWhenDataSourcesFail) {
 }
 
 TEST_F(Program, AFailureThatReachesTheTopIsReportedAndEndsTheProgram) {
-  windows.ThrowOnCall("ShowWindow", 2);  // the progress window cannot be shown
+  windows.ThrowAt({"ShowWindow", "Searching"});  // the progress window cannot be shown
 
   EXPECT_EQ(quillet::RunProgram(windows), quillet::kExitInstallFailure);
 
-  const auto boxes = windows.MessageBoxes();
+  const auto boxes = windows.Screen().MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, "Setup");
   EXPECT_EQ(boxes[0].valueName, "injected failure of ShowWindow");
   EXPECT_EQ(windows.CountCalls("RegCreateKeyExA"), 0);
-  EXPECT_EQ(windows.LiveWindowCount(), 0) << "every window is gone";
+  EXPECT_EQ(windows.Screen().LiveWindowCount(), 0) << "every window is gone";
 }
 
 // ------------------------------------------------------------------------ the progress window
@@ -134,22 +134,23 @@ struct PlacementCase {
 // The main window as the load handler leaves it before the progress window comes.
 void ShowMainWindow(win::FakeWindows& windows, const quillet::frmQuillet& form) {
   (void)form.OuterSize();  // creates it
-  windows.ShowWindow(WindowCreatedBy(windows, "CreateFrameWindow"));
+  windows.Screen().ShowWindow(WindowCreatedBy(windows, "CreateFrameWindow"));
 }
 
 class Placement : public ::testing::TestWithParam<PlacementCase> {};
 
 TEST_P(Placement, SizesTheProgressWindowAndCentresItByTheRealSizes) {
   win::FakeWindows windows;
-  windows.SetDpi(GetParam().dpi);
-  windows.SetFrameAllowance(GetParam().frameAllowance);
-  quillet::frmQuillet form(windows);
+  windows.Screen().SetDpi(GetParam().dpi);
+  windows.Screen().SetFrameAllowance(GetParam().frameAllowance);
+  quillet::RunContext formContext(windows);
+  quillet::frmQuillet form(formContext);
   ShowMainWindow(windows, form);
-  quillet::frmMessage message(windows, form);
-  message.Show();
+  quillet::frmMessage message(windows.Screen());
+  message.Show(form.CentringArea());
 
-  const auto& progress = windows.Window(WindowCreatedBy(windows, "CreateLabelWindow"));
-  const auto& main = windows.Window(WindowCreatedBy(windows, "CreateFrameWindow"));
+  const auto& progress = windows.Screen().Window(WindowCreatedBy(windows, "CreateLabelWindow"));
+  const auto& main = windows.Screen().Window(WindowCreatedBy(windows, "CreateFrameWindow"));
   EXPECT_EQ(windows.Calls()[static_cast<std::size_t>(IndexOf(windows, "SetWindowHeight"))].number,
             2475);
   EXPECT_LT(IndexOf(windows, "SetWindowHeight"), IndexOf(windows, "SetWindowWidth"));
@@ -167,33 +168,35 @@ INSTANTIATE_TEST_SUITE_P(Displays, Placement,
 
 TEST(Placement, ASmallerMainWindowGivesNegativePositions) {
   win::FakeWindows windows;
-  windows.SetFrameAllowance({-3000, -2000});  // a main window smaller than the progress window
-  quillet::frmQuillet form(windows);
+  windows.Screen().SetFrameAllowance({-3000, -2000});  // a main window smaller than the progress window
+  quillet::RunContext formContext(windows);
+  quillet::frmQuillet form(formContext);
   ShowMainWindow(windows, form);
-  quillet::frmMessage message(windows, form);
-  message.Show();
-  const auto& progress = windows.Window(WindowCreatedBy(windows, "CreateLabelWindow"));
+  quillet::frmMessage message(windows.Screen());
+  message.Show(form.CentringArea());
+  const auto& progress = windows.Screen().Window(WindowCreatedBy(windows, "CreateLabelWindow"));
   EXPECT_LT(progress.left, 0);
   EXPECT_LT(progress.top, 0);
 }
 
 TEST(Placement, AMinimisedMainWindowLeavesTheProgressWindowInTheMiddleOfTheWorkArea) {
   win::FakeWindows windows;
-  windows.StartMinimised();
-  windows.SetWorkArea({0, 600, 15360, 10470});  // a task bar at the top
-  windows.SetCommandLine("QuilletSetup.exe");
+  windows.Screen().StartMinimised();
+  windows.Screen().SetWorkArea({0, 600, 15360, 10470});  // a task bar at the top
+  windows.System().SetCommandLine("QuilletSetup.exe");
   quillet::RunProgram(windows);
-  const auto& progress = windows.Window(WindowCreatedBy(windows, "CreateLabelWindow"));
+  const auto& progress = windows.Screen().Window(WindowCreatedBy(windows, "CreateLabelWindow"));
   EXPECT_FLOAT_EQ(progress.left, (15360 - progress.size.width) / 2);
   EXPECT_FLOAT_EQ(progress.top, 600 + (10470 - progress.size.height) / 2);
 }
 
 TEST(ProgressLabel, IsDesignedAsTheUserShouldSeeIt) {
   win::FakeWindows windows;
-  quillet::frmQuillet form(windows);
-  quillet::frmMessage message(windows, form);
-  message.Show();
-  const auto& label = windows.Window(WindowCreatedBy(windows, "CreateLabelWindow")).label;
+  quillet::RunContext formContext(windows);
+  quillet::frmQuillet form(formContext);
+  quillet::frmMessage message(windows.Screen());
+  message.Show(form.CentringArea());
+  const auto& label = windows.Screen().Window(WindowCreatedBy(windows, "CreateLabelWindow")).label;
   EXPECT_EQ(std::string(label.caption), "   ***  Installing  ***   ***  Please Wait  ***");
   EXPECT_EQ(std::string(label.caption).size(), 47u);
   EXPECT_EQ(label.left, 240);
@@ -208,12 +211,13 @@ TEST(ProgressLabel, IsDesignedAsTheUserShouldSeeIt) {
 
 TEST(ProgressLabel, KeepsTheDesignedColoursWhereTheyContrast) {
   win::FakeWindows windows;
-  windows.SetSysColor(win::kColorCaptionText, 0xFFFFFF);
-  windows.SetSysColor(win::kColorBtnText, 0x000000);
-  quillet::frmQuillet form(windows);
-  quillet::frmMessage message(windows, form);
-  message.Show();
-  const auto& label = windows.Window(WindowCreatedBy(windows, "CreateLabelWindow")).label;
+  windows.Screen().SetSysColor(win::kColorCaptionText, 0xFFFFFF);
+  windows.Screen().SetSysColor(win::kColorBtnText, 0x000000);
+  quillet::RunContext formContext(windows);
+  quillet::frmQuillet form(formContext);
+  quillet::frmMessage message(windows.Screen());
+  message.Show(form.CentringArea());
+  const auto& label = windows.Screen().Window(WindowCreatedBy(windows, "CreateLabelWindow")).label;
   EXPECT_EQ(label.background, 0xFFFFFFu);
   EXPECT_EQ(label.text, 0x000000u);
 }

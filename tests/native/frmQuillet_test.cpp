@@ -19,7 +19,7 @@ using quillet::frmQuillet;
 class SetupRun : public ::testing::Test {
  protected:
   void RunInYear(int year) {
-    windows.SetLocalDate({year, 6, 15});
+    windows.System().SetLocalDate({year, 6, 15});
     form.SetupDataSources();
   }
   // "native:Quillet-R" for each writer call, in order.
@@ -32,7 +32,8 @@ class SetupRun : public ::testing::Test {
   }
 
   win::FakeWindows windows;
-  frmQuillet form{windows};
+  quillet::RunContext context{windows};
+  frmQuillet form{context};
 };
 
 const std::vector<std::string> kCurrentNames = {"Quillet-R", "Quillet-R1", "Quillet-S",
@@ -55,10 +56,10 @@ std::vector<std::string> ArchiveNames(int year) {
 TEST_F(SetupRun, InTwoThousandTwoRegistersOnlyTheCurrentDataSources) {
   RunInYear(2002);
   EXPECT_EQ(Written(), InView("32-bit-on-64-bit", kCurrentNames));
-  EXPECT_EQ(windows.SubkeyNames("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI"),
+  EXPECT_EQ(windows.Registry().SubkeyNames("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI"),
             (std::vector<std::string>{"Quillet-R", "ODBC Data Sources", "Quillet-R1", "Quillet-S",
                                       "Quillet-S1", "Quillet-S2"}));
-  EXPECT_FALSE(windows.KeyExists("SOFTWARE\\ODBC\\ODBC.INI"));
+  EXPECT_FALSE(windows.Registry().KeyExists("SOFTWARE\\ODBC\\ODBC.INI"));
   EXPECT_EQ(form.CountRegistrations(RegistrationStatus::Registered), 5);
 }
 
@@ -70,13 +71,13 @@ TEST_F(SetupRun, InTwoThousandThreeAddsTheArchiveOfTwoThousandTwoInBothViews) {
   }
   EXPECT_EQ(Written(), expected);
 
-  const auto dbq = windows.Value("SOFTWARE\\ODBC\\ODBC.INI\\Quillet2002-S1", "DBQ");
+  const auto dbq = windows.Registry().Value("SOFTWARE\\ODBC\\ODBC.INI\\Quillet2002-S1", "DBQ");
   ASSERT_TRUE(dbq.has_value());
   EXPECT_EQ(dbq->data, win::Bytes("C:\\Brannic\\Quillet-2002\\Quillet-S1.mdb"));
-  EXPECT_EQ(windows.Value("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet2002-R1",
+  EXPECT_EQ(windows.Registry().Value("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet2002-R1",
                           "Description")->data,
             win::Bytes("Quillet 2002 - County Interim #1"));
-  EXPECT_EQ(windows.Value("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet-S2",
+  EXPECT_EQ(windows.Registry().Value("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet-S2",
                           "Description")->data,
             win::Bytes("Quillet Current - School Interim #2"));
 }
@@ -95,13 +96,14 @@ TEST_F(SetupRun, InTheCurrentYearRegistersEveryYearUpToLastYear) {
 TEST_F(SetupRun, AnX86IdentifierInAnyCaseSendsTheCurrentDataSourcesToTheNativeView) {
   for (const char* identifier : {"x86 Family 6 Model 15 Stepping 11", "X86 Family 6"}) {
     win::FakeWindows machine;
-    machine.SetProcessorIdentifier(identifier);
-    machine.SetLocalDate({2002, 1, 1});
-    frmQuillet run(machine);
+    machine.Registry().SetProcessorIdentifier(identifier);
+    machine.System().SetLocalDate({2002, 1, 1});
+    quillet::RunContext runContext(machine);
+    frmQuillet run(runContext);
     run.SetupDataSources();
     EXPECT_EQ(run.strProcessorId, identifier);
-    EXPECT_TRUE(machine.KeyExists("SOFTWARE\\ODBC\\ODBC.INI\\Quillet-S2")) << identifier;
-    EXPECT_FALSE(machine.KeyExists("SOFTWARE\\WOW6432node")) << identifier;
+    EXPECT_TRUE(machine.Registry().KeyExists("SOFTWARE\\ODBC\\ODBC.INI\\Quillet-S2")) << identifier;
+    EXPECT_FALSE(machine.Registry().KeyExists("SOFTWARE\\WOW6432node")) << identifier;
   }
 }
 
@@ -109,19 +111,20 @@ TEST_F(SetupRun, OtherOrUnreadableIdentifiersSendThemToTheOtherView) {
   auto runWith = [](auto arrange) {
     win::FakeWindows machine;
     arrange(machine);
-    machine.SetLocalDate({2002, 1, 1});
-    frmQuillet run(machine);
+    machine.System().SetLocalDate({2002, 1, 1});
+    quillet::RunContext runContext(machine);
+    frmQuillet run(runContext);
     run.SetupDataSources();
-    EXPECT_FALSE(machine.KeyExists("SOFTWARE\\ODBC\\ODBC.INI"));
-    EXPECT_TRUE(machine.KeyExists("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet-R"));
+    EXPECT_FALSE(machine.Registry().KeyExists("SOFTWARE\\ODBC\\ODBC.INI"));
+    EXPECT_TRUE(machine.Registry().KeyExists("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet-R"));
     return run.strProcessorId;
   };
-  EXPECT_EQ(runWith([](auto& m) { m.SetProcessorIdentifier("AMD64 Family 16 Model 4"); }),
+  EXPECT_EQ(runWith([](auto& m) { m.Registry().SetProcessorIdentifier("AMD64 Family 16 Model 4"); }),
             "AMD64 Family 16 Model 4");
-  EXPECT_EQ(runWith([](auto& m) { m.RemoveProcessorIdentifier(); }), "");
+  EXPECT_EQ(runWith([](auto& m) { m.Registry().RemoveProcessorIdentifier(); }), "");
   EXPECT_EQ(runWith([](auto& m) {
-              m.RemoveProcessorIdentifier();
-              m.SetDword("Hardware\\Description\\System\\CentralProcessor\\0", "Identifier", 86);
+              m.Registry().RemoveProcessorIdentifier();
+              m.Registry().SetDword("Hardware\\Description\\System\\CentralProcessor\\0", "Identifier", 86);
             }),
             "86");
 }
@@ -135,16 +138,15 @@ TEST_F(SetupRun, ShowsAndRepaintsTheProgressWindowFirstAndUnloadsItLast) {
   EXPECT_LT(first("ShowWindow"), first("RepaintWindow"));
   EXPECT_LT(first("RepaintWindow"), first("RegOpenKeyA")) << "painted before the work starts";
   EXPECT_EQ(names.back(), "DestroyWindow");
-  EXPECT_EQ(windows.Window(windows.Calls().back().window).caption, "Searching");
-  EXPECT_EQ(windows.LiveWindowCount(), 1) << "only the main window is left";
+  EXPECT_EQ(windows.Screen().Window(windows.Calls().back().window).caption, "Searching");
+  EXPECT_EQ(windows.Screen().LiveWindowCount(), 1) << "only the main window is left";
 }
 
 TEST_F(SetupRun, AWriterThatFailsMidwayOnlyCostsItsOwnDataSource) {
-  windows.SetLocalDate({2003, 1, 1});
-  // The second data source breaks after its key was created; the third cannot write at all. The
-  // first creates the view's key, its staging key, "Engines\Jet" and the list key.
-  windows.ThrowOnCall("RegSetValueExA", 7 + 5 + 1 + 2);
-  windows.FailCall("RegCreateKeyExA", 4 + 1 + 1, win::kErrorAccessDenied);
+  windows.System().SetLocalDate({2003, 1, 1});
+  // The second data source breaks after its key was created; the third cannot write at all.
+  windows.ThrowAt({"RegSetValueExA", "\\Quillet-R1", "Description"});
+  windows.FailAt({"RegCreateKeyExA", "\\Quillet-S"}, win::kErrorAccessDenied);
 
   form.SetupDataSources();
 
@@ -160,13 +162,14 @@ TEST_F(SetupRun, AWriterThatFailsMidwayOnlyCostsItsOwnDataSource) {
   }
   EXPECT_EQ(form.CountRegistrations(RegistrationStatus::Failed), 2);
   EXPECT_EQ(windows.CallNames().back(), "DestroyWindow") << "the progress window is unloaded";
-  EXPECT_EQ(windows.OpenHandleCount(), 0) << "the abandoned writer closed its key";
+  EXPECT_EQ(windows.Registry().OpenHandleCount(), 0) << "the abandoned writer closed its key";
 }
 
 TEST_F(SetupRun, ASecondRunInTheSameYearWritesNothing) {
   RunInYear(2005);
   windows.ClearCalls();
-  frmQuillet secondRun(windows);
+  quillet::RunContext secondRunContext(windows);
+  frmQuillet secondRun(secondRunContext);
   secondRun.SetupDataSources();
 
   EXPECT_EQ(secondRun.CountRegistrations(RegistrationStatus::AlreadyPresent), 5 + 30);
@@ -175,10 +178,10 @@ TEST_F(SetupRun, ASecondRunInTheSameYearWritesNothing) {
 }
 
 TEST_F(SetupRun, WithoutASystemDirectoryEveryNativeDataSourceFailsWithItsOwnMessage) {
-  windows.SetProcessorIdentifier("x86 Family 6");
-  windows.SetSystemDirectory("");
+  windows.Registry().SetProcessorIdentifier("x86 Family 6");
+  windows.System().SetSystemDirectory("");
   RunInYear(2003);
-  EXPECT_EQ(windows.MessageBoxes().size(), 10u) << "five current and five archive, native view";
+  EXPECT_EQ(windows.Screen().MessageBoxes().size(), 10u) << "five current and five archive, native view";
   EXPECT_EQ(form.CountRegistrations(RegistrationStatus::Failed), 10);
   EXPECT_EQ(form.CountRegistrations(RegistrationStatus::Registered), 5);
 }
@@ -203,15 +206,16 @@ TEST(SetupRunViews, EveryKeyLandsOnThePathItsViewNamesWhateverTheProcess) {
   };
   for (const auto& c : cases) {
     win::FakeWindows windows;
-    windows.SetProcessKind(c.kind);
-    windows.SetLocalDate({2003, 6, 15});
-    frmQuillet form(windows);
+    windows.System().SetProcessKind(c.kind);
+    windows.System().SetLocalDate({2003, 6, 15});
+    quillet::RunContext formContext(windows);
+    frmQuillet form(formContext);
     form.SetupDataSources();
 
     for (const char* base : {"SOFTWARE\\ODBC\\ODBC.INI", "SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI"}) {
-      EXPECT_EQ(windows.SubkeyNames(base).size(), base[9] == 'W' ? 11u : 6u) << base;
+      EXPECT_EQ(windows.Registry().SubkeyNames(base).size(), base[9] == 'W' ? 11u : 6u) << base;
     }
-    EXPECT_FALSE(windows.KeyExists("SOFTWARE\\Wow6432Node\\Wow6432Node"));
+    EXPECT_FALSE(windows.Registry().KeyExists("SOFTWARE\\Wow6432Node\\Wow6432Node"));
     for (const auto& call : windows.Calls()) {
       if (call.function == "RegOpenKeyExA" || call.function == "RegCreateKeyExA") {
         EXPECT_EQ(call.type & win::kKeyWow64_64Key, c.viewFlag) << call.function << " " << call.keyPath;

@@ -28,12 +28,12 @@ class RegistryBehaviour : public ::testing::Test {
 
   void Store(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data,
              const std::string& path = {}) {
-    win::RegistryKey opened(*windows);
+    win::RegistryKey opened(windows->Registry());
     const std::string full = path.empty() ? key : path;
-    ASSERT_EQ(windows->RegCreateKeyExA(win::kLocalMachine, full.c_str(), win::kKeyAllAccess,
+    ASSERT_EQ(windows->Registry().RegCreateKeyExA(win::kLocalMachine, full.c_str(), win::kKeyAllAccess,
                                        opened.Receive(), nullptr),
               win::kErrorSuccess);
-    ASSERT_EQ(windows->RegSetValueExA(opened.Get(), name.c_str(), 0, type, data.data(),
+    ASSERT_EQ(windows->Registry().RegSetValueExA(opened.Get(), name.c_str(), 0, type, data.data(),
                                       static_cast<std::uint32_t>(data.size())),
               win::kErrorSuccess);
   }
@@ -43,7 +43,7 @@ class RegistryBehaviour : public ::testing::Test {
     Store(name, win::kRegSz, data);
   }
   RegistryValue Read(const std::string& name) {
-    return GetRegistryString(*windows, win::kLocalMachine, key, name);
+    return GetRegistryString(windows->Registry(), win::kLocalMachine, key, name);
   }
 
   std::unique_ptr<win::WindowsApi> windows;
@@ -55,15 +55,15 @@ RegistryValue Text(const std::string& text) { return text; }
 // ------------------------------------------------------------------ the registry itself
 
 TEST_F(RegistryBehaviour, CreateMakesEveryMissingKeyAndOpenIgnoresLetterCase) {
-  win::RegistryKey created(*windows);
-  ASSERT_EQ(windows->RegCreateKeyExA(win::kLocalMachine, (key + "\\Deep\\Deeper").c_str(),
+  win::RegistryKey created(windows->Registry());
+  ASSERT_EQ(windows->Registry().RegCreateKeyExA(win::kLocalMachine, (key + "\\Deep\\Deeper").c_str(),
                                      win::kKeyAllAccess, created.Receive(), nullptr),
             win::kErrorSuccess);
   EXPECT_TRUE(created.IsOpen());
 
   for (const std::string& path : {key, key + "\\Deep", key + "\\DEEP\\deeper"}) {
-    win::RegistryKey opened(*windows);
-    EXPECT_EQ(windows->RegOpenKeyExA(win::kLocalMachine, path.c_str(), 0, win::kKeyAllAccess,
+    win::RegistryKey opened(windows->Registry());
+    EXPECT_EQ(windows->Registry().RegOpenKeyExA(win::kLocalMachine, path.c_str(), 0, win::kKeyAllAccess,
                                      opened.Receive()),
               win::kErrorSuccess)
         << path;
@@ -71,25 +71,25 @@ TEST_F(RegistryBehaviour, CreateMakesEveryMissingKeyAndOpenIgnoresLetterCase) {
 }
 
 TEST_F(RegistryBehaviour, OpeningAMissingKeyReportsFileNotFoundAndLeavesTheHandleEmpty) {
-  win::RegistryKey opened(*windows);
-  EXPECT_EQ(windows->RegOpenKeyExA(win::kLocalMachine, (key + "\\Missing").c_str(), 0,
+  win::RegistryKey opened(windows->Registry());
+  EXPECT_EQ(windows->Registry().RegOpenKeyExA(win::kLocalMachine, (key + "\\Missing").c_str(), 0,
                                    win::kKeyAllAccess, opened.Receive()),
             win::kErrorFileNotFound);
   EXPECT_FALSE(opened.IsOpen());
-  EXPECT_EQ(windows->RegOpenKeyA(win::kLocalMachine, (key + "\\Missing").c_str(), opened.Receive()),
+  EXPECT_EQ(windows->Registry().RegOpenKeyA(win::kLocalMachine, (key + "\\Missing").c_str(), opened.Receive()),
             win::kErrorFileNotFound);
   EXPECT_FALSE(opened.IsOpen());
 }
 
 TEST_F(RegistryBehaviour, SizeQueryWithoutBufferAndTooSmallBuffer) {
   StoreText("Name", "abcdef", /*terminated=*/false);
-  win::RegistryKey opened(*windows);
-  ASSERT_EQ(windows->RegOpenKeyA(win::kLocalMachine, key.c_str(), opened.Receive()),
+  win::RegistryKey opened(windows->Registry());
+  ASSERT_EQ(windows->Registry().RegOpenKeyA(win::kLocalMachine, key.c_str(), opened.Receive()),
             win::kErrorSuccess);
 
   std::uint32_t type = 0;
   std::uint32_t size = 0;
-  EXPECT_EQ(windows->RegQueryValueExA(opened.Get(), "NAME", nullptr, &type, nullptr, &size),
+  EXPECT_EQ(windows->Registry().RegQueryValueExA(opened.Get(), "NAME", nullptr, &type, nullptr, &size),
             win::kErrorSuccess);
   EXPECT_EQ(type, win::kRegSz);
   EXPECT_EQ(size, 6u) << "a text stored without its NUL";
@@ -97,37 +97,37 @@ TEST_F(RegistryBehaviour, SizeQueryWithoutBufferAndTooSmallBuffer) {
   std::uint8_t full[16];
   std::fill(std::begin(full), std::end(full), std::uint8_t{'#'});
   size = sizeof full;
-  EXPECT_EQ(windows->RegQueryValueExA(opened.Get(), "Name", nullptr, &type, full, &size),
+  EXPECT_EQ(windows->Registry().RegQueryValueExA(opened.Get(), "Name", nullptr, &type, full, &size),
             win::kErrorSuccess);
   EXPECT_EQ(size, 6u) << "the NUL appended to the read";
   EXPECT_EQ(std::string(reinterpret_cast<char*>(full), 7), std::string("abcdef\0", 7));
 
   std::uint8_t small[3] = {};
   size = sizeof small;
-  EXPECT_EQ(windows->RegQueryValueExA(opened.Get(), "Name", nullptr, &type, small, &size),
+  EXPECT_EQ(windows->Registry().RegQueryValueExA(opened.Get(), "Name", nullptr, &type, small, &size),
             win::kErrorMoreData);
 
   type = 0;
-  EXPECT_EQ(windows->RegQueryValueExA(opened.Get(), "Other", nullptr, &type, nullptr, &size),
+  EXPECT_EQ(windows->Registry().RegQueryValueExA(opened.Get(), "Other", nullptr, &type, nullptr, &size),
             win::kErrorFileNotFound);
   EXPECT_EQ(type, 0u);
 }
 
 TEST_F(RegistryBehaviour, ClosingAClosedKeyIsAnInvalidHandle) {
-  win::RegistryKey created(*windows);
-  ASSERT_EQ(windows->RegCreateKeyExA(win::kLocalMachine, key.c_str(), win::kKeyAllAccess,
+  win::RegistryKey created(windows->Registry());
+  ASSERT_EQ(windows->Registry().RegCreateKeyExA(win::kLocalMachine, key.c_str(), win::kKeyAllAccess,
                                      created.Receive(), nullptr),
             win::kErrorSuccess);
   const win::KeyHandle handle = created.Detach();
-  EXPECT_EQ(windows->RegCloseKey(handle), win::kErrorSuccess);
-  EXPECT_EQ(windows->RegCloseKey(handle), win::kErrorInvalidHandle);
+  EXPECT_EQ(windows->Registry().RegCloseKey(handle), win::kErrorSuccess);
+  EXPECT_EQ(windows->Registry().RegCloseKey(handle), win::kErrorInvalidHandle);
 }
 
 TEST_F(RegistryBehaviour, CreateTellsANewKeyFromAnExistingOne) {
   for (const std::uint32_t expected : {win::kCreatedNewKey, win::kOpenedExistingKey}) {
-    win::RegistryKey created(*windows);
+    win::RegistryKey created(windows->Registry());
     std::uint32_t disposition = 0;
-    ASSERT_EQ(windows->RegCreateKeyExA(win::kLocalMachine, key.c_str(), win::kKeyAllAccess,
+    ASSERT_EQ(windows->Registry().RegCreateKeyExA(win::kLocalMachine, key.c_str(), win::kKeyAllAccess,
                                        created.Receive(), &disposition),
               win::kErrorSuccess);
     EXPECT_EQ(disposition, expected);
@@ -135,47 +135,47 @@ TEST_F(RegistryBehaviour, CreateTellsANewKeyFromAnExistingOne) {
 }
 
 TEST_F(RegistryBehaviour, RenameMovesAKeyWithItsContentButNotOntoATakenName) {
-  if (!windows->HasRegRenameKey()) GTEST_SKIP() << "RegRenameKey is not available";
+  if (!windows->Registry().HasRegRenameKey()) GTEST_SKIP() << "RegRenameKey is not available";
   StoreText("Kept", "here", true);
   Store("Other", win::kRegDword, {1, 0, 0, 0}, key + "\\Taken");
-  win::RegistryKey renamed(*windows);
-  ASSERT_EQ(windows->RegOpenKeyExA(win::kLocalMachine, key.c_str(), 0, win::kKeyAllAccess,
+  win::RegistryKey renamed(windows->Registry());
+  ASSERT_EQ(windows->Registry().RegOpenKeyExA(win::kLocalMachine, key.c_str(), 0, win::kKeyAllAccess,
                                    renamed.Receive()),
             win::kErrorSuccess);
   // A sibling of the key being renamed.
   const std::string taken = key.substr(key.rfind('\\') + 1) + "Taken";
   Store("Other", win::kRegDword, {1, 0, 0, 0}, "SOFTWARE\\QuilletTests\\" + taken);
 
-  EXPECT_EQ(windows->RegRenameKey(renamed.Get(), nullptr, taken.c_str()), win::kErrorAccessDenied);
+  EXPECT_EQ(windows->Registry().RegRenameKey(renamed.Get(), nullptr, taken.c_str()), win::kErrorAccessDenied);
   const std::string newName = taken + "New";
-  EXPECT_EQ(windows->RegRenameKey(renamed.Get(), nullptr, newName.c_str()), win::kErrorSuccess);
-  EXPECT_EQ(GetRegistryString(*windows, win::kLocalMachine, "SOFTWARE\\QuilletTests\\" + newName,
+  EXPECT_EQ(windows->Registry().RegRenameKey(renamed.Get(), nullptr, newName.c_str()), win::kErrorSuccess);
+  EXPECT_EQ(GetRegistryString(windows->Registry(), win::kLocalMachine, "SOFTWARE\\QuilletTests\\" + newName,
                               "Kept"),
             RegistryValue(std::string("here")));
-  EXPECT_EQ(GetRegistryString(*windows, win::kLocalMachine,
+  EXPECT_EQ(GetRegistryString(windows->Registry(), win::kLocalMachine,
                               "SOFTWARE\\QuilletTests\\" + newName + "\\Taken", "Other"),
             RegistryValue(std::int32_t{1})) << "subkeys move with the key";
-  win::RegistryKey old(*windows);
-  EXPECT_EQ(windows->RegOpenKeyA(win::kLocalMachine, key.c_str(), old.Receive()),
+  win::RegistryKey old(windows->Registry());
+  EXPECT_EQ(windows->Registry().RegOpenKeyA(win::kLocalMachine, key.c_str(), old.Receive()),
             win::kErrorFileNotFound);
 }
 
 TEST_F(RegistryBehaviour, DeleteRefusesAKeyWithSubkeysSoATreeGoesLeavesFirst) {
   Store("Value", win::kRegDword, {1, 0, 0, 0}, key + "\\Tree\\Leaf");
-  win::RegistryKey parent(*windows);
-  ASSERT_EQ(windows->RegOpenKeyExA(win::kLocalMachine, key.c_str(), 0, win::kKeyAllAccess,
+  win::RegistryKey parent(windows->Registry());
+  ASSERT_EQ(windows->Registry().RegOpenKeyExA(win::kLocalMachine, key.c_str(), 0, win::kKeyAllAccess,
                                    parent.Receive()),
             win::kErrorSuccess);
   std::string name;
-  EXPECT_EQ(windows->RegEnumKeyExA(parent.Get(), 0, &name), win::kErrorSuccess);
+  EXPECT_EQ(windows->Registry().RegEnumKeyExA(parent.Get(), 0, &name), win::kErrorSuccess);
   EXPECT_EQ(name, "Tree");
-  EXPECT_EQ(windows->RegEnumKeyExA(parent.Get(), 1, &name), win::kErrorNoMoreItems);
+  EXPECT_EQ(windows->Registry().RegEnumKeyExA(parent.Get(), 1, &name), win::kErrorNoMoreItems);
 
-  EXPECT_EQ(windows->RegDeleteKeyA(parent.Get(), "Tree", 0), win::kErrorAccessDenied);
-  EXPECT_EQ(windows->RegDeleteKeyA(parent.Get(), "Tree\\Leaf", 0), win::kErrorSuccess);
-  EXPECT_EQ(windows->RegDeleteKeyA(parent.Get(), "Tree", 0), win::kErrorSuccess);
-  EXPECT_EQ(windows->RegDeleteKeyA(parent.Get(), "Tree", 0), win::kErrorFileNotFound);
-  EXPECT_EQ(windows->RegEnumKeyExA(parent.Get(), 0, &name), win::kErrorNoMoreItems);
+  EXPECT_EQ(windows->Registry().RegDeleteKeyA(parent.Get(), "Tree", 0), win::kErrorAccessDenied);
+  EXPECT_EQ(windows->Registry().RegDeleteKeyA(parent.Get(), "Tree\\Leaf", 0), win::kErrorSuccess);
+  EXPECT_EQ(windows->Registry().RegDeleteKeyA(parent.Get(), "Tree", 0), win::kErrorSuccess);
+  EXPECT_EQ(windows->Registry().RegDeleteKeyA(parent.Get(), "Tree", 0), win::kErrorFileNotFound);
+  EXPECT_EQ(windows->Registry().RegEnumKeyExA(parent.Get(), 0, &name), win::kErrorNoMoreItems);
 }
 
 // ------------------------------------------------------------------ the reader
@@ -225,7 +225,7 @@ TEST_F(RegistryBehaviour, ReaderGivesEmptyTextForOtherTypes) {
 TEST_F(RegistryBehaviour, ReaderGivesEmptyTextForAMissingKeyOrValue) {
   StoreText("Present", "here");
   EXPECT_EQ(Read("Absent"), Text(""));
-  EXPECT_EQ(GetRegistryString(*windows, win::kLocalMachine, key + "\\Nowhere", "Present"),
+  EXPECT_EQ(GetRegistryString(windows->Registry(), win::kLocalMachine, key + "\\Nowhere", "Present"),
             Text(""));
 }
 

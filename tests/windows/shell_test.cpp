@@ -33,13 +33,14 @@ bool IsFolder(const std::string& path) {
 
 std::string Desktop() {
   win::Win32Api windows;
-  return std::get<std::string>(windows.CreateObject("WScript.Shell")->Invoke("SpecialFolders", {std::string("Desktop")}));
+  return std::get<std::string>(windows.Shell().CreateObject("WScript.Shell")->Invoke("SpecialFolders", {std::string("Desktop")}));
 }
 
 class ShellOperations : public ::testing::Test {
  protected:
   win::Win32Api windows;
-  quillet::frmQuillet form{windows};
+  quillet::RunContext context{windows};
+  quillet::frmQuillet form{context};
 };
 
 // ---------------------------------------------------------------- with the toolkit stand-in

@@ -141,14 +141,19 @@ HWND CreateTopLevel(const char* windowClass, const char* caption, DWORD style, S
 
 }  // namespace
 
-WindowHandle Win32Api::CreateFrameWindow(const FrameWindowDesign& design) {
+int Win32Screen::MessageBoxA(const char* text, const char* caption, std::uint32_t style) {
+  return ::MessageBoxW(nullptr, ToWide(text, CP_UTF8).c_str(), ToWide(caption, CP_UTF8).c_str(),
+                       style | MB_TASKMODAL);
+}
+
+WindowHandle Win32Screen::CreateFrameWindow(const FrameWindowDesign& design) {
   RegisterClassOnce(kFrameClass, FrameProc, COLOR_APPWORKSPACE);
   constexpr DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
   return reinterpret_cast<WindowHandle>(
       CreateTopLevel(kFrameClass, design.caption, style, OuterPixels(design.clientSize, style)));
 }
 
-WindowHandle Win32Api::CreateLabelWindow(const LabelWindowDesign& design) {
+WindowHandle Win32Screen::CreateLabelWindow(const LabelWindowDesign& design) {
   RegisterClassOnce(kLabelWindowClass, LabelWindowProc, COLOR_BTNFACE);
   constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
   HWND window =
@@ -186,12 +191,12 @@ WindowHandle Win32Api::CreateLabelWindow(const LabelWindowDesign& design) {
   return reinterpret_cast<WindowHandle>(window);
 }
 
-void Win32Api::ShowWindow(WindowHandle window) {
+void Win32Screen::ShowWindow(WindowHandle window) {
   if (!::IsWindow(ToHwnd(window))) throw std::runtime_error("ShowWindow: no such window");
   ::ShowWindow(ToHwnd(window), SW_SHOWNORMAL);
 }
 
-void Win32Api::RepaintWindow(WindowHandle window) {
+void Win32Screen::RepaintWindow(WindowHandle window) {
   if (!::RedrawWindow(ToHwnd(window), nullptr, nullptr,
                       RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW)) {
     ThrowLastError("RedrawWindow");
@@ -201,43 +206,43 @@ void Win32Api::RepaintWindow(WindowHandle window) {
   ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
 }
 
-void Win32Api::DestroyWindow(WindowHandle window) {
+void Win32Screen::DestroyWindow(WindowHandle window) {
   if (!::DestroyWindow(ToHwnd(window))) ThrowLastError("DestroyWindow");
 }
 
-TwipSize Win32Api::GetWindowSize(WindowHandle window) {
+TwipSize Win32Screen::GetWindowSize(WindowHandle window) {
   const RECT rect = WindowRect(window);
   const Dpi dpi = DisplayDpi();
   return {ToTwips(rect.right - rect.left, dpi.x), ToTwips(rect.bottom - rect.top, dpi.y)};
 }
 
-void Win32Api::SetWindowWidth(WindowHandle window, float twips) {
+void Win32Screen::SetWindowWidth(WindowHandle window, float twips) {
   const RECT rect = WindowRect(window);
   MoveAndSize(window, 0, 0, ToPixels(twips, DisplayDpi().x), rect.bottom - rect.top, SWP_NOMOVE);
 }
 
-void Win32Api::SetWindowHeight(WindowHandle window, float twips) {
+void Win32Screen::SetWindowHeight(WindowHandle window, float twips) {
   const RECT rect = WindowRect(window);
   MoveAndSize(window, 0, 0, rect.right - rect.left, ToPixels(twips, DisplayDpi().y), SWP_NOMOVE);
 }
 
-void Win32Api::SetWindowLeft(WindowHandle window, float twips) {
+void Win32Screen::SetWindowLeft(WindowHandle window, float twips) {
   const RECT rect = WindowRect(window);
   MoveAndSize(window, ToPixels(twips, DisplayDpi().x), rect.top, 0, 0, SWP_NOSIZE);
 }
 
-void Win32Api::SetWindowTop(WindowHandle window, float twips) {
+void Win32Screen::SetWindowTop(WindowHandle window, float twips) {
   const RECT rect = WindowRect(window);
   MoveAndSize(window, rect.left, ToPixels(twips, DisplayDpi().y), 0, 0, SWP_NOSIZE);
 }
 
-ColorRef Win32Api::GetSysColor(int index) { return ::GetSysColor(index); }
+ColorRef Win32Screen::GetSysColor(int index) { return ::GetSysColor(index); }
 
-bool Win32Api::IsWindowOnScreen(WindowHandle window) {
+bool Win32Screen::IsWindowOnScreen(WindowHandle window) {
   return ::IsWindowVisible(ToHwnd(window)) && !::IsIconic(ToHwnd(window));
 }
 
-TwipRect Win32Api::GetWorkArea() {
+TwipRect Win32Screen::GetWorkArea() {
   RECT area{};
   if (!::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0)) {
     area = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};

@@ -1,0 +1,46 @@
+#pragma once
+// What the program asks of the system and does with files (kernel32).
+
+#include <cstdint>
+#include <string>
+
+#include "platform/WindowsTypes.h"
+
+namespace win {
+
+class SystemApi {
+ public:
+  virtual ~SystemApi() = default;
+
+  // Whether this process is 32-bit on 32-bit Windows, 32-bit under WOW64 (IsWow64Process, which
+  // early Windows lacks), or 64-bit.
+  virtual ProcessKind GetProcessKind() = 0;
+  // The 32-bit system directory of 64-bit Windows; 0 where there is none (bound at run time).
+  virtual std::uint32_t GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) = 0;
+  // kInvalidFileAttributes when the file or folder does not exist or cannot be seen. With
+  // `nativeFileSystem`, a 32-bit process under WOW64 looks past the file-system redirector
+  // (Wow64DisableWow64FsRedirection, bound at run time), as 64-bit programs see the files.
+  virtual std::uint32_t GetFileAttributesA(const char* path, bool nativeFileSystem) = 0;
+  // Writes to the program's standard output: the handle it was given (a redirection), or the
+  // console of the process that started it (AttachConsole, bound at run time). False when it
+  // has neither.
+  virtual bool WriteStandardOutput(const std::string& text) = 0;
+  virtual bool GetVersionExA(OsVersionInfo* info) = 0;
+  virtual std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) = 0;
+  virtual std::uint32_t GetWindowsDirectoryA(char* buffer, std::uint32_t size) = 0;
+  virtual LocalDate GetLocalDate() = 0;
+  // The command line, read in UTF-16 and given as UTF-8, so that no path is lost to the ANSI
+  // code page.
+  virtual std::string GetCommandLineW() = 0;
+  // The computer's name, as UTF-8.
+  virtual std::string GetComputerNameW() = 0;
+  // The system's description of an error code, as UTF-8 text without a trailing line break.
+  virtual std::string ErrorText(Status code) = 0;
+  // Creates or replaces a file (path in UTF-8, relative to the working directory) with exactly
+  // these bytes; the error code, or 0 on success. The bytes go to a temporary file beside it that
+  // others may read meanwhile, which then takes its place: a failed write leaves whatever was
+  // there before untouched.
+  virtual Status WriteFileContents(const std::string& path, const std::string& contents) = 0;
+};
+
+}  // namespace win

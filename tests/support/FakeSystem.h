@@ -1,0 +1,70 @@
+#pragma once
+// The system as the in-memory Windows shows it: version, directories, date, command line, the
+// process's kind, the files on its disk, standard output and the files the program writes.
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/SystemApi.h"
+#include "tests/support/CallLog.h"
+
+namespace win {
+
+class FakeSystem : public SystemApi {
+ public:
+  explicit FakeSystem(CallLog& log);
+
+  void SetVersion(std::uint32_t platformId, std::uint32_t major, std::uint32_t minor);
+  // An empty directory makes GetSystemDirectoryA fail (return 0).
+  void SetSystemDirectory(std::string directory) { systemDirectory_ = std::move(directory); }
+  void SetLocalDate(LocalDate date) { date_ = date; }
+  void SetCommandLine(std::string commandLine) { commandLine_ = std::move(commandLine); }
+  // GetWindowsDirectoryA reports it; empty makes the call fail.
+  void SetWindowsDirectory(std::string directory) { windowsDirectory_ = std::move(directory); }
+  // A 32-bit process under WOW64 has its "SOFTWARE\..." keys redirected to
+  // "SOFTWARE\Wow6432Node\..." unless it asks for the 64-bit view, as on Windows.
+  void SetProcessKind(ProcessKind kind) { processKind_ = kind; }
+  [[nodiscard]] const ProcessKind& ProcessKindOfThisProcess() const { return processKind_; }
+  // GetSystemWow64DirectoryA reports it; empty (the default) makes the call fail.
+  void SetSystemWow64Directory(std::string directory) { wow64Directory_ = std::move(directory); }
+  // Files that exist on the fake disk (GetFileAttributesA), by full path, any letter case.
+  void AddFile(const std::string& path) { diskFiles_.push_back(path); }
+  // What the program wrote to its standard output; without one (the default) writes fail.
+  void GiveStandardOutput() { standardOutput_ = std::string(); }
+  [[nodiscard]] const std::optional<std::string>& StandardOutput() const { return standardOutput_; }
+  // Files written through WriteFileContents, by path; a path listed in UnwritablePath fails.
+  [[nodiscard]] const std::map<std::string, std::string>& Files() const { return files_; }
+  void UnwritablePath(const std::string& path) { unwritable_.push_back(path); }
+
+  // --- SystemApi ---
+  ProcessKind GetProcessKind() override;
+  std::uint32_t GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) override;
+  std::uint32_t GetFileAttributesA(const char* path, bool nativeFileSystem) override;
+  bool WriteStandardOutput(const std::string& text) override;
+  bool GetVersionExA(OsVersionInfo* info) override;
+  std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
+  std::uint32_t GetWindowsDirectoryA(char* buffer, std::uint32_t size) override;
+  LocalDate GetLocalDate() override;
+  std::string GetCommandLineW() override;
+  std::string GetComputerNameW() override { return "WORKSTATION-7"; }
+  std::string ErrorText(Status code) override;
+  Status WriteFileContents(const std::string& path, const std::string& contents) override;
+
+ private:
+  CallLog& log_;
+  OsVersionInfo version_;
+  std::string systemDirectory_ = "C:\\windows\\system32";
+  LocalDate date_{2026, 12, 8};
+  std::string commandLine_ = "QuilletSetup.exe";
+  ProcessKind processKind_ = ProcessKind::Windows64;
+  std::string wow64Directory_;
+  std::vector<std::string> diskFiles_;
+  std::optional<std::string> standardOutput_;
+  std::string windowsDirectory_ = "C:\\windows";
+  std::map<std::string, std::string> files_;
+  std::vector<std::string> unwritable_;
+};
+
+}  // namespace win
