@@ -10,6 +10,17 @@ namespace {
 
 constexpr std::size_t kUsualValueSize = 256;
 
+bool IsText(std::uint32_t type) { return type == win::kRegSz || type == win::kRegExpandSz; }
+
+// Writes a value as Windows stores text: the size passed counts the characters, and a NUL
+// directly after them makes Windows store the terminator with them.
+win::Status SetValue(win::RegistryApi& registry, win::KeyHandle key, const ValueSpec& value) {
+  std::vector<std::uint8_t> bytes = value.data;
+  if (IsText(value.type)) bytes.push_back(0);
+  return registry.RegSetValueExA(key, value.name.c_str(), 0, value.type, bytes.data(),
+                                 static_cast<std::uint32_t>(value.data.size()));
+}
+
 bool Contains(const std::vector<DataSourcePart>& parts, const DataSourcePart& part) {
   return std::find(parts.begin(), parts.end(), part) != parts.end();
 }
@@ -26,9 +37,9 @@ RegistrationOutcome Failure(std::string what, win::Status status = 0) {
 }
 
 // A read that fails for any reason but absence cannot classify the data source: the caller
-// records the data source as failed.
+// records the data source as failed, with the status.
 [[noreturn]] void ThrowReadFailure(const std::string& what, win::Status status) {
-  throw std::runtime_error("could not read " + what + " (error " + std::to_string(status) + ")");
+  throw RegistryError("could not read " + what, status);
 }
 
 }  // namespace
@@ -97,7 +108,14 @@ win::KeyHandle DataSourceRegistry::Open(ViewKey& viewKey, bool forWriting) {
     registry_.RegOpenKeyExA(win::kLocalMachine, path, 0, Access(win::kKeyRead),
                            viewKey.key.Receive());
   }
+  viewKey.status = status;
   return viewKey.key.Get();
+}
+
+std::pair<win::KeyHandle, win::Status> DataSourceRegistry::OpenForWriting(ViewKey& viewKey) {
+  const win::KeyHandle key = Open(viewKey, true);
+  if (key != 0 && viewKey.writable) return {key, win::kErrorSuccess};
+  return {0, viewKey.status != win::kErrorSuccess ? viewKey.status : win::kErrorAccessDenied};
 }
 
 DataSourceReading DataSourceRegistry::Read(const DataSourceSpec& spec, ReadDepth depth) {
@@ -156,6 +174,9 @@ std::optional<ValueSpec> DataSourceRegistry::QueryValue(win::KeyHandle key, cons
   if (status == win::kErrorFileNotFound) return std::nullopt;
   if (status != win::kErrorSuccess) ThrowReadFailure(what, status);
   data.resize(size);
+  // Text reads the same with or without one terminator: as this program writes it, as earlier
+  // versions wrote it, as "reg add" or an import stores it.
+  if (IsText(type) && !data.empty() && data.back() == 0) data.pop_back();
   return ValueSpec{name, type, std::move(data)};
 }
 
@@ -221,29 +242,30 @@ std::vector<DataSourceLayout> DataSourceRegistry::LayoutsAsWritten(const DataSou
 }
 
 RegistrationOutcome DataSourceRegistry::Remove(const DataSourceSpec& spec) {
-  RegistrationOutcome outcome;
-  const win::KeyHandle odbcIni = Open(odbcIni_, true);
-  const win::Status deleted = odbcIni == 0 || !odbcIni_.writable
-                                  ? win::kErrorAccessDenied
-                                  : DeleteTree(odbcIni, spec.name);
-  NoteFailure(outcome, deleted,
-              "could not delete the key \"" + std::string(view_.basePath) + spec.name + "\"");
-  if (outcome.status == RegistrationStatus::Failed) return outcome;
   const win::KeyHandle list = Open(list_, false);
   const auto line = list == 0 ? std::nullopt : QueryValue(list, spec.name, "its list line");
   const ValueSpec ours = Layout(spec, "").listLine;
   if (line && line->type == ours.type && line->data == ours.data) {
+    const auto [writable, why] = OpenForWriting(list_);
     const win::Status status =
-        list_.writable ? registry_.RegDeleteValueA(list, spec.name.c_str()) : win::kErrorAccessDenied;
-    NoteFailure(outcome, status, "could not delete \"" + spec.name + "\" in \"" + list_.path + "\"");
+        writable != 0 ? registry_.RegDeleteValueA(writable, spec.name.c_str()) : why;
+    if (status != win::kErrorSuccess) {
+      return Failure("could not delete \"" + spec.name + "\" in \"" + list_.path + "\"", status);
+    }
   }
-  return outcome;
+  const auto [odbcIni, why] = OpenForWriting(odbcIni_);
+  const win::Status deleted = odbcIni != 0 ? DeleteTree(odbcIni, spec.name) : why;
+  if (deleted != win::kErrorSuccess) {
+    return Failure("could not delete the key \"" + std::string(view_.basePath) + spec.name + "\"",
+                   deleted);
+  }
+  return {};
 }
 
-bool DataSourceRegistry::RemoveStaging(const DataSourceSpec& spec) {
-  const win::KeyHandle odbcIni = Open(odbcIni_, true);
-  if (odbcIni == 0) return false;
-  return DeleteTree(odbcIni, spec.name + std::string(kStagingSuffix)) == win::kErrorSuccess;
+win::Status DataSourceRegistry::RemoveStaging(const DataSourceSpec& spec) {
+  const auto [odbcIni, why] = OpenForWriting(odbcIni_);
+  if (odbcIni == 0) return why;
+  return DeleteTree(odbcIni, spec.name + std::string(kStagingSuffix));
 }
 
 void DataSourceRegistry::CloseViewKeys() {
@@ -301,10 +323,8 @@ RegistrationOutcome DataSourceRegistry::Publish(const DataSourceSpec& spec) {
   const auto driverDirectory = DriverDirectoryOrMessage();
   if (!driverDirectory) return Failure("the driver directory could not be decided");
   const DataSourceLayout layout = Layout(spec, *driverDirectory);
-  const win::KeyHandle odbcIni = Open(odbcIni_, true);
-  if (odbcIni == 0 || !odbcIni_.writable) {
-    return Failure("could not create the key \"" + odbcIni_.path + "\"", win::kErrorAccessDenied);
-  }
+  const auto [odbcIni, why] = OpenForWriting(odbcIni_);
+  if (odbcIni == 0) return Failure("could not create the key \"" + odbcIni_.path + "\"", why);
   // A key is renamed within its parent only: a name with a backslash is written in place.
   const bool staged = access_.canRenameKeys && spec.name.find('\\') == std::string::npos;
   const std::string name = staged ? spec.name + std::string(kStagingSuffix) : spec.name;
@@ -341,12 +361,8 @@ RegistrationOutcome DataSourceRegistry::Publish(const DataSourceSpec& spec) {
 RegistrationOutcome DataSourceRegistry::AddList(const DataSourceSpec& spec,
                                                 RegistrationOutcome outcome) {
   const ValueSpec line = Layout(spec, "").listLine;
-  const win::KeyHandle list = Open(list_, true);
-  const win::Status status =
-      list == 0 || !list_.writable
-          ? win::kErrorAccessDenied
-          : registry_.RegSetValueExA(list, line.name.c_str(), 0, line.type, line.data.data(),
-                                    static_cast<std::uint32_t>(line.data.size()));
+  const auto [list, why] = OpenForWriting(list_);
+  const win::Status status = list != 0 ? SetValue(registry_, list, line) : why;
   NoteFailure(outcome, status, "could not write \"" + line.name + "\" in \"" + list_.path + "\"");
   return outcome;
 }
@@ -356,10 +372,10 @@ RegistrationOutcome DataSourceRegistry::AddMissing(const DataSourceSpec& spec,
   const auto driverDirectory = DriverDirectoryOrMessage();
   if (!driverDirectory) return Failure("the driver directory could not be decided");
   RegistrationOutcome outcome{RegistrationStatus::Repaired, {}, 0, reading.MissingNames()};
-  const win::KeyHandle odbcIni = Open(odbcIni_, true);
+  const auto [odbcIni, why] = OpenForWriting(odbcIni_);
   win::RegistryKey dataSource(registry_);
   const win::Status status =
-      odbcIni == 0 ? win::kErrorAccessDenied
+      odbcIni == 0 ? why
                    : registry_.RegCreateKeyExA(odbcIni, spec.name.c_str(),
                                               Access(win::kKeyAllAccess), dataSource.Receive(),
                                               nullptr);
@@ -396,9 +412,7 @@ void DataSourceRegistry::WriteKeys(win::KeyHandle dataSource, const DataSourceLa
       handle = opened.Get();
     }
     for (const auto* value : values) {
-      const win::Status written =
-          registry_.RegSetValueExA(handle, value->name.c_str(), 0, value->type, value->data.data(),
-                                  static_cast<std::uint32_t>(value->data.size()));
+      const win::Status written = SetValue(registry_, handle, *value);
       NoteFailure(outcome, written, "could not write \"" + value->name + "\"");
     }
   }

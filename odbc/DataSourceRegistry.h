@@ -5,6 +5,7 @@
 // the plain run adds what is missing and leaves what is present, a repair completes it.
 
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +50,17 @@ struct DataSourceReading {
   [[nodiscard]] std::vector<std::string> MissingNames() const;
 };
 
+// A registry call that failed while a data source was read, with the status Windows gave.
+class RegistryError : public std::runtime_error {
+ public:
+  RegistryError(const std::string& what, win::Status status)
+      : std::runtime_error(what), status_(status) {}
+  [[nodiscard]] win::Status Status() const noexcept { return status_; }
+
+ private:
+  win::Status status_;
+};
+
 enum class ReadDepth {
   WhatIsWritten,  // the keys and values this program writes, and the list line
   Thorough,       // also what was added below them, and a staging key left behind
@@ -64,11 +76,12 @@ class DataSourceRegistry {
   // What this program writes for the data source on this machine; in the 32-bit-on-64-bit view
   // also with the fixed directory's driver, which it wrote before it looked for SysWOW64.
   std::vector<DataSourceLayout> LayoutsAsWritten(const DataSourceSpec& spec);
-  // Deletes the data source's keys (subkeys first) and, when it holds this program's text, its
-  // list line. For a data source that a thorough reading found exactly as written.
+  // Deletes the data source's list line, when it holds this program's text, and then its keys
+  // (subkeys first): a removal cut off part way leaves a key that the next removal finds, never a
+  // list line that names nothing. For a data source that a thorough reading found as written.
   RegistrationOutcome Remove(const DataSourceSpec& spec);
-  // Deletes a staging key left behind for the data source; false when there was none.
-  bool RemoveStaging(const DataSourceSpec& spec);
+  // Deletes a staging key left behind for the data source; the status of the deletion.
+  win::Status RemoveStaging(const DataSourceSpec& spec);
   // Closes the view's keys kept open; the next need opens them again.
   void CloseViewKeys();
   // Whether the view's ODBC lists the Access driver ("ODBCINST.INI").
@@ -86,10 +99,13 @@ class DataSourceRegistry {
     std::string path;
     win::RegistryKey key;
     bool writable = false;
-    bool looked = false;  // opening it was tried
+    bool looked = false;     // opening it was tried
+    win::Status status = 0;  // why it is not open for writing, as Windows said
   };
 
   win::KeyHandle Open(ViewKey& viewKey, bool forWriting);
+  // The key opened for writing, or none with why not.
+  std::pair<win::KeyHandle, win::Status> OpenForWriting(ViewKey& viewKey);
   RegistrationOutcome Publish(const DataSourceSpec& spec);
   RegistrationOutcome AddList(const DataSourceSpec& spec, RegistrationOutcome outcome);
   RegistrationOutcome AddMissing(const DataSourceSpec& spec, const DataSourceReading& reading);

@@ -66,7 +66,7 @@ std::string ViewLabel(const RegistryView& view, const RegistryAccess& access);
 struct ValueSpec {
   std::string name;
   std::uint32_t type = win::kRegNone;
-  std::vector<std::uint8_t> data;  // exactly what is stored: texts carry no terminating NUL
+  std::vector<std::uint8_t> data;  // texts without their terminator, which Windows stores after them
 };
 
 struct KeySpec {

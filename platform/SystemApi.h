@@ -41,6 +41,13 @@ class SystemApi {
   // others may read meanwhile, which then takes its place: a failed write leaves whatever was
   // there before untouched.
   virtual Status WriteFileContents(const std::string& path, const std::string& contents) = 0;
+  // Waits up to `timeoutMs` to own the named mutex (created if need be), keeping the program's
+  // windows painted meanwhile. When taken (or taken over), `*handle` owns it until
+  // ReleaseNamedMutex; when it failed, `*error` says why.
+  virtual LockOutcome WaitForNamedMutex(const std::string& name, std::uint32_t timeoutMs,
+                                        MutexHandle* handle, Status* error) = 0;
+  // Releases the mutex and closes its handle.
+  virtual void ReleaseNamedMutex(MutexHandle handle) = 0;
 };
 
 }  // namespace win

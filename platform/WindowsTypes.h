@@ -10,6 +10,7 @@ namespace win {
 using Status = std::int32_t;          // LONG result of the registry functions
 using KeyHandle = std::uintptr_t;     // HKEY; 0 is "no key"
 using WindowHandle = std::uintptr_t;  // HWND; 0 is "no window"
+using MutexHandle = std::uintptr_t;   // HANDLE of a mutex; 0 is "none"
 
 // The predefined root keys are sign-extended 32-bit values, as in <winreg.h>.
 inline constexpr KeyHandle kLocalMachine =
@@ -24,6 +25,7 @@ inline constexpr Status kErrorCallNotImplemented = 120;
 inline constexpr Status kErrorMoreData = 234;
 inline constexpr Status kErrorNoMoreItems = 259;
 inline constexpr Status kErrorKeyDeleted = 1018;
+inline constexpr Status kErrorTimeout = 1460;
 
 // What RegCreateKeyExA did.
 inline constexpr std::uint32_t kCreatedNewKey = 1;
@@ -48,6 +50,14 @@ enum class ProcessKind {
   Windows32,  // a 32-bit process on 32-bit Windows: one registry view
   Wow64,      // a 32-bit process on 64-bit Windows: the registry redirector applies to it
   Windows64,  // a 64-bit process: it sees the registry as it is stored
+};
+
+// What waiting for a named mutex came to.
+enum class LockOutcome {
+  Taken,      // it was free, or its owner released it in time
+  TakenOver,  // its owner ended without releasing it (WAIT_ABANDONED)
+  TimedOut,   // its owner still held it when the wait ran out
+  Failed,     // it could not be created or waited for
 };
 
 // OSVERSIONINFOA, field for field.

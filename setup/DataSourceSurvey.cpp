@@ -16,6 +16,8 @@ std::vector<SurveyedDataSource> SurveyDataSources(RunContext& run) {
       if (each.reading.present) {
         each.differing = each.reading.Differing(registry.LayoutsAsWritten(planned.spec));
       }
+    } catch (const MdlODBC::RegistryError& error) {
+      each.unreadable = std::string(error.what()) + ": " + run.Windows().System().ErrorText(error.Status());
     } catch (const std::exception& error) {
       each.unreadable = error.what();
     }

@@ -6,5 +6,7 @@ namespace quillet {
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitBadCommandLine = 87;    // ERROR_INVALID_PARAMETER
 inline constexpr int kExitInstallFailure = 1603;  // ERROR_INSTALL_FAILURE: "installation failed"
+// ERROR_INSTALL_ALREADY_RUNNING: another run held on for too long; deployment tools retry it.
+inline constexpr int kExitAlreadyRunning = 1618;
 
 }  // namespace quillet

@@ -8,6 +8,7 @@
 #include "setup/CheckMode.h"
 #include "setup/CommandLine.h"
 #include "setup/RunContext.h"
+#include "setup/RunLock.h"
 #include "setup/RunLog.h"
 #include "setup/UninstallMode.h"
 #include "setup/frmQuillet.h"
@@ -56,6 +57,10 @@ int RunCommand(win::WindowsApi& system, const CommandLine& command) {
     windows.Screen().MessageBoxA(UsageText().c_str(), app::kTitle,
                                  win::kMbOk | win::kMbIconInformation);
     return kExitSuccess;
+  }
+  win::NamedMutex lock(windows.System(), kRunLockName);
+  if (const int refused = TakeRunLock(windows, command, lock); refused != kExitSuccess) {
+    return refused;
   }
   // Decided once for the whole run, whichever mode it is.
   RunContext run(windows);

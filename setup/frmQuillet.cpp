@@ -187,6 +187,8 @@ void frmQuillet::Register(const PlannedDataSource& planned) {
     auto& registry = run_.RegistryOf(view);
     record.outcome =
         mode_ == RunMode::Repair ? registry.Repair(planned.spec) : registry.Register(planned.spec);
+  } catch (const MdlODBC::RegistryError& error) {
+    record.outcome = {MdlODBC::RegistrationStatus::Failed, error.what(), error.Status(), {}};
   } catch (const std::exception& error) {
     record.outcome = {MdlODBC::RegistrationStatus::Failed, error.what(), 0, {}};
   }

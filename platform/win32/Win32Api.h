@@ -48,6 +48,9 @@ class Win32System : public SystemApi {
   std::string GetComputerNameW() override;
   std::string ErrorText(Status code) override;
   Status WriteFileContents(const std::string& path, const std::string& contents) override;
+  LockOutcome WaitForNamedMutex(const std::string& name, std::uint32_t timeoutMs,
+                                MutexHandle* handle, Status* error) override;
+  void ReleaseNamedMutex(MutexHandle handle) override;
 
  private:
   void* standardOutput_ = nullptr;  // HANDLE, looked for at the first write

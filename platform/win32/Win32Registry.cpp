@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 namespace win {
 namespace {
@@ -95,17 +94,9 @@ Status Win32Registry::RegEnumKeyExA(KeyHandle key, std::uint32_t index, std::str
 }
 
 Status Win32Registry::RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
-                                std::uint32_t type, const std::uint8_t* data,
-                                std::uint32_t size) {
-  const bool isString = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-  if (!isString || data == nullptr || size == 0) {
-    return ::RegSetValueExA(ToHkey(key), valueName, reserved, type, data, size);
-  }
-  // Windows counts a NUL that directly follows string data as part of it ("the caller forgot
-  // the terminator"). A guard byte that is not NUL keeps the stored bytes exactly as passed.
-  std::vector<std::uint8_t> guarded(data, data + size);
-  guarded.push_back('#');
-  return ::RegSetValueExA(ToHkey(key), valueName, reserved, type, guarded.data(), size);
+                                     std::uint32_t type, const std::uint8_t* data,
+                                     std::uint32_t size) {
+  return ::RegSetValueExA(ToHkey(key), valueName, reserved, type, data, size);
 }
 
 Status Win32Registry::RegCloseKey(KeyHandle key) { return ::RegCloseKey(ToHkey(key)); }

@@ -155,4 +155,52 @@ Status Win32System::WriteFileContents(const std::string& path, const std::string
   return status;
 }
 
+namespace {
+
+void DispatchWaitingMessages() {
+  MSG message;
+  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+}
+
+}  // namespace
+
+LockOutcome Win32System::WaitForNamedMutex(const std::string& name, std::uint32_t timeoutMs,
+                                           MutexHandle* handle, Status* error) {
+  HANDLE mutex = ::CreateMutexW(nullptr, FALSE, ToWide(name, CP_UTF8).c_str());
+  if (mutex == nullptr) {
+    *error = static_cast<Status>(::GetLastError());
+    return LockOutcome::Failed;
+  }
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    const DWORD waited = ::GetTickCount() - start;
+    const DWORD left = waited < timeoutMs ? timeoutMs - waited : 0;
+    // The windows are painted while the wait lasts; at its end, only the mutex counts.
+    const DWORD result = left == 0 ? ::WaitForSingleObject(mutex, 0)
+                                   : ::MsgWaitForMultipleObjects(1, &mutex, FALSE, left, QS_ALLINPUT);
+    if (result == WAIT_OBJECT_0 + 1 && left != 0) {
+      DispatchWaitingMessages();
+      continue;
+    }
+    if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED_0) {
+      *handle = reinterpret_cast<MutexHandle>(mutex);
+      return result == WAIT_OBJECT_0 ? LockOutcome::Taken : LockOutcome::TakenOver;
+    }
+    const DWORD failure = result == WAIT_TIMEOUT ? ERROR_SUCCESS : ::GetLastError();
+    ::CloseHandle(mutex);
+    if (failure == ERROR_SUCCESS) return LockOutcome::TimedOut;
+    *error = static_cast<Status>(failure);
+    return LockOutcome::Failed;
+  }
+}
+
+void Win32System::ReleaseNamedMutex(MutexHandle handle) {
+  const HANDLE mutex = reinterpret_cast<HANDLE>(handle);
+  ::ReleaseMutex(mutex);
+  ::CloseHandle(mutex);
+}
+
 }  // namespace win

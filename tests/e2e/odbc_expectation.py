@@ -1,6 +1,6 @@
 """What the ODBC.INI trees must hold after a run, written out independently of the program, in the
-line format of regdump: stored bytes as hex (texts as the registry keeps them, UTF-16LE, with no
-terminating NUL)."""
+line format of regdump: stored bytes as hex (texts as the registry keeps them, UTF-16LE, with their
+terminating NUL unless empty)."""
 
 import datetime
 
@@ -26,7 +26,7 @@ def archive(year):
 
 
 def sz(text):
-    return f"1|{text.encode('utf-16-le').hex()}"
+    return f"1|{(text + chr(0) if text else '').encode('utf-16-le').hex()}"
 
 
 def dword(number):

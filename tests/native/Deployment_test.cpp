@@ -258,3 +258,58 @@ TEST(TypedCommandLines, AQuietRunThatIsNotUnderstoodShowsNothingAndRegistersNoth
 }
 
 }  // namespace
+
+namespace {
+
+struct LockCase {
+  const char* arguments;
+  win::LockOutcome otherRun;
+  int exitCode;
+};
+
+// Every mode takes the one lock; a run still held after the wait changes nothing, says why and
+// ends with 1618; a lock left by a killed run is taken over.
+TEST(RunLock, OneRunAtATimeInEveryMode) {
+  const std::string why = "Another copy of this setup has been running for 60 seconds; this one "
+                          "changed nothing. Run it again when that one has ended.";
+  const LockCase cases[] = {
+      {"/quiet /log C:\\held.log", win::LockOutcome::TimedOut, quillet::kExitAlreadyRunning},
+      {"/log C:\\held.log", win::LockOutcome::TimedOut, quillet::kExitAlreadyRunning},
+      {"/check /quiet /log C:\\held.log", win::LockOutcome::TimedOut, quillet::kExitAlreadyRunning},
+      {"/uninstall /quiet /log C:\\held.log", win::LockOutcome::TimedOut,
+       quillet::kExitAlreadyRunning},
+      {"/repair /quiet", win::LockOutcome::TakenOver, quillet::kExitSuccess},
+      {"/quiet", win::LockOutcome::Taken, quillet::kExitSuccess},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    win::FakeWindows windows;
+    windows.System().SetLocalDate({2004, 5, 1});
+    windows.System().OtherRunHoldsMutexes(c.otherRun);
+    windows.System().SetCommandLine(std::string("QuilletSetup.exe ") + c.arguments);
+    EXPECT_EQ(quillet::RunProgram(windows), c.exitCode);
+
+    const auto waits = windows.CallsOf("WaitForNamedMutex");
+    ASSERT_FALSE(waits.empty());
+    EXPECT_EQ(waits.front().keyPath, "Global\\QuilletSetup.OneRunAtATime");
+    EXPECT_EQ(windows.System().HeldMutexCount(), 0) << "released when the run ends";
+    const bool quiet = std::string(c.arguments).find("/quiet") != std::string::npos;
+    if (c.exitCode == quillet::kExitSuccess) {
+      EXPECT_TRUE(windows.Registry().KeyExists("SOFTWARE\\ODBC\\ODBC.INI\\Quillet2003-S2"));
+      continue;
+    }
+    EXPECT_EQ(waits.back().number, 60000) << "waits a minute for the other run";
+    EXPECT_FALSE(windows.Registry().KeyExists("SOFTWARE\\ODBC")) << "nothing is registered";
+    const std::string log = windows.System().Files().at("C:\\held.log");
+    EXPECT_EQ(log.substr(log.find("\r\n") + 2), why + "\r\n");
+    const auto boxes = windows.Screen().MessageBoxes();
+    EXPECT_EQ(boxes.size(), quiet ? 0u : 1u);
+    if (!quiet) {
+      EXPECT_EQ(boxes[0].valueName, why);
+      EXPECT_EQ(windows.CountCalls("CreateLabelWindow"), 1) << "the progress window shows while it waits";
+      EXPECT_EQ(windows.Screen().LiveWindowCount(), 0);
+    }
+  }
+}
+
+}  // namespace

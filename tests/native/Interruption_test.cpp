@@ -101,4 +101,47 @@ TEST(Interruption, ARunCutOffAnywhereEndsLikeAnUninterruptedOneWhenRunAgain) {
   }
 }
 
+struct ModeSweep {
+  const char* mode;
+  void (*arrange)(win::FakeWindows&);  // after a complete plain run
+};
+
+// /uninstall and /repair, cut off at every registry call and run again with the same switches,
+// end as if they had not been cut off.
+TEST(Interruption, UninstallAndRepairCutOffAnywhereEndAsIfUncutWhenRunAgain) {
+  const ModeSweep sweeps[] = {
+      {"/quiet /uninstall", [](win::FakeWindows&) {}},
+      {"/quiet /repair",
+       [](win::FakeWindows& windows) {
+         windows.Registry().RemoveKey(std::string(kNative) + "Quillet2002-S\\Engines");
+         windows.Registry().RemoveValue(std::string(kWow) + "Quillet-S1", "Driver");
+         windows.Registry().RemoveValue(std::string(kWow) + "ODBC Data Sources", "Quillet-R");
+       }},
+  };
+  for (const auto& sweep : sweeps) {
+    const auto arranged = [&](win::FakeWindows& windows) {
+      Prepare(windows, true);
+      ASSERT_EQ(RunSetup(windows, "/quiet"), quillet::kExitSuccess);
+      sweep.arrange(windows);
+    };
+    win::FakeWindows whole;
+    arranged(whole);
+    const int before = whole.Registry().RegistryCallCount();
+    ASSERT_EQ(RunSetup(whole, sweep.mode), quillet::kExitSuccess);
+    const auto finished = whole.Registry().Tree();
+    const int cutPoints = whole.Registry().RegistryCallCount() - before;
+    for (int cut = 1; cut <= cutPoints; ++cut) {
+      SCOPED_TRACE(std::string(sweep.mode) + " cut at call " + std::to_string(cut));
+      win::FakeWindows windows;
+      arranged(windows);
+      windows.Registry().KillAtRegistryCall(cut);
+      RunSetup(windows, sweep.mode);
+      windows.Registry().StartNewProcess();
+      EXPECT_EQ(RunSetup(windows, sweep.mode), quillet::kExitSuccess);
+      EXPECT_TRUE(windows.Registry().Tree() == finished);
+    }
+    std::cout << sweep.mode << ": " << cutPoints << " cut points\n";
+  }
+}
+
 }  // namespace

@@ -26,7 +26,7 @@ constexpr const char* kNativeList = "SOFTWARE\\ODBC\\ODBC.INI\\ODBC Data Sources
 constexpr const char* kWowList = "SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\ODBC Data Sources";
 
 StoredValue Sz(const std::string& name, const std::string& text) {
-  return {name, win::kRegSz, Bytes(text)};
+  return {name, win::kRegSz, win::StoredText(text)};
 }
 StoredValue Dword(const std::string& name, std::vector<std::uint8_t> littleEndian) {
   return {name, win::kRegDword, std::move(littleEndian)};
@@ -111,7 +111,7 @@ TEST(CreateDataSourceWow64, UsesTheWindowsSystemFolderOnWin98) {
   win::FakeWindows windows;
   windows.System().SetVersion(1, 4, 10);
   MdlODBC::CreateDataSourceWow64(windows, kCounty);
-  EXPECT_EQ(windows.Registry().Value(kWowKey, "Driver")->data, Bytes("C:\\Windows\\System\\odbcjt32.dll"));
+  EXPECT_EQ(windows.Registry().Value(kWowKey, "Driver")->data, win::StoredText("C:\\Windows\\System\\odbcjt32.dll"));
 }
 
 TEST(CreateDataSource, StoresEmptyAndOddTextsUnchanged) {
@@ -154,7 +154,7 @@ TEST(CreateDataSource, RewritesAListLineLeftBehindByARemovedDataSource) {
   windows.Registry().SetString(kNativeList, "Quillet-R", "Something Else");
   MdlODBC::CreateDataSource(windows, kCounty);
   ExpectValues(windows, kNativeList,
-               {{"Quillet-R", win::kRegSz, Bytes("Microsoft Access Driver (*.mdb)")}});
+               {{"Quillet-R", win::kRegSz, win::StoredText("Microsoft Access Driver (*.mdb)")}});
 }
 
 TEST(CreateDataSource, TheSecondCallForOneNameFindsItPresent) {
@@ -243,7 +243,7 @@ TEST(CreateDataSource, AReadOnlyDataSourceIsReportedAndARepairOfItFails) {
   const auto repaired = registry.Repair(kCounty);
   EXPECT_EQ(repaired.status, RegistrationStatus::Failed);
   EXPECT_EQ(repaired.errorCode, win::kErrorAccessDenied);
-  EXPECT_EQ(windows.Registry().Value(kNativeKey, "DBQ")->data, Bytes("old\0"s)) << "the stored bytes stay";
+  EXPECT_EQ(windows.Registry().Value(kNativeKey, "DBQ")->data, win::Bytes("old\0"s)) << "the stored bytes stay";
 }
 
 // --------------------------------------------------------------------------- queries
@@ -319,9 +319,9 @@ TEST(Wow64DriverDirectory, KeepsTheTableUnlessOnlyTheThirtyTwoBitSystemDirectory
     if (c.wow64HasDriver) windows.System().AddFile("c:\\windows\\syswow64\\ODBCJT32.DLL");
     MdlODBC::CreateDataSourceWow64(windows, kCounty);
     MdlODBC::CreateDataSource(windows, kCounty);
-    EXPECT_EQ(windows.Registry().Value(kWowKey, "Driver")->data, Bytes(std::string(c.expected) + "\\odbcjt32.dll"))
+    EXPECT_EQ(windows.Registry().Value(kWowKey, "Driver")->data, win::StoredText(std::string(c.expected) + "\\odbcjt32.dll"))
         << c.name;
-    EXPECT_EQ(windows.Registry().Value(kNativeKey, "Driver")->data, Bytes("C:\\windows\\system32\\odbcjt32.dll"))
+    EXPECT_EQ(windows.Registry().Value(kNativeKey, "Driver")->data, win::StoredText("C:\\windows\\system32\\odbcjt32.dll"))
         << c.name << ": the native view keeps the system directory";
   }
 }

@@ -73,13 +73,13 @@ TEST_F(SetupRun, InTwoThousandThreeAddsTheArchiveOfTwoThousandTwoInBothViews) {
 
   const auto dbq = windows.Registry().Value("SOFTWARE\\ODBC\\ODBC.INI\\Quillet2002-S1", "DBQ");
   ASSERT_TRUE(dbq.has_value());
-  EXPECT_EQ(dbq->data, win::Bytes("C:\\Brannic\\Quillet-2002\\Quillet-S1.mdb"));
+  EXPECT_EQ(dbq->data, win::StoredText("C:\\Brannic\\Quillet-2002\\Quillet-S1.mdb"));
   EXPECT_EQ(windows.Registry().Value("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet2002-R1",
                           "Description")->data,
-            win::Bytes("Quillet 2002 - County Interim #1"));
+            win::StoredText("Quillet 2002 - County Interim #1"));
   EXPECT_EQ(windows.Registry().Value("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet-S2",
                           "Description")->data,
-            win::Bytes("Quillet Current - School Interim #2"));
+            win::StoredText("Quillet Current - School Interim #2"));
 }
 
 TEST_F(SetupRun, InTheCurrentYearRegistersEveryYearUpToLastYear) {

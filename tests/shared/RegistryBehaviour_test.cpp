@@ -26,15 +26,18 @@ class RegistryBehaviour : public ::testing::Test {
         ::testing::UnitTest::GetInstance()->current_test_info()->name());
   }
 
+  // The bytes passed are followed by `after`, which is not counted: Windows looks at it.
   void Store(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data,
-             const std::string& path = {}) {
+             const std::string& path = {}, std::uint8_t after = '#') {
+    std::vector<std::uint8_t> buffer = data;
+    buffer.push_back(after);
     win::RegistryKey opened(windows->Registry());
     const std::string full = path.empty() ? key : path;
     ASSERT_EQ(windows->Registry().RegCreateKeyExA(win::kLocalMachine, full.c_str(), win::kKeyAllAccess,
                                        opened.Receive(), nullptr),
               win::kErrorSuccess);
-    ASSERT_EQ(windows->Registry().RegSetValueExA(opened.Get(), name.c_str(), 0, type, data.data(),
-                                      static_cast<std::uint32_t>(data.size())),
+    ASSERT_EQ(windows->Registry().RegSetValueExA(opened.Get(), name.c_str(), 0, type, buffer.data(),
+                                                 static_cast<std::uint32_t>(data.size())),
               win::kErrorSuccess);
   }
   void StoreText(const std::string& name, const std::string& text, bool terminated = true) {
@@ -183,6 +186,25 @@ TEST_F(RegistryBehaviour, DeleteRefusesAKeyWithSubkeysSoATreeGoesLeavesFirst) {
 TEST_F(RegistryBehaviour, ReaderGivesATerminatedStringWithoutItsNul) {
   StoreText("Identifier", "x86 Family 6 Model 15 Stepping 11");
   EXPECT_EQ(Read("Identifier"), Text("x86 Family 6 Model 15 Stepping 11"));
+}
+
+// REG_SZ data is meant to end with its terminator: where the caller counted only the text and a
+// NUL follows it, Windows stores the NUL too; an empty text stays empty.
+TEST_F(RegistryBehaviour, ATextFollowedByANulIsStoredWithItsTerminator) {
+  const std::vector<std::uint8_t> text = {'a', 'b', 'c'};
+  Store("Followed", win::kRegSz, text, {}, 0);
+  Store("Guarded", win::kRegSz, text, {}, '#');
+  Store("Empty", win::kRegSz, {}, {}, 0);
+  win::RegistryKey opened(windows->Registry());
+  ASSERT_EQ(windows->Registry().RegOpenKeyA(win::kLocalMachine, key.c_str(), opened.Receive()),
+            win::kErrorSuccess);
+  for (const auto& [name, stored] : {std::pair{"Followed", 4u}, {"Guarded", 3u}, {"Empty", 0u}}) {
+    std::uint32_t size = 0;
+    EXPECT_EQ(windows->Registry().RegQueryValueExA(opened.Get(), name, nullptr, nullptr, nullptr,
+                                                   &size),
+              win::kErrorSuccess);
+    EXPECT_EQ(size, stored) << name;
+  }
 }
 
 TEST_F(RegistryBehaviour, ReaderStopsAtTheFirstNul) {

@@ -29,6 +29,12 @@ std::vector<std::uint8_t> Bytes(const std::string& text) {
   return {text.begin(), text.end()};
 }
 
+std::vector<std::uint8_t> StoredText(const std::string& text) {
+  auto bytes = Bytes(text);
+  if (!bytes.empty()) bytes.push_back(0);
+  return bytes;
+}
+
 struct FakeRegistry::Node {
   std::string name;
   Node* parent = nullptr;
@@ -412,6 +418,10 @@ Status FakeRegistry::RegSetValueExA(KeyHandle key, const char* valueName, std::u
   if (!writable) return kErrorAccessDenied;
   const std::string name = TextOrEmpty(valueName);
   std::vector<std::uint8_t> bytes = call.data;
+  // As Windows (and Wine) do: string data whose terminator was not counted, but follows it
+  // directly, is stored with its terminator.
+  const bool isString = type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+  if (isString && size > 0 && data[size - 1] != 0 && data[size] == 0) bytes.push_back(0);
   if (StoredValue* existing = node->FindValue(name)) {
     existing->type = type;
     existing->data = std::move(bytes);

@@ -125,5 +125,7 @@ class FakeRegistry : public RegistryApi {
 
 // Bytes of an ASCII text, as the tests compare stored data.
 std::vector<std::uint8_t> Bytes(const std::string& text);
+// A text as Windows stores it when the program writes it: with its terminator, unless empty.
+std::vector<std::uint8_t> StoredText(const std::string& text);
 
 }  // namespace win

@@ -103,4 +103,26 @@ Status FakeSystem::WriteFileContents(const std::string& path, const std::string&
   return kErrorSuccess;
 }
 
+LockOutcome FakeSystem::WaitForNamedMutex(const std::string& name, std::uint32_t timeoutMs,
+                                          MutexHandle* handle, Status* error) {
+  auto& call = log_.Record("WaitForNamedMutex");
+  call.keyPath = name;
+  call.number = timeoutMs;
+  if (const auto fault = log_.InjectedFault(call)) {
+    *error = *fault;
+    return LockOutcome::Failed;
+  }
+  if (mutexAnswer_ == LockOutcome::TimedOut) return LockOutcome::TimedOut;
+  *handle = nextMutex_++;
+  heldMutexes_.push_back(*handle);
+  const LockOutcome answer = mutexAnswer_;
+  mutexAnswer_ = LockOutcome::Taken;  // a mutex taken over is this process's from now on
+  return answer;
+}
+
+void FakeSystem::ReleaseNamedMutex(MutexHandle handle) {
+  log_.Record("ReleaseNamedMutex");
+  std::erase(heldMutexes_, handle);
+}
+
 }  // namespace win

@@ -37,6 +37,10 @@ class FakeSystem : public SystemApi {
   // Files written through WriteFileContents, by path; a path listed in UnwritablePath fails.
   [[nodiscard]] const std::map<std::string, std::string>& Files() const { return files_; }
   void UnwritablePath(const std::string& path) { unwritable_.push_back(path); }
+  // Another process holds every named mutex (TimedOut), or held it and was killed (TakenOver).
+  void OtherRunHoldsMutexes(LockOutcome answer) { mutexAnswer_ = answer; }
+  // The named mutexes this process holds now.
+  [[nodiscard]] int HeldMutexCount() const { return static_cast<int>(heldMutexes_.size()); }
 
   // --- SystemApi ---
   ProcessKind GetProcessKind() override;
@@ -51,6 +55,9 @@ class FakeSystem : public SystemApi {
   std::string GetComputerNameW() override { return "WORKSTATION-7"; }
   std::string ErrorText(Status code) override;
   Status WriteFileContents(const std::string& path, const std::string& contents) override;
+  LockOutcome WaitForNamedMutex(const std::string& name, std::uint32_t timeoutMs,
+                                MutexHandle* handle, Status* error) override;
+  void ReleaseNamedMutex(MutexHandle handle) override;
 
  private:
   CallLog& log_;
@@ -65,6 +72,9 @@ class FakeSystem : public SystemApi {
   std::string windowsDirectory_ = "C:\\windows";
   std::map<std::string, std::string> files_;
   std::vector<std::string> unwritable_;
+  LockOutcome mutexAnswer_ = LockOutcome::Taken;
+  std::vector<MutexHandle> heldMutexes_;
+  MutexHandle nextMutex_ = 0x3000;
 };
 
 }  // namespace win
