@@ -211,11 +211,79 @@ def log_folders_as_administrators_type_them(s):
     assert sorted(p.name for p in logs.iterdir()) == ["Łódź.log", "Łódź.log.held"], "no half log"
 
 
+ALREADY_RUNNING = 1618
+BUSY_YEAR = 3000
+
+
+def runs_at_once(s):
+    """Two, then three quiet runs started together, as a startup script, a person and a
+    deployment tool's retry might: one works at a time, the others wait for it (or give up with
+    1618 after a minute), and the registry ends as after one run, with no staging key left."""
+    before = s.dump()
+    wanted = before | expect.expected_lines(BUSY_YEAR, x86=False)
+    views = (expect.NATIVE[0], expect.WOW64[0])
+    emptied = before | {f"KEY {view}" for view in views} | {f"KEY {view}\\ODBC Data Sources" for view in views}
+    for copies in (2, 3):
+        started = time.time()
+        processes = [s.prefix.start_wine([s.build / "QuilletSetup.exe", "/quiet", "/log",
+                                          f"C:\\run-{copies}-{n}.log"]) for n in range(copies)]
+        codes = [process.wait(timeout=900) for process in processes]
+        print(f"{copies} runs at once: exit codes {codes} in {time.time() - started:.0f} s")
+        assert set(codes) <= {0, ALREADY_RUNNING} and 0 in codes, codes
+        after = s.dump()
+        assert not [line for line in after if STAGING in line], "no staging key is left"
+        assert_tree(after, wanted)
+        assert run_quietly(s, ["/uninstall", "/quiet"], timeout=900) == 0
+        assert_tree(s.dump(), emptied)
+
+
+def abandoned_lock(s):
+    """A run waiting for the lock when the run holding it is killed takes it over and completes."""
+    marker = Path(s.prefix.path) / "prefix" / "drive_c" / "held"
+    holder = s.prefix.start_wine([s.build / "holdmutex.exe", "Global\\QuilletSetup.OneRunAtATime",
+                                  "C:\\held"])
+    try:
+        deadline = time.time() + 60
+        while not marker.exists() and time.time() < deadline:
+            time.sleep(0.1)
+        assert marker.exists(), "holdmutex did not take the lock"
+        before = s.dump()
+        waiting = s.prefix.start_wine([s.build / "QuilletSetup.exe", "/quiet", "/log", LOG])
+        time.sleep(8)
+        assert waiting.poll() is None, f"the run did not wait for the lock ({waiting.returncode})"
+        assert s.dump() == before, "nothing is written while another run holds the lock"
+    finally:
+        kill_group(holder)
+    assert waiting.wait(timeout=300) == 0
+    assert_tree(s.dump(), before | expect.expected_lines(expect.this_year(), x86=False))
+
+
+def exported_and_retyped(s):
+    """Texts are stored as Windows stores them, terminator included: a data source exported with
+    reg export, deleted and imported again, and a value typed back by hand with exactly the
+    program's text, are still complete, and /uninstall takes them away."""
+    native, wow = expect.NATIVE[0], expect.WOW64[0]
+    assert run_quietly(s, ["/quiet"]) == 0
+    exported = "C:\\quillet2005-r.reg"
+    s.prefix.run_wine(["reg", "export", f"HKLM\\{native}\\Quillet2005-R", exported, "/y"])
+    s.prefix.run_wine(["reg", "delete", f"HKLM\\{native}\\Quillet2005-R", "/f"])
+    s.prefix.run_wine(["reg", "import", exported])
+    s.prefix.reg_add(f"HKLM\\{wow}\\Quillet-R1", "DBQ", "C:\\Brannic\\Current\\Quillet-R1.mdb")
+    code, report = check(s)
+    assert "Quillet2005-R (native view): complete\n" in report, report[:1500]
+    assert "Quillet-R1 (32-bit-on-64-bit view): complete\n" in report, report[:1500]
+    assert code == 0, report[-500:]
+    assert run_quietly(s, ["/uninstall", "/quiet", "/log", LOG]) == 0
+    assert log_lines(s)[-1].endswith(" 0 kept, 0 not present, 0 failed"), log_lines(s)[-1]
+
+
 SCENARIOS = {"quiet_runs": quiet_runs, "unknown_switch": unknown_switch,
              "log_folders_as_administrators_type_them": log_folders_as_administrators_type_them,
              "check_and_uninstall": check_and_uninstall,
-             "killed_part_way": killed_part_way, "incomplete_then_repair": incomplete_then_repair}
-YEARS = {"killed_part_way": 3000}
+             "killed_part_way": killed_part_way, "incomplete_then_repair": incomplete_then_repair,
+             "runs_at_once": runs_at_once, "abandoned_lock": abandoned_lock,
+             "exported_and_retyped": exported_and_retyped}
+YEARS = {"killed_part_way": 3000, "runs_at_once": BUSY_YEAR}
 
 
 def main():
