@@ -234,11 +234,38 @@ void DataSourceRegistry::ReadAdditions(win::KeyHandle handle, const DataSourceLa
 std::vector<DataSourceLayout> DataSourceRegistry::LayoutsAsWritten(const DataSourceSpec& spec) {
   std::vector<DataSourceLayout> layouts;
   if (const auto& directory = ViewDriverDirectory()) layouts.push_back(Layout(spec, *directory));
-  if (view_.driverDirectory == DriverDirectorySource::VersionNameTable) {
-    const auto table = DriverDirectoryForVersion(GetOSVersionName(system_));
-    if (table && table != ViewDriverDirectory()) layouts.push_back(Layout(spec, *table));
+  for (const auto& path : EarlierDriverPathsOfView()) {
+    layouts.push_back(Layout(spec, path.substr(0, path.rfind('\\'))));
   }
   return layouts;
+}
+
+const std::vector<std::string>& DataSourceRegistry::EarlierDriverPathsOfView() {
+  if (!earlierDriverPaths_) {
+    const bool applies = view_.driverDirectory == DriverDirectorySource::VersionNameTable &&
+                         !GetSystemWow64Dir(system_).empty();
+    earlierDriverPaths_ = applies ? EarlierDriverPaths() : std::vector<std::string>{};
+  }
+  return *earlierDriverPaths_;
+}
+
+std::optional<std::string> DataSourceRegistry::EarlierDriver(const DataSourceReading& reading) {
+  const auto& earlier = EarlierDriverPathsOfView();
+  for (const auto& found : reading.found) {
+    if (found.part != DataSourcePart{"", "Driver", false} || found.stored.type != win::kRegSz) {
+      continue;
+    }
+    const std::string driver(found.stored.data.begin(), found.stored.data.end());
+    if (std::find(earlier.begin(), earlier.end(), driver) != earlier.end()) return driver;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> DataSourceRegistry::SystemDirectoryOfView() {
+  if (view_.driverDirectory == DriverDirectorySource::SystemDirectory) return ViewDriverDirectory();
+  const std::string wow64Directory = GetSystemWow64Dir(system_);
+  if (wow64Directory.empty()) return std::nullopt;
+  return wow64Directory;
 }
 
 RegistrationOutcome DataSourceRegistry::Remove(const DataSourceSpec& spec) {
@@ -285,7 +312,14 @@ bool DataSourceRegistry::DriverRegistered() {
 RegistrationOutcome DataSourceRegistry::Register(const DataSourceSpec& spec) {
   const DataSourceReading reading = Read(spec);
   if (!reading.present) return Publish(spec);
-  if (reading.missing.empty()) return {RegistrationStatus::AlreadyPresent, {}, 0, {}};
+  if (reading.missing.empty()) {
+    RegistrationOutcome outcome{RegistrationStatus::AlreadyPresent, {}, 0, {}};
+    if (const auto earlier = EarlierDriver(reading)) {
+      outcome.note = "its \"Driver\" " + *earlier +
+                     " is the path of an earlier version; run this setup with /repair to correct it";
+    }
+    return outcome;
+  }
   // Exactly as written but for its list line: a registration cut off before its last step, which
   // this run finishes.
   if (reading.missing == std::vector<DataSourcePart>{{"", spec.name, true}} &&
@@ -298,8 +332,9 @@ RegistrationOutcome DataSourceRegistry::Register(const DataSourceSpec& spec) {
 RegistrationOutcome DataSourceRegistry::Repair(const DataSourceSpec& spec) {
   const DataSourceReading reading = Read(spec);
   if (!reading.present) return Publish(spec);
-  if (reading.missing.empty()) return {RegistrationStatus::AlreadyPresent, {}, 0, {}};
-  return AddMissing(spec, reading);
+  const auto earlier = EarlierDriver(reading);
+  if (reading.missing.empty() && !earlier) return {RegistrationStatus::AlreadyPresent, {}, 0, {}};
+  return AddMissing(spec, reading, earlier);
 }
 
 // Decided once per run: the system directory, the version and the driver files do not change
@@ -368,10 +403,17 @@ RegistrationOutcome DataSourceRegistry::AddList(const DataSourceSpec& spec,
 }
 
 RegistrationOutcome DataSourceRegistry::AddMissing(const DataSourceSpec& spec,
-                                                   const DataSourceReading& reading) {
+                                                   const DataSourceReading& reading,
+                                                   const std::optional<std::string>& earlierDriver) {
   const auto driverDirectory = DriverDirectoryOrMessage();
   if (!driverDirectory) return Failure("the driver directory could not be decided");
   RegistrationOutcome outcome{RegistrationStatus::Repaired, {}, 0, reading.MissingNames()};
+  const DataSourceLayout layout = Layout(spec, *driverDirectory);
+  auto written = reading.missing;
+  if (earlierDriver) {
+    written.push_back({"", "Driver", false});
+    outcome.note = "\"Driver\" corrected from " + *earlierDriver;
+  }
   const auto [odbcIni, why] = OpenForWriting(odbcIni_);
   win::RegistryKey dataSource(registry_);
   const win::Status status =
@@ -383,7 +425,7 @@ RegistrationOutcome DataSourceRegistry::AddMissing(const DataSourceSpec& spec,
     return Failure("could not open the key \"" + std::string(view_.basePath) + spec.name + "\"",
                    status);
   }
-  WriteKeys(dataSource.Get(), Layout(spec, *driverDirectory), reading.missing, outcome);
+  WriteKeys(dataSource.Get(), layout, written, outcome);
   if (Contains(reading.missing, {"", spec.name, true})) return AddList(spec, outcome);
   return outcome;
 }

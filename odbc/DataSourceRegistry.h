@@ -76,6 +76,12 @@ class DataSourceRegistry {
   // What this program writes for the data source on this machine; in the 32-bit-on-64-bit view
   // also with the fixed directory's driver, which it wrote before it looked for SysWOW64.
   std::vector<DataSourceLayout> LayoutsAsWritten(const DataSourceSpec& spec);
+  // The earlier version's "Driver" path a data source in this view holds, on 64-bit Windows only;
+  // none when it holds another.
+  std::optional<std::string> EarlierDriver(const DataSourceReading& reading);
+  // The system directory a "Driver" of this view belongs in: the system directory, or the 32-bit
+  // one of 64-bit Windows; none for the "WOW6432node" key of 32-bit Windows.
+  std::optional<std::string> SystemDirectoryOfView();
   // Deletes the data source's list line, when it holds this program's text, and then its keys
   // (subkeys first): a removal cut off part way leaves a key that the next removal finds, never a
   // list line that names nothing. For a data source that a thorough reading found as written.
@@ -90,7 +96,8 @@ class DataSourceRegistry {
   // it incomplete when parts are missing).
   RegistrationOutcome Register(const DataSourceSpec& spec);
   // Like Register, and adds exactly the missing parts of an incomplete data source, with the
-  // values this program writes; nothing that exists is changed.
+  // values this program writes, and rewrites an earlier version's "Driver"; nothing else that
+  // exists is changed.
   RegistrationOutcome Repair(const DataSourceSpec& spec);
 
  private:
@@ -108,7 +115,9 @@ class DataSourceRegistry {
   std::pair<win::KeyHandle, win::Status> OpenForWriting(ViewKey& viewKey);
   RegistrationOutcome Publish(const DataSourceSpec& spec);
   RegistrationOutcome AddList(const DataSourceSpec& spec, RegistrationOutcome outcome);
-  RegistrationOutcome AddMissing(const DataSourceSpec& spec, const DataSourceReading& reading);
+  RegistrationOutcome AddMissing(const DataSourceSpec& spec, const DataSourceReading& reading,
+                                 const std::optional<std::string>& earlierDriver);
+  const std::vector<std::string>& EarlierDriverPathsOfView();
   const std::optional<std::string>& ViewDriverDirectory();
   std::optional<std::string> DriverDirectoryOrMessage();
   void ReadKey(win::KeyHandle dataSource, const DataSourceLayout& layout, const KeySpec& key,
@@ -130,6 +139,7 @@ class DataSourceRegistry {
   ViewKey odbcIni_;
   ViewKey list_;
   std::optional<std::optional<std::string>> driverDirectory_;  // asked for at the first need
+  std::optional<std::vector<std::string>> earlierDriverPaths_;
 };
 
 }  // namespace MdlODBC

@@ -27,10 +27,7 @@ ValueSpec Number(std::string name, std::uint32_t number) {
            static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)}};
 }
 
-bool HoldsDriver(win::SystemApi& system, const std::string& directory) {
-  return system.GetFileAttributesA((directory + kDriverFile).c_str(), false) !=
-         win::kInvalidFileAttributes;
-}
+}  // namespace
 
 std::string GetSystemWow64Dir(win::SystemApi& system) {
   std::array<char, 260> buffer{};
@@ -39,7 +36,13 @@ std::string GetSystemWow64Dir(win::SystemApi& system) {
   return std::string(buffer.data(), length);
 }
 
-}  // namespace
+std::vector<std::string> EarlierDriverPaths() {
+  std::vector<std::string> paths;
+  for (const char* version : {"Win2000", "Win98"}) {  // the table's two directories
+    paths.push_back(*DriverDirectoryForVersion(version) + kDriverFile);
+  }
+  return paths;
+}
 
 DataSourceLayout Layout(const DataSourceSpec& spec, const std::string& driverDirectory) {
   return {
@@ -150,13 +153,12 @@ std::optional<std::string> DriverDirectoryForVersion(std::string_view versionNam
   return "C:\\WinNT\\System32";  // Win2000, WinNT4 and every other name, the empty one included
 }
 
+// Named by Windows, never chosen by which files exist: a folder at the root of C: is anyone's to
+// create, and a DLL planted there would be loaded by every 32-bit ODBC client.
 std::optional<std::string> Wow64DriverDirectory(win::SystemApi& system) {
-  auto directory = DriverDirectoryForVersion(GetOSVersionName(system));
-  if (!directory || HoldsDriver(system, *directory)) return directory;
-  // 64-bit Windows keeps its 32-bit drivers in a directory of its own (SysWOW64).
-  const std::string wow64Directory = GetSystemWow64Dir(system);
-  if (!wow64Directory.empty() && HoldsDriver(system, wow64Directory)) return wow64Directory;
-  return directory;
+  std::string wow64Directory = GetSystemWow64Dir(system);
+  if (!wow64Directory.empty()) return wow64Directory;
+  return DriverDirectoryForVersion(GetOSVersionName(system));
 }
 
 }  // namespace MdlODBC

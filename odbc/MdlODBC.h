@@ -97,6 +97,7 @@ struct RegistrationOutcome {
   std::string failure;        // the first thing that went wrong, in words; empty unless Failed
   win::Status errorCode = 0;  // the Windows error of that failure; 0 when none applies
   std::vector<std::string> parts;  // Incomplete: what is missing; Repaired: what was added
+  std::string note{};  // what else the log should say: an earlier version's driver path
 };
 
 inline constexpr const char* kFailedToGetOsVersion = "Failed to get OS Version";
@@ -114,9 +115,16 @@ std::string GetSystemDir(win::SystemApi& system);
 std::string GetOSVersionName(win::SystemApi& system);
 // The driver directory of the 32-bit-on-64-bit view by the version name alone; none for "Failed".
 std::optional<std::string> DriverDirectoryForVersion(std::string_view versionName);
-// The driver directory of the 32-bit-on-64-bit view on this machine: the table's directory, unless
-// it lacks the driver and the 32-bit system directory of 64-bit Windows holds it.
+// The 32-bit system directory of 64-bit Windows (SysWOW64) as Windows spells it; "" on 32-bit
+// Windows.
+std::string GetSystemWow64Dir(win::SystemApi& system);
+// The driver directory of the 32-bit-on-64-bit view on this machine: on 64-bit Windows its 32-bit
+// system directory, whether or not the driver is there yet; on 32-bit Windows, where no ODBC reads
+// that key, the table's directory.
 std::optional<std::string> Wow64DriverDirectory(win::SystemApi& system);
+// The "Driver" paths of the table, which earlier versions wrote in the 32-bit-on-64-bit view of
+// 64-bit Windows, where no such path exists.
+std::vector<std::string> EarlierDriverPaths();
 // The view's driver directory; none when it cannot be decided.
 std::optional<std::string> DriverDirectory(win::SystemApi& system, const RegistryView& view);
 

@@ -1,6 +1,7 @@
 #include "setup/CheckMode.h"
 
 #include <algorithm>
+#include <cctype>
 #include <exception>
 #include <string>
 #include <vector>
@@ -17,11 +18,14 @@ constexpr const char* kLineEnd = "\r\n";
 constexpr const char* kTitle = "Quillet Check";
 constexpr std::size_t kNamesInTheBox = 3;
 
-enum class Condition { Complete, Customised, Incomplete, Missing, Unreadable };
+enum class Condition { Complete, Customised, EarlierDriver, Incomplete, Missing, Unreadable };
 
 const std::vector<OutcomeLabel<Condition>> kConditionLabels = {
-    {Condition::Complete, "complete"},     {Condition::Customised, "customised"},
-    {Condition::Incomplete, "incomplete"}, {Condition::Missing, "missing"},
+    {Condition::Complete, "complete"},
+    {Condition::Customised, "customised"},
+    {Condition::EarlierDriver, "with an earlier version's driver path"},
+    {Condition::Incomplete, "incomplete"},
+    {Condition::Missing, "missing"},
     {Condition::Unreadable, "unreadable"}};
 
 struct Verdict {
@@ -37,6 +41,11 @@ Verdict Judge(const SurveyedDataSource& each) {
     return {Condition::Incomplete, "incomplete, missing " + Joined(reading.MissingNames())};
   }
   const std::string customised = Customisation(each);
+  if (!each.earlierDriver.empty()) {
+    return {Condition::EarlierDriver,
+            "driver path of an earlier version: " + each.earlierDriver + " (run /repair)" +
+                (customised.empty() ? "" : "; customised: " + customised)};
+  }
   if (!customised.empty()) return {Condition::Customised, "customised: " + customised};
   return {Condition::Complete, "complete"};
 }
@@ -51,6 +60,13 @@ std::string TextOf(const MdlODBC::DataSourceReading& reading, const std::string&
     }
   }
   return {};
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
 }
 
 class Checker {
@@ -93,8 +109,9 @@ class Checker {
 
   [[nodiscard]] int ExitCode() const {
     if (tally_.Count(Condition::Unreadable) != 0) return kExitInstallFailure;
-    const bool lacking =
-        tally_.Count(Condition::Incomplete) != 0 || tally_.Count(Condition::Missing) != 0;
+    const bool lacking = tally_.Count(Condition::Incomplete) != 0 ||
+                         tally_.Count(Condition::Missing) != 0 ||
+                         tally_.Count(Condition::EarlierDriver) != 0;
     return lacking ? kExitSomeDataSourceMissing : kExitSuccess;
   }
 
@@ -111,6 +128,11 @@ class Checker {
     const bool nativeFiles = each.planned.view == &MdlODBC::kNativeView &&
                              run_.Access().viewFlag != 0;
     const std::string driver = TextOf(each.reading, "Driver");
+    const auto systemDirectory = run_.RegistryOf(*each.planned.view).SystemDirectoryOfView();
+    if (!driver.empty() && each.earlierDriver.empty() && systemDirectory &&
+        !SameText(driver.substr(0, driver.rfind('\\')), *systemDirectory)) {
+      Warn(who + ": \"Driver\" " + driver + " is outside the system directory " + *systemDirectory);
+    }
     if (!driver.empty() &&
         system_.GetFileAttributesA(driver.c_str(), nativeFiles) == win::kInvalidFileAttributes) {
       Warn(who + ": driver file " + driver + " not found");

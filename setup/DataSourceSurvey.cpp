@@ -9,12 +9,13 @@ namespace quillet {
 std::vector<SurveyedDataSource> SurveyDataSources(RunContext& run) {
   std::vector<SurveyedDataSource> surveyed;
   for (const auto& planned : run.Plan()) {
-    SurveyedDataSource each{planned, run.Where(*planned.view), {}, {}, {}};
+    SurveyedDataSource each{planned, run.Where(*planned.view), {}, {}, {}, {}};
     auto& registry = run.RegistryOf(*planned.view);
     try {
       each.reading = registry.Read(planned.spec, MdlODBC::ReadDepth::Thorough);
       if (each.reading.present) {
         each.differing = each.reading.Differing(registry.LayoutsAsWritten(planned.spec));
+        each.earlierDriver = registry.EarlierDriver(each.reading).value_or("");
       }
     } catch (const MdlODBC::RegistryError& error) {
       each.unreadable = std::string(error.what()) + ": " + run.Windows().System().ErrorText(error.Status());

@@ -16,6 +16,7 @@ struct SurveyedDataSource {
   MdlODBC::DataSourceReading reading;  // empty when it could not be read
   std::string unreadable;              // why it could not be read; empty when it was
   std::vector<std::string> differing;  // values that hold something else than this program writes
+  std::string earlierDriver;  // the "Driver" path of an earlier version it holds, if any
 
   // "Quillet-R (native view)": how messages and logs name it.
   [[nodiscard]] std::string Who() const { return planned.spec.name + " (" + where + ")"; }

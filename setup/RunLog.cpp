@@ -14,15 +14,16 @@ using MdlODBC::RegistrationStatus;
 constexpr const char* kLineEnd = "\r\n";
 
 std::string Outcome(win::SystemApi& system, const MdlODBC::RegistrationOutcome& outcome) {
+  const std::string note = outcome.note.empty() ? "" : "; " + outcome.note;
   switch (outcome.status) {
     case RegistrationStatus::Registered:
-      return "registered";
+      return "registered" + note;
     case RegistrationStatus::AlreadyPresent:
-      return "already present";
+      return "already present" + note;
     case RegistrationStatus::Incomplete:
-      return "present but incomplete, missing " + Joined(outcome.parts);
+      return "present but incomplete, missing " + Joined(outcome.parts) + note;
     case RegistrationStatus::Repaired:
-      return "repaired, added " + Joined(outcome.parts);
+      return "repaired" + (outcome.parts.empty() ? "" : ", added " + Joined(outcome.parts)) + note;
     case RegistrationStatus::Failed:
       break;
   }

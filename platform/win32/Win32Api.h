@@ -11,6 +11,11 @@ namespace win {
 class LoadedLibrary;
 class ComApartment;
 
+// DLLs from the system directory only, for the whole process: called first thing, before any DLL
+// is loaded by name. Where SetDefaultDllDirectories is missing, the working directory at least is
+// taken out of the search.
+void RestrictDllSearch();
+
 // Win32Registry.cpp
 class Win32Registry : public RegistryApi {
  public:

@@ -15,6 +15,18 @@ static_assert(sizeof(OsVersionInfo) == sizeof(OSVERSIONINFOA));
 
 }  // namespace
 
+void RestrictDllSearch() {
+  using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+  using SetDllDirectoryFunction = BOOL(WINAPI*)(LPCWSTR);
+  const auto setDefault =
+      BoundFunction<SetDefaultDllDirectoriesFunction>("kernel32.dll", "SetDefaultDllDirectories");
+  if (setDefault != nullptr && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
+  if (const auto setDirectory =
+          BoundFunction<SetDllDirectoryFunction>("kernel32.dll", "SetDllDirectoryW")) {
+    setDirectory(L"");
+  }
+}
+
 bool Win32System::GetVersionExA(OsVersionInfo* info) {
   return ::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(info)) != FALSE;
 }

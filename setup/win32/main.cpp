@@ -5,6 +5,7 @@
 #include "setup/Program.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  win::RestrictDllSearch();
   try {
     win::Win32Api windows;
     return quillet::RunProgram(windows);

@@ -5,7 +5,10 @@ terminating NUL unless empty)."""
 import datetime
 
 NATIVE = ("SOFTWARE\\ODBC\\ODBC.INI", "C:\\windows\\system32")
-WOW64 = ("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI", "C:\\WinNT\\System32")
+# On 64-bit Windows the 32-bit view's driver is in the 32-bit system directory, as Wine names it.
+WOW64 = ("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI", "C:\\windows\\syswow64")
+# On 32-bit Windows, where no ODBC reads that key, the fixed table's directory.
+TABLE_DRIVER_DIR = "C:\\WinNT\\System32"
 VIEWS = (NATIVE, WOW64)
 
 CURRENT = [
@@ -51,8 +54,8 @@ def data_source_lines(view, name, path, description):
 
 def expected_lines(year, x86, skip=(), wow64_driver_dir=None):
     """Every line a run in `year` must add; data sources named in `skip` ((view, name) pairs)
-    existed beforehand and get nothing, not even their list line. `wow64_driver_dir` is where the
-    32-bit-on-64-bit view's driver was found, when not in the fixed directory."""
+    existed beforehand and get nothing, not even their list line. `wow64_driver_dir` is the
+    32-bit-on-64-bit view's driver directory where it is not SysWOW64 (on 32-bit Windows)."""
     wanted = [(NATIVE if x86 else WOW64, spec) for spec in CURRENT]
     for archive_year in range(2002, year):
         wanted += [(view, spec) for view in VIEWS for spec in archive(archive_year)]

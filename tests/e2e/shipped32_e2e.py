@@ -63,22 +63,47 @@ def wow64_prefix(s):
     install_and_rerun(s, x86=False, wow_label="32-bit-on-64-bit view")
 
 
-def wow64_driver_in_syswow64(s):
-    syswow64 = s.prefix.path / "prefix" / "drive_c" / "windows" / "syswow64"
-    (syswow64 / "odbcjt32.dll").write_bytes(b"MZ stand-in for the 32-bit Access driver")
-    install_and_rerun(s, x86=False, wow_label="32-bit-on-64-bit view",
-                      wow64_driver_dir="C:\\windows\\syswow64")
+def check(s):
+    result = s.prefix.run_wine([s.exe, "/check"], check=False, timeout=120, bits=32)
+    return result.returncode, result.stdout.replace("\r\n", "\n")
+
+
+def wow64_planted_and_earlier_driver(s):
+    """A DLL that anyone could plant at the root of C: decides nothing: with no driver installed
+    at all, every 32-bit "Driver" names the system's 32-bit directory. Data sources that carry an
+    earlier version's driver path are named by /check, and /repair mends that value alone."""
+    planted = s.prefix.path / "prefix" / "drive_c" / "WinNT" / "System32"
+    planted.mkdir(parents=True)
+    (planted / "odbcjt32.dll").write_bytes(b"MZ planted by a standard user")
+    install_and_rerun(s, x86=False, wow_label="32-bit-on-64-bit view")
+
+    wow = expect.WOW64[0]
+    earlier = {"Quillet-S1": "C:\\WinNT\\System32\\odbcjt32.dll",
+               "Quillet2003-R": "C:\\Windows\\System\\odbcjt32.dll"}
+    before = s.dump()
+    for name, path in earlier.items():
+        s.prefix.reg_add(f"HKLM\\{wow}\\{name}", "Driver", path)
+    code, report = check(s)
+    assert code == 1, report[-600:]
+    for name, path in earlier.items():
+        line = f"{name} (32-bit-on-64-bit view): driver path of an earlier version: {path} (run /repair)\n"
+        assert line in report, report[:1500]
+    assert s.run("/repair", "/quiet", "/log", LOG) == 0
+    assert_tree(s.dump(), before)
+    code, report = check(s)
+    assert code == 0, report[-600:]
 
 
 def win32_prefix(s):
     identifier = s.prefix.run_wine(["reg", "query", "HKLM\\Hardware\\Description\\System\\CentralProcessor\\0",
                                     "/v", "Identifier"]).stdout
     assert "x86" in identifier, identifier
-    install_and_rerun(s, x86=True, wow_label="WOW6432node key")
+    install_and_rerun(s, x86=True, wow_label="WOW6432node key",
+                      wow64_driver_dir=expect.TABLE_DRIVER_DIR)
 
 
 SCENARIOS = {"wow64_prefix": ("win64", wow64_prefix),
-             "wow64_driver_in_syswow64": ("win64", wow64_driver_in_syswow64),
+             "wow64_planted_and_earlier_driver": ("win64", wow64_planted_and_earlier_driver),
              "win32_prefix": ("win32", win32_prefix)}
 
 

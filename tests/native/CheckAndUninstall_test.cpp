@@ -72,7 +72,8 @@ TEST_F(Modes, CheckNamesWhatEachDataSourceIsAndChangesNothing) {
   EXPECT_NE(report.find("warning: Quillet-R1 (32-bit-on-64-bit view): driver file "
                         "C:\\WinNT\\System32\\odbcjt32.dll not found"),
             std::string::npos);
-  EXPECT_NE(report.find("11 complete, 2 customised, 1 incomplete, 1 missing"), std::string::npos)
+  EXPECT_NE(report.find("11 complete, 2 customised, 0 with an earlier version's driver path, "
+                        "1 incomplete, 1 missing"), std::string::npos)
       << report;
   EXPECT_TRUE(windows.Registry().Tree() == arranged);
   for (const char* write : {"RegCreateKeyExA", "RegSetValueExA", "RegDeleteKeyA", "RegDeleteValueA",
@@ -143,6 +144,67 @@ TEST_F(Modes, UninstallAsksFirstAndAFailedRemovalCostsOnlyItsDataSource) {
             "Quillet-R1 (32-bit-on-64-bit view): failed: could not delete the key "
             "\"SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet-R1\": Access is denied.");
   EXPECT_EQ(Line(log, "15 data"), "15 data sources: 11 removed, 2 kept, 1 not present, 1 failed");
+}
+
+}  // namespace
+
+namespace {
+
+// Workstations set up by earlier versions on 64-bit Windows hold the table's "Driver" path in the
+// 32-bit view: /check calls them to be done, the plain run says how, /repair rewrites that value
+// alone, and /uninstall still takes them as this program's.
+TEST(EarlierDriverPaths, AreReportedRepairedAndStillThisProgramsOwn) {
+  win::FakeWindows windows;
+  windows.System().SetSystemWow64Directory("C:\\Windows\\SysWOW64");
+  windows.System().SetLocalDate({2003, 6, 15});
+  windows.System().GiveStandardOutput();
+  const auto run = [&](const std::string& switches) {
+    windows.System().SetCommandLine("QuilletSetup.exe " + switches);
+    return quillet::RunProgram(windows);
+  };
+  ASSERT_EQ(run("/quiet"), quillet::kExitSuccess);
+  const std::string r = kWow + "Quillet-R", s2 = kWow + "Quillet2002-S2";
+  windows.Registry().SetString(r, "Driver", "C:\\WinNT\\System32\\odbcjt32.dll");
+  windows.Registry().SetValue(s2, "Driver", win::kRegSz, win::Bytes("C:\\Windows\\System\\odbcjt32.dll"));
+  windows.Registry().SetString(s2, "DBQ", "D:\\Custom.mdb");
+  windows.Registry().SetString(kWow + "Quillet-S", "Driver", "D:\\Elsewhere\\odbcjt32.dll");
+  auto expected = windows.Registry().Tree();
+
+  EXPECT_EQ(run("/check /quiet"), quillet::kExitSomeDataSourceMissing);
+  const std::string report = *windows.System().StandardOutput();
+  EXPECT_NE(report.find("Quillet-R (32-bit-on-64-bit view): driver path of an earlier version: "
+                        "C:\\WinNT\\System32\\odbcjt32.dll (run /repair)\r\n"),
+            std::string::npos) << report;
+  EXPECT_NE(report.find("Quillet2002-S2 (32-bit-on-64-bit view): driver path of an earlier version: "
+                        "C:\\Windows\\System\\odbcjt32.dll (run /repair); customised: DBQ differs"),
+            std::string::npos);
+  EXPECT_NE(report.find("warning: Quillet-S (32-bit-on-64-bit view): \"Driver\" D:\\Elsewhere\\odbcjt32.dll "
+                        "is outside the system directory C:\\Windows\\SysWOW64"),
+            std::string::npos);
+
+  EXPECT_EQ(run("/quiet /log C:\\plain.log"), quillet::kExitSuccess) << "the exit code stays";
+  EXPECT_NE(windows.System().Files().at("C:\\plain.log").find(
+                "Quillet-R (32-bit-on-64-bit view): already present; its \"Driver\" "
+                "C:\\WinNT\\System32\\odbcjt32.dll is the path of an earlier version; run this "
+                "setup with /repair to correct it"),
+            std::string::npos);
+
+  EXPECT_EQ(run("/repair /quiet /log C:\\repair.log"), quillet::kExitSuccess);
+  const auto ours = win::StoredText("C:\\Windows\\SysWOW64\\odbcjt32.dll");
+  for (const auto& path : {r, s2}) expected[path] = windows.Registry().Tree().at(path);
+  EXPECT_TRUE(windows.Registry().Tree() == expected) << "nothing but the two values changed";
+  EXPECT_EQ(windows.Registry().Value(r, "Driver")->data, ours);
+  EXPECT_EQ(windows.Registry().Value(s2, "Driver")->data, ours);
+  EXPECT_EQ(windows.Registry().Value(s2, "DBQ")->data, win::StoredText("D:\\Custom.mdb"));
+  EXPECT_NE(windows.System().Files().at("C:\\repair.log").find(
+                "Quillet-R (32-bit-on-64-bit view): repaired; \"Driver\" corrected from "
+                "C:\\WinNT\\System32\\odbcjt32.dll"),
+            std::string::npos);
+  EXPECT_EQ(run("/check /quiet"), quillet::kExitSuccess);
+
+  windows.Registry().SetString(r, "Driver", "C:\\WinNT\\System32\\odbcjt32.dll");
+  EXPECT_EQ(run("/uninstall /quiet"), quillet::kExitSuccess);
+  EXPECT_FALSE(windows.Registry().KeyExists(r)) << "an earlier version's data source is this program's";
 }
 
 }  // namespace

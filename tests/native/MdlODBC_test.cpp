@@ -302,27 +302,35 @@ namespace {
 
 struct DriverCase {
   const char* name;
-  bool tableHasDriver, wow64HasDriver;
+  const char* wow64Directory;  // "" on 32-bit Windows
+  std::uint32_t platformId, major, minor;
   const char* expected;
 };
 
-TEST(Wow64DriverDirectory, KeepsTheTableUnlessOnlyTheThirtyTwoBitSystemDirectoryHasTheDriver) {
+// On 64-bit Windows the 32-bit view's driver is in the 32-bit system directory, as Windows names
+// it: a file planted in the table's directory, or no driver at all yet, changes nothing. On 32-bit
+// Windows, where no ODBC reads that key, the table stays.
+TEST(Wow64DriverDirectory, IsTheThirtyTwoBitSystemDirectoryWhateverFilesThereAre) {
   const DriverCase cases[] = {
-      {"table has it", true, true, "C:\\WinNT\\System32"},
-      {"only SysWOW64 has it", false, true, "C:\\Windows\\SysWOW64"},
-      {"neither has it", false, false, "C:\\WinNT\\System32"},
+      {"64-bit, no driver anywhere", "C:\\Windows\\SysWOW64", 2, 10, 0, "C:\\Windows\\SysWOW64"},
+      {"64-bit, a file planted", "C:\\Windows\\SysWOW64", 2, 6, 1, "C:\\Windows\\SysWOW64"},
+      {"32-bit Windows", "", 2, 6, 1, "C:\\WinNT\\System32"},
+      {"32-bit Windows 98", "", 1, 4, 10, "C:\\Windows\\System"},
   };
   for (const auto& c : cases) {
     win::FakeWindows windows;
-    windows.System().SetSystemWow64Directory("C:\\Windows\\SysWOW64");
-    if (c.tableHasDriver) windows.System().AddFile("C:\\WinNT\\System32\\odbcjt32.dll");
-    if (c.wow64HasDriver) windows.System().AddFile("c:\\windows\\syswow64\\ODBCJT32.DLL");
+    windows.System().SetSystemWow64Directory(c.wow64Directory);
+    windows.System().SetVersion(c.platformId, c.major, c.minor);
+    windows.System().AddFile("C:\\WinNT\\System32\\odbcjt32.dll");
     MdlODBC::CreateDataSourceWow64(windows, kCounty);
     MdlODBC::CreateDataSource(windows, kCounty);
-    EXPECT_EQ(windows.Registry().Value(kWowKey, "Driver")->data, win::StoredText(std::string(c.expected) + "\\odbcjt32.dll"))
+    EXPECT_EQ(windows.Registry().Value(kWowKey, "Driver")->data,
+              win::StoredText(std::string(c.expected) + "\\odbcjt32.dll"))
         << c.name;
-    EXPECT_EQ(windows.Registry().Value(kNativeKey, "Driver")->data, win::StoredText("C:\\windows\\system32\\odbcjt32.dll"))
+    EXPECT_EQ(windows.Registry().Value(kNativeKey, "Driver")->data,
+              win::StoredText("C:\\windows\\system32\\odbcjt32.dll"))
         << c.name << ": the native view keeps the system directory";
+    EXPECT_EQ(windows.CountCalls("GetFileAttributesA"), 0) << "no file decides a path";
   }
 }
 

@@ -19,10 +19,11 @@ ANSI_FUNCTIONS = ["RegOpenKeyExA", "RegCreateKeyExA", "RegSetValueExA", "RegClos
 WIDE_FUNCTIONS = ["GetCommandLineW", "CreateFileW", "MoveFileExW", "MessageBoxW", "FormatMessageW"]
 # Called by the program in their A form, but the statically linked C++ runtime imports the W form
 # for its own use.
-ANSI_ALSO_WIDE_IN_RUNTIME = ["LoadLibraryA"]
+ANSI_ALSO_WIDE_IN_RUNTIME = ["LoadLibraryExA"]
 # Missing from early Windows: bound by name at run time, so the program still starts there.
 BOUND_BY_NAME = ["IsWow64Process", "GetSystemWow64DirectoryA", "RegRenameKey", "RegDeleteKeyExA",
-                 "Wow64DisableWow64FsRedirection", "Wow64RevertWow64FsRedirection", "AttachConsole"]
+                 "Wow64DisableWow64FsRedirection", "Wow64RevertWow64FsRedirection", "AttachConsole",
+                 "SetDefaultDllDirectories", "SetDllDirectoryW"]
 FORMATS = {"x86": "pei-i386", "x86_64": "pei-x86-64"}
 
 
