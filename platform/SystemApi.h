@@ -36,11 +36,28 @@ class SystemApi {
   virtual std::string GetComputerNameW() = 0;
   // The system's description of an error code, as UTF-8 text without a trailing line break.
   virtual std::string ErrorText(Status code) = 0;
-  // Creates or replaces a file (path in UTF-8, relative to the working directory) with exactly
-  // these bytes; the error code, or 0 on success. The bytes go to a temporary file beside it that
-  // others may read meanwhile, which then takes its place: a failed write leaves whatever was
-  // there before untouched.
-  virtual Status WriteFileContents(const std::string& path, const std::string& contents) = 0;
+
+  // --- files; paths in UTF-8 ---
+  // The full path of a path relative to the working directory; "" when it has none.
+  virtual std::string FullPathName(const std::string& path) = 0;
+  // kInvalidFileAttributes when nothing can be seen there.
+  virtual std::uint32_t PathAttributes(const std::string& path) = 0;
+  // A name nobody can guess beforehand (a GUID as text).
+  virtual std::string UnpredictableName() = 0;
+  // Creates a file that does not exist yet, failing on anything at that name, a link included,
+  // rather than following or reusing it. Others may read it while it is open.
+  virtual Status CreateNewFile(const std::string& path, FileHandle* file) = 0;
+  // Writes all these bytes and flushes them to the disk.
+  virtual Status WriteWholeFile(FileHandle file, const std::string& contents) = 0;
+  // Success when the open file is an ordinary file with this one name (not a directory, not a
+  // link, no other hard link to it).
+  virtual Status CheckOrdinaryFile(FileHandle file) = 0;
+  // Gives the open file (now at `currentPath`) the name `target`, replacing what is there.
+  virtual Status RenameOpenFile(FileHandle file, const std::string& currentPath,
+                                const std::string& target) = 0;
+  // Deletes the open file (now at `currentPath`).
+  virtual Status DeleteOpenFile(FileHandle file, const std::string& currentPath) = 0;
+  virtual void CloseFile(FileHandle file) = 0;
   // Waits up to `timeoutMs` to own the named mutex (created if need be), keeping the program's
   // windows painted meanwhile. When taken (or taken over), `*handle` owns it until
   // ReleaseNamedMutex; when it failed, `*error` says why.

@@ -11,6 +11,7 @@ using Status = std::int32_t;          // LONG result of the registry functions
 using KeyHandle = std::uintptr_t;     // HKEY; 0 is "no key"
 using WindowHandle = std::uintptr_t;  // HWND; 0 is "no window"
 using MutexHandle = std::uintptr_t;   // HANDLE of a mutex; 0 is "none"
+using FileHandle = std::uintptr_t;    // HANDLE of an open file; 0 is "none"
 
 // The predefined root keys are sign-extended 32-bit values, as in <winreg.h>.
 inline constexpr KeyHandle kLocalMachine =
@@ -26,6 +27,9 @@ inline constexpr Status kErrorMoreData = 234;
 inline constexpr Status kErrorNoMoreItems = 259;
 inline constexpr Status kErrorKeyDeleted = 1018;
 inline constexpr Status kErrorTimeout = 1460;
+inline constexpr Status kErrorFileExists = 80;
+// The file or folder is a link (symbolic link, junction) where an ordinary one must be.
+inline constexpr Status kErrorStoppedOnSymlink = 681;
 
 // What RegCreateKeyExA did.
 inline constexpr std::uint32_t kCreatedNewKey = 1;
@@ -45,6 +49,8 @@ inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;
 inline constexpr std::uint32_t kKeyWow64_64Key = 0x0100;
 
 inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
+inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
+inline constexpr std::uint32_t kFileAttributeReparsePoint = 0x400;
 
 enum class ProcessKind {
   Windows32,  // a 32-bit process on 32-bit Windows: one registry view

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/Application.h"
+#include "setup/LogFile.h"
 #include "setup/QuilletDataSources.h"
 #include "setup/Tally.h"
 
@@ -80,10 +81,13 @@ std::string LogHeader(win::SystemApi& system) {
 
 bool WriteLog(win::WindowsApi& windows, const std::string& path, const std::string& contents) {
   const win::Status status =
-      windows.System().WriteFileContents(path, LogHeader(windows.System()) + contents);
+      ReplaceFileContents(windows.System(), path, LogHeader(windows.System()) + contents);
   if (status == win::kErrorSuccess) return true;
-  const std::string message =
-      "The log file could not be written:\n" + path + "\n\n" + windows.System().ErrorText(status);
+  const std::string why = status == win::kErrorStoppedOnSymlink
+                              ? "Its folder is a link or junction; write the log to a folder "
+                                "that is not one."
+                              : windows.System().ErrorText(status);
+  const std::string message = "The log file could not be written:\n" + path + "\n\n" + why;
   windows.Screen().MessageBoxA(message.c_str(), app::kTitle, win::kMbOk | win::kMbIconWarning);
   return false;
 }

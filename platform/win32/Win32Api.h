@@ -52,7 +52,16 @@ class Win32System : public SystemApi {
   std::string GetCommandLineW() override;
   std::string GetComputerNameW() override;
   std::string ErrorText(Status code) override;
-  Status WriteFileContents(const std::string& path, const std::string& contents) override;
+  std::string FullPathName(const std::string& path) override;
+  std::uint32_t PathAttributes(const std::string& path) override;
+  std::string UnpredictableName() override;
+  Status CreateNewFile(const std::string& path, FileHandle* file) override;
+  Status WriteWholeFile(FileHandle file, const std::string& contents) override;
+  Status CheckOrdinaryFile(FileHandle file) override;
+  Status RenameOpenFile(FileHandle file, const std::string& currentPath,
+                        const std::string& target) override;
+  Status DeleteOpenFile(FileHandle file, const std::string& currentPath) override;
+  void CloseFile(FileHandle file) override;
   LockOutcome WaitForNamedMutex(const std::string& name, std::uint32_t timeoutMs,
                                 MutexHandle* handle, Status* error) override;
   void ReleaseNamedMutex(MutexHandle handle) override;

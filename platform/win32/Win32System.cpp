@@ -5,8 +5,13 @@
 
 #include <windows.h>
 
+#include <objbase.h>
+
+#include <algorithm>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace win {
 namespace {
@@ -118,54 +123,126 @@ std::string Win32System::ErrorText(Status code) {
 
 namespace {
 
-struct CloseFile {
-  void operator()(HANDLE file) const { ::CloseHandle(file); }
-};
+HANDLE ToHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
-Status WriteWholeFile(const std::wstring& path, const std::string& contents) {
-  HANDLE opened = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (opened == INVALID_HANDLE_VALUE) return static_cast<Status>(::GetLastError());
-  const std::unique_ptr<void, CloseFile> file(opened);
-  DWORD written = 0;
-  if (!::WriteFile(file.get(), contents.data(), static_cast<DWORD>(contents.size()), &written,
-                   nullptr) ||
-      !::FlushFileBuffers(file.get())) {
-    return static_cast<Status>(::GetLastError());
-  }
-  return written == contents.size() ? kErrorSuccess : static_cast<Status>(ERROR_HANDLE_DISK_FULL);
+Status LastError() { return static_cast<Status>(::GetLastError()); }
+
+// FILE_RENAME_INFO with room for the new name, which follows it in the same buffer.
+std::vector<unsigned char> RenameInfo(const std::wstring& target) {
+  const std::size_t nameBytes = target.size() * sizeof(wchar_t);
+  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes, 0);
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = TRUE;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = static_cast<DWORD>(nameBytes);
+  std::copy(target.begin(), target.end(), info->FileName);
+  return buffer;
 }
 
-// The full path of a path relative to the working directory; "" when it has none.
-std::wstring FullPath(const std::wstring& path) {
-  std::wstring full(MAX_PATH, L'\0');
-  DWORD length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(),
-                                    nullptr);
-  if (length >= full.size()) {
-    full.resize(length);
-    length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(),
-                                nullptr);
-  }
-  if (length == 0 || length >= full.size()) return {};
-  full.resize(length);
-  return full;
+using SetFileInformationFunction = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+
+SetFileInformationFunction SetFileInformation() {
+  return BoundFunction<SetFileInformationFunction>("kernel32.dll", "SetFileInformationByHandle");
+}
+
+// Windows before Vista cannot rename or delete a file through its handle: there the name is used.
+bool ByNameInstead(DWORD error) {
+  return error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
+         error == ERROR_CALL_NOT_IMPLEMENTED || error == ERROR_INVALID_FUNCTION;
 }
 
 }  // namespace
 
-Status Win32System::WriteFileContents(const std::string& path, const std::string& contents) {
-  const std::wstring full = FullPath(ToWide(path, CP_UTF8));
-  if (full.empty()) return static_cast<Status>(ERROR_INVALID_NAME);
-  const std::wstring temporary = full + L".writing";
-  Status status = WriteWholeFile(temporary, contents);
-  if (status == kErrorSuccess &&
-      !::MoveFileExW(temporary.c_str(), full.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    status = static_cast<Status>(::GetLastError());
+std::string Win32System::FullPathName(const std::string& path) {
+  const std::wstring wide = ToWide(path, CP_UTF8);
+  std::wstring full(MAX_PATH, L'\0');
+  DWORD length = ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (length >= full.size()) {
+    full.resize(length);
+    length = ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
   }
-  if (status != kErrorSuccess) ::DeleteFileW(temporary.c_str());
-  return status;
+  if (length == 0 || length >= full.size()) return {};
+  full.resize(length);
+  return FromWide(full, CP_UTF8);
 }
+
+std::uint32_t Win32System::PathAttributes(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(ToWide(path, CP_UTF8).c_str(), GetFileExInfoStandard, &data)) {
+    return kInvalidFileAttributes;
+  }
+  return data.dwFileAttributes;
+}
+
+std::string Win32System::UnpredictableName() {
+  GUID guid{};
+  wchar_t text[40] = L"";
+  if (FAILED(::CoCreateGuid(&guid)) || ::StringFromGUID2(guid, text, 40) == 0) {
+    throw std::runtime_error("no unpredictable name could be made");
+  }
+  return FromWide(text, CP_UTF8);
+}
+
+Status Win32System::CreateNewFile(const std::string& path, FileHandle* file) {
+  // CREATE_NEW fails on anything at the name, a link included, and never opens what another
+  // user put there.
+  const HANDLE created = ::CreateFileW(ToWide(path, CP_UTF8).c_str(), GENERIC_WRITE | DELETE,
+                                       FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (created == INVALID_HANDLE_VALUE) return LastError();
+  *file = reinterpret_cast<FileHandle>(created);
+  return kErrorSuccess;
+}
+
+Status Win32System::WriteWholeFile(FileHandle file, const std::string& contents) {
+  DWORD written = 0;
+  if (!::WriteFile(ToHandle(file), contents.data(), static_cast<DWORD>(contents.size()), &written,
+                   nullptr) ||
+      !::FlushFileBuffers(ToHandle(file))) {
+    return LastError();
+  }
+  return written == contents.size() ? kErrorSuccess : static_cast<Status>(ERROR_HANDLE_DISK_FULL);
+}
+
+Status Win32System::CheckOrdinaryFile(FileHandle file) {
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!::GetFileInformationByHandle(ToHandle(file), &information)) return LastError();
+  const bool ordinary =
+      (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+      information.nNumberOfLinks == 1;
+  return ordinary ? kErrorSuccess : kErrorStoppedOnSymlink;
+}
+
+Status Win32System::RenameOpenFile(FileHandle file, const std::string& currentPath,
+                                   const std::string& target) {
+  const std::wstring wideTarget = ToWide(target, CP_UTF8);
+  if (const auto setInformation = SetFileInformation()) {
+    auto info = RenameInfo(wideTarget);
+    if (setInformation(ToHandle(file), FileRenameInfo, info.data(),
+                       static_cast<DWORD>(info.size()))) {
+      return kErrorSuccess;
+    }
+    if (!ByNameInstead(::GetLastError())) return LastError();
+  }
+  if (!::MoveFileExW(ToWide(currentPath, CP_UTF8).c_str(), wideTarget.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return LastError();
+  }
+  return kErrorSuccess;
+}
+
+Status Win32System::DeleteOpenFile(FileHandle file, const std::string& currentPath) {
+  if (const auto setInformation = SetFileInformation()) {
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    if (setInformation(ToHandle(file), FileDispositionInfo, &disposition, sizeof disposition)) {
+      return kErrorSuccess;
+    }
+    if (!ByNameInstead(::GetLastError())) return LastError();
+  }
+  return ::DeleteFileW(ToWide(currentPath, CP_UTF8).c_str()) ? kErrorSuccess : LastError();
+}
+
+void Win32System::CloseFile(FileHandle file) { ::CloseHandle(ToHandle(file)); }
 
 namespace {
 

@@ -2,6 +2,7 @@
 no window ever appears, the exit code tells the outcome, and the log tells every data source."""
 
 import argparse
+import os
 import subprocess
 import sys
 import time
@@ -211,6 +212,33 @@ def log_folders_as_administrators_type_them(s):
     assert sorted(p.name for p in logs.iterdir()) == ["Łódź.log", "Łódź.log.held"], "no half log"
 
 
+def planted_beside_the_log(s):
+    """What a standard user can plant in a log folder: a hard link, a symbolic link and a file of
+    their own at the name the temporary file used to have, and a hard link at the log's own name.
+    Each is left as it was, nothing is written through it, and every log is a new file."""
+    logs = s.prefix.path / "prefix" / "drive_c" / "Logs"
+    logs.mkdir()
+    victim = logs / "victim.txt"
+    victim.write_bytes(b"not the log's to change")
+    os.link(victim, logs / "hard.log.writing")
+    os.symlink(victim, logs / "symbolic.log.writing")
+    (logs / "theirs.log.writing").write_bytes(b"another user's file")
+    os.link(victim, logs / "linked.log")
+    planted = {path.name: path.read_bytes() for path in logs.iterdir()}
+    for name in ("hard.log", "symbolic.log", "theirs.log", "linked.log"):
+        assert run_quietly(s, ["/quiet", "/log", f"C:\\Logs\\{name}"]) == 0, name
+        written = (logs / name).read_bytes().decode("utf-8")
+        assert written.startswith("QuilletSetup 1.00 on "), written[:80]
+    assert victim.read_bytes() == b"not the log's to change"
+    assert (logs / "symbolic.log.writing").is_symlink()
+    assert os.stat(logs / "linked.log").st_ino != os.stat(victim).st_ino, "the log is a new file"
+    left = {path.name: path.read_bytes() for path in logs.iterdir() if path.name in planted}
+    assert left == {name: data for name, data in planted.items() if name != "linked.log"} | \
+        {"linked.log": left["linked.log"]}
+    assert sorted(path.name for path in logs.iterdir()) == sorted(
+        list(planted) + ["hard.log", "symbolic.log", "theirs.log"]), "no temporary file is left"
+
+
 ALREADY_RUNNING = 1618
 BUSY_YEAR = 3000
 
@@ -282,7 +310,8 @@ SCENARIOS = {"quiet_runs": quiet_runs, "unknown_switch": unknown_switch,
              "check_and_uninstall": check_and_uninstall,
              "killed_part_way": killed_part_way, "incomplete_then_repair": incomplete_then_repair,
              "runs_at_once": runs_at_once, "abandoned_lock": abandoned_lock,
-             "exported_and_retyped": exported_and_retyped}
+             "exported_and_retyped": exported_and_retyped,
+             "planted_beside_the_log": planted_beside_the_log}
 YEARS = {"killed_part_way": 3000, "runs_at_once": BUSY_YEAR}
 
 

@@ -149,7 +149,7 @@ TEST_F(Deployment, TheLogNamesADriverDirectoryThatCouldNotBeDecided) {
   windows.System().SetLocalDate({2002, 5, 1});
   windows.System().SetVersion(4, 0, 0);
   EXPECT_EQ(Run("/log run.log"), quillet::kExitInstallFailure);
-  const std::string log = windows.System().Files().at("run.log");
+  const std::string log = windows.System().Files().at("C:\\Setup\\run.log");
   EXPECT_EQ(log.find("Quillet-R (32-bit-on-64-bit view): failed: the driver directory could not be "
                      "decided\r\n"),
             log.find("\r\n") + 2)

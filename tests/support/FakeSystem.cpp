@@ -94,13 +94,74 @@ std::string FakeSystem::ErrorText(Status code) {
   }
 }
 
-Status FakeSystem::WriteFileContents(const std::string& path, const std::string& contents) {
-  log_.Record("WriteFileContents").keyPath = path;
-  if (std::find(unwritable_.begin(), unwritable_.end(), path) != unwritable_.end()) {
-    return kErrorAccessDenied;
-  }
-  files_[path] = contents;
+std::string FakeSystem::FullPathName(const std::string& path) {
+  // The working directory is C:\Setup.
+  return path.size() > 1 && path[1] == ':' ? path : "C:\\Setup\\" + path;
+}
+
+std::uint32_t FakeSystem::PathAttributes(const std::string& path) {
+  auto& call = log_.Record("PathAttributes");
+  call.keyPath = path;
+  if (files_.contains(path)) return 0x80;  // FILE_ATTRIBUTE_NORMAL
+  const bool link = std::any_of(linkFolders_.begin(), linkFolders_.end(),
+                                [&](const std::string& folder) { return SameName(folder, path); });
+  return kFileAttributeDirectory | (link ? kFileAttributeReparsePoint : 0);
+}
+
+std::string FakeSystem::UnpredictableName() {
+  return "{00000000-0000-0000-0000-" + std::to_string(100000000000 + ++namesGiven_) + "}";
+}
+
+Status FakeSystem::CreateNewFile(const std::string& path, FileHandle* file) {
+  auto& call = log_.Record("CreateNewFile");
+  call.keyPath = path;
+  if (const auto fault = log_.InjectedFault(call)) return *fault;
+  const bool unwritable = std::any_of(unwritable_.begin(), unwritable_.end(),
+                                      [&](const std::string& p) { return path.starts_with(p); });
+  if (unwritable) return kErrorAccessDenied;
+  if (files_.contains(path)) return kErrorFileExists;
+  files_[path] = "";
+  *file = nextFile_++;
+  openFiles_[*file] = path;
   return kErrorSuccess;
+}
+
+Status FakeSystem::WriteWholeFile(FileHandle file, const std::string& contents) {
+  auto& call = log_.Record("WriteWholeFile");
+  call.keyPath = openFiles_.at(file);
+  if (const auto fault = log_.InjectedFault(call)) return *fault;
+  files_[call.keyPath] = contents;
+  return kErrorSuccess;
+}
+
+Status FakeSystem::CheckOrdinaryFile(FileHandle file) {
+  auto& call = log_.Record("CheckOrdinaryFile");
+  call.keyPath = openFiles_.at(file);
+  if (const auto fault = log_.InjectedFault(call)) return *fault;
+  return kErrorSuccess;
+}
+
+Status FakeSystem::RenameOpenFile(FileHandle file, const std::string& currentPath,
+                                  const std::string& target) {
+  auto& call = log_.Record("RenameOpenFile");
+  call.keyPath = target;
+  if (const auto fault = log_.InjectedFault(call)) return *fault;
+  files_[target] = files_.at(currentPath);
+  files_.erase(currentPath);
+  openFiles_.at(file) = target;
+  return kErrorSuccess;
+}
+
+Status FakeSystem::DeleteOpenFile(FileHandle file, const std::string& currentPath) {
+  auto& call = log_.Record("DeleteOpenFile");
+  call.keyPath = currentPath;
+  files_.erase(openFiles_.at(file));
+  return kErrorSuccess;
+}
+
+void FakeSystem::CloseFile(FileHandle file) {
+  log_.Record("CloseFile");
+  openFiles_.erase(file);
 }
 
 LockOutcome FakeSystem::WaitForNamedMutex(const std::string& name, std::uint32_t timeoutMs,

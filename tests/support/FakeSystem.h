@@ -34,9 +34,13 @@ class FakeSystem : public SystemApi {
   // What the program wrote to its standard output; without one (the default) writes fail.
   void GiveStandardOutput() { standardOutput_ = std::string(); }
   [[nodiscard]] const std::optional<std::string>& StandardOutput() const { return standardOutput_; }
-  // Files written through WriteFileContents, by path; a path listed in UnwritablePath fails.
+  // The files on the fake disk that the program wrote, by full path. No file may be created at
+  // a path that starts with one given to UnwritablePath. Folders exist wherever they are asked
+  // for; one given to MakeFolderALink is a junction.
   [[nodiscard]] const std::map<std::string, std::string>& Files() const { return files_; }
   void UnwritablePath(const std::string& path) { unwritable_.push_back(path); }
+  void MakeFolderALink(const std::string& folder) { linkFolders_.push_back(folder); }
+  [[nodiscard]] int OpenFileCount() const { return static_cast<int>(openFiles_.size()); }
   // Another process holds every named mutex (TimedOut), or held it and was killed (TakenOver).
   void OtherRunHoldsMutexes(LockOutcome answer) { mutexAnswer_ = answer; }
   // The named mutexes this process holds now.
@@ -54,7 +58,16 @@ class FakeSystem : public SystemApi {
   std::string GetCommandLineW() override;
   std::string GetComputerNameW() override { return "WORKSTATION-7"; }
   std::string ErrorText(Status code) override;
-  Status WriteFileContents(const std::string& path, const std::string& contents) override;
+  std::string FullPathName(const std::string& path) override;
+  std::uint32_t PathAttributes(const std::string& path) override;
+  std::string UnpredictableName() override;
+  Status CreateNewFile(const std::string& path, FileHandle* file) override;
+  Status WriteWholeFile(FileHandle file, const std::string& contents) override;
+  Status CheckOrdinaryFile(FileHandle file) override;
+  Status RenameOpenFile(FileHandle file, const std::string& currentPath,
+                        const std::string& target) override;
+  Status DeleteOpenFile(FileHandle file, const std::string& currentPath) override;
+  void CloseFile(FileHandle file) override;
   LockOutcome WaitForNamedMutex(const std::string& name, std::uint32_t timeoutMs,
                                 MutexHandle* handle, Status* error) override;
   void ReleaseNamedMutex(MutexHandle handle) override;
@@ -72,6 +85,10 @@ class FakeSystem : public SystemApi {
   std::string windowsDirectory_ = "C:\\windows";
   std::map<std::string, std::string> files_;
   std::vector<std::string> unwritable_;
+  std::vector<std::string> linkFolders_;
+  std::map<FileHandle, std::string> openFiles_;  // by handle, the path each has now
+  FileHandle nextFile_ = 0x4000;
+  int namesGiven_ = 0;
   LockOutcome mutexAnswer_ = LockOutcome::Taken;
   std::vector<MutexHandle> heldMutexes_;
   MutexHandle nextMutex_ = 0x3000;
