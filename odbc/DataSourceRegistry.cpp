@@ -324,7 +324,9 @@ RegistrationOutcome DataSourceRegistry::Register(const DataSourceSpec& spec) {
   // this run finishes.
   if (reading.missing == std::vector<DataSourcePart>{{"", spec.name, true}} &&
       reading.Differing(LayoutsAsWritten(spec)).empty()) {
-    return AddList(spec, {RegistrationStatus::Registered, {}, 0, {}});
+    RegistrationOutcome outcome{RegistrationStatus::Registered, {}, 0, {}};
+    outcome.note = "only its line in \"ODBC Data Sources\" was missing, and was added";
+    return AddList(spec, outcome);
   }
   return {RegistrationStatus::Incomplete, {}, 0, reading.MissingNames()};
 }

@@ -25,6 +25,8 @@ class SystemApi {
   // console of the process that started it (AttachConsole, bound at run time). False when it
   // has neither.
   virtual bool WriteStandardOutput(const std::string& text) = 0;
+  // The same for standard error: where a run that is not understood says why.
+  virtual bool WriteStandardError(const std::string& text) = 0;
   virtual bool GetVersionExA(OsVersionInfo* info) = 0;
   virtual std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) = 0;
   virtual std::uint32_t GetWindowsDirectoryA(char* buffer, std::uint32_t size) = 0;

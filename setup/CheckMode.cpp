@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 #include <exception>
 #include <string>
 #include <vector>
@@ -86,8 +87,8 @@ class Checker {
   }
 
   [[nodiscard]] std::string Report() const {
-    return lines_ + warnings_ + CountsText(tally_, kConditionLabels) + "; " +
-           std::to_string(staging_) + " staging keys left; " + std::to_string(warningCount_) +
+    return lines_ + Warnings() + CountsText(tally_, kConditionLabels) + "; " +
+           std::to_string(staging_) + " staging keys left; " + std::to_string(WarningCount()) +
            " warnings" + kLineEnd;
   }
 
@@ -103,7 +104,9 @@ class Checker {
       }
       if (names.size() > kNamesInTheBox) text += ", ...";
     }
-    if (warningCount_ > 0) text += "\n\n" + std::to_string(warningCount_) + " warnings (see /log).";
+    if (WarningCount() > 0) {
+      text += "\n\n" + std::to_string(WarningCount()) + " warnings (see /log).";
+    }
     return text;
   }
 
@@ -112,7 +115,7 @@ class Checker {
     const bool lacking = tally_.Count(Condition::Incomplete) != 0 ||
                          tally_.Count(Condition::Missing) != 0 ||
                          tally_.Count(Condition::EarlierDriver) != 0;
-    return lacking ? kExitSomeDataSourceMissing : kExitSuccess;
+    return lacking ? kExitSomethingToDo : kExitSuccess;
   }
 
  private:
@@ -121,33 +124,68 @@ class Checker {
     ++warningCount_;
   }
 
+  // One warning per distinct problem, with how many data sources it concerns: a machine without
+  // the Access driver gets one line for the driver, not one per data source.
+  void Count(const std::string& problem) {
+    if (!grouped_.contains(problem)) problemOrder_.push_back(problem);
+    ++grouped_[problem];
+  }
+
+  [[nodiscard]] std::string Warnings() const {
+    std::string text = warnings_;
+    for (const auto& problem : problemOrder_) {
+      const int count = grouped_.at(problem);
+      text += "warning: " + problem + " (" + std::to_string(count) +
+              (count == 1 ? " data source)" : " data sources)") + kLineEnd;
+    }
+    if (expectedNote_) {
+      text += "note: the native view names no Access driver that exists, as expected on 64-bit "
+              "Windows: the Access driver of this kind is 32-bit only, and Quillet uses the "
+              "32-bit view" + std::string(kLineEnd);
+    }
+    return text;
+  }
+
+  [[nodiscard]] int WarningCount() const {
+    return warningCount_ + static_cast<int>(problemOrder_.size());
+  }
+
   // Why Quillet might still not open a data source that is there: no driver, or no database.
   void WarnAbout(const SurveyedDataSource& each) {
-    const std::string who = each.Who();
+    const auto* view = each.planned.view;
     // The 64-bit view's driver is loaded by 64-bit programs, which see the files unredirected.
-    const bool nativeFiles = each.planned.view == &MdlODBC::kNativeView &&
-                             run_.Access().viewFlag != 0;
+    const bool nativeFiles = view == &MdlODBC::kNativeView && run_.Access().viewFlag != 0;
+    // On 64-bit Windows the native view's Jet driver never exists: expected, not news.
+    const bool driverExpectedMissing =
+        view == &MdlODBC::kNativeView && run_.Access().sixtyFourBitWindows;
     const std::string driver = TextOf(each.reading, "Driver");
-    const auto systemDirectory = run_.RegistryOf(*each.planned.view).SystemDirectoryOfView();
+    const auto systemDirectory = run_.RegistryOf(*view).SystemDirectoryOfView();
     if (!driver.empty() && each.earlierDriver.empty() && systemDirectory &&
         !SameText(driver.substr(0, driver.rfind('\\')), *systemDirectory)) {
-      Warn(who + ": \"Driver\" " + driver + " is outside the system directory " + *systemDirectory);
+      Count("\"Driver\" " + driver + " is outside the system directory " + *systemDirectory);
     }
     if (!driver.empty() &&
         system_.GetFileAttributesA(driver.c_str(), nativeFiles) == win::kInvalidFileAttributes) {
-      Warn(who + ": driver file " + driver + " not found");
+      if (driverExpectedMissing) {
+        expectedNote_ = true;
+      } else {
+        Count("driver file " + driver + " not found");
+      }
     }
     const std::string database = TextOf(each.reading, "DBQ");
     if (!database.empty() &&
         system_.GetFileAttributesA(database.c_str(), nativeFiles) == win::kInvalidFileAttributes) {
-      Warn(who + ": database " + database + " not found");
+      Count("database " + database + " not found");
     }
-    const auto* view = each.planned.view;
     if (std::find(viewsLooked_.begin(), viewsLooked_.end(), view) == viewsLooked_.end()) {
       viewsLooked_.push_back(view);
       if (!run_.RegistryOf(*view).DriverRegistered()) {
-        Warn(each.where + ": \"Microsoft Access Driver (*.mdb)\" is not registered in " +
-             std::string(view->driverKey.substr(0, view->driverKey.rfind('\\'))));
+        if (driverExpectedMissing) {
+          expectedNote_ = true;
+        } else {
+          Warn(each.where + ": \"Microsoft Access Driver (*.mdb)\" is not registered in " +
+               std::string(view->driverKey.substr(0, view->driverKey.rfind('\\'))));
+        }
       }
     }
   }
@@ -157,6 +195,9 @@ class Checker {
   std::string lines_;
   std::string warnings_;
   int warningCount_ = 0;
+  std::map<std::string, int> grouped_;      // how many data sources each problem concerns
+  std::vector<std::string> problemOrder_;  // as first met
+  bool expectedNote_ = false;
   int staging_ = 0;
   Tally<Condition> tally_;
   std::vector<const MdlODBC::RegistryView*> viewsLooked_;
@@ -181,8 +222,13 @@ int RunCheck(RunContext& run, const CommandLine& command) {
     exitCode = kExitInstallFailure;
   }
   const bool printed = windows.System().WriteStandardOutput(report);
-  if (command.logPath && !WriteLog(windows, *command.logPath, report)) {
-    exitCode = kExitInstallFailure;
+  // The exit code tells the workstation's state alone, as detection rules read it: a log that
+  // cannot be written is said where the report goes, and in the box.
+  if (command.logPath) {
+    if (const auto failed = WriteLog(windows, *command.logPath, report, exitCode)) {
+      windows.System().WriteStandardError(*failed + kLineEnd);
+      if (printed) windows.System().WriteStandardOutput(*failed + kLineEnd);
+    }
   }
   if (!printed) {
     windows.Screen().MessageBoxA(summary.c_str(), kTitle,

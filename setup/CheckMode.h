@@ -4,11 +4,11 @@
 // and whether its driver and its database can be found.
 
 #include "setup/CommandLine.h"
+#include "setup/ExitCodes.h"
 #include "setup/RunContext.h"
 
 namespace quillet {
 
-inline constexpr int kExitSomeDataSourceMissing = 1;
 
 // The report goes to standard output when the program has one, to the /log file when given, and
 // in an interactive start without either, to a message box. Returns 0 when every data source is

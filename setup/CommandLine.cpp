@@ -12,16 +12,23 @@ std::string Lower(std::string text) {
   return text;
 }
 
-// The switch's name in lower case, or nothing when the argument is not a switch.
+// The switch's name in lower case, or nothing when the argument is not a switch. "--" is taken
+// as "-", as other tools write long switches.
 std::optional<std::string> SwitchName(const std::string& argument) {
   if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) return std::nullopt;
-  return Lower(argument.substr(1));
+  const std::size_t start = argument.starts_with("--") && argument.size() > 2 ? 2 : 1;
+  return Lower(argument.substr(start));
 }
 
-bool IsQuietSwitch(const std::string& word) {
-  const auto name = SwitchName(word);
-  return name == "quiet" || name == "q";
+// The program's own quiet switches, and those of other installers that deployment tools pass out
+// of habit: none of them may leave a run waiting for a person.
+bool IsQuietName(const std::optional<std::string>& name) {
+  static constexpr const char* kQuietNames[] = {"quiet", "q", "silent", "s", "verysilent", "qn"};
+  return name && std::any_of(std::begin(kQuietNames), std::end(kQuietNames),
+                             [&](const char* quiet) { return *name == quiet; });
 }
+
+bool IsQuietSwitch(const std::string& word) { return IsQuietName(SwitchName(word)); }
 
 // Whether a quiet switch stands anywhere in the argument, also where a quote swallowed it into
 // another argument ("C:\Logs\" /quiet splits into one argument: C:\Logs" /quiet).
@@ -40,7 +47,7 @@ bool HoldsQuietSwitch(const std::string& argument) {
 
 bool IsKnownSwitch(const std::string& argument) {
   const auto name = SwitchName(argument);
-  return name == "quiet" || name == "q" || name == "?" || name == "help" || name == "log" ||
+  return IsQuietName(name) || name == "?" || name == "help" || name == "log" ||
          name == "repair" || name == "check" || name == "uninstall";
 }
 
@@ -96,7 +103,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   CommandLine command;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const auto name = SwitchName(arguments[i]);
-    if (name == "quiet" || name == "q") {
+    if (IsQuietName(name)) {
       command.quiet = true;
     } else if (name == "?" || name == "help") {
       command.help = true;
@@ -108,7 +115,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       command.uninstall = true;
     } else if (name == "log" && i + 1 < arguments.size() && !arguments[i + 1].empty() &&
                !IsKnownSwitch(arguments[i + 1])) {
-      command.logPath = arguments[++i];
+      if (command.logPath && !command.notUnderstood) {
+        command.notUnderstood = "/log " + arguments[i + 1] + " (a second log file; give one)";
+      }
+      if (!command.logPath) command.logPath = arguments[i + 1];
+      ++i;
     } else if (!command.notUnderstood) {
       command.notUnderstood = arguments[i];
       if (name == "log") *command.notUnderstood += " (without a file name)";
@@ -130,19 +141,51 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   return command;
 }
 
+namespace {
+
+struct UsageRow {
+  const char* left;
+  const char* right;
+};
+
+constexpr UsageRow kSwitches[] = {
+    {"/quiet, /q", "no window and no message: for deployment tools"},
+    {"", "(/silent, /s, /verysilent, /qn and --quiet mean the same)"},
+    {"/log FILE", "write what became of each data source to FILE"},
+    {"/repair", "also complete incomplete data sources and mend old driver paths"},
+    {"/check", "report every data source and change nothing"},
+    {"/uninstall", "remove the data sources still as this setup wrote them"},
+    {"/?, /help", "show this text"},
+};
+
+constexpr UsageRow kExitCodes[] = {
+    {"0", "done: every data source is there (/check: all complete)"},
+    {"1", "/check: something to do (missing, incomplete, old driver path)"},
+    {"87", "the command line was not understood; nothing was changed"},
+    {"1602", "/uninstall: the user answered No"},
+    {"1603", "failed: a data source, the check or the log (the log says why)"},
+    {"1618", "another copy was still running after a minute: retry later"},
+};
+
+// Rows in two columns lined up with spaces, which every font and every console keeps.
+template <std::size_t N>
+std::string Columns(const UsageRow (&rows)[N]) {
+  std::size_t width = 0;
+  for (const auto& row : rows) width = std::max(width, std::string(row.left).size());
+  std::string text;
+  for (const auto& row : rows) {
+    const std::string left = row.left;
+    text += "  " + left + std::string(width - left.size() + 2, ' ') + row.right + "\n";
+  }
+  return text;
+}
+
+}  // namespace
+
 std::string UsageText() {
   return "QuilletSetup registers the ODBC data sources of the Quillet databases on this "
-         "computer, for all users.\n\n"
-         "Switches:\n"
-         "  /quiet, /q\tno window and no message: for deployment tools\n"
-         "  /log FILE\twrite what became of each data source to FILE\n"
-         "  /repair\talso add what is missing from incomplete data sources\n"
-         "  /check\treport every data source, change nothing (exit 0 all there, 1 some missing)\n"
-         "  /uninstall\tremove the data sources that are still as this setup wrote them\n"
-         "  /?, /help\tshow this text\n\n"
-         "Exit codes: 0 every data source is registered, 1603 setup failed or a data source is "
-         "incomplete, "
-         "87 the command line was not understood.";
+         "computer, for all users.\n\nSwitches:\n" +
+         Columns(kSwitches) + "\nExit codes:\n" + Columns(kExitCodes);
 }
 
 }  // namespace quillet

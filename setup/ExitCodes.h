@@ -4,8 +4,10 @@
 namespace quillet {
 
 inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitSomethingToDo = 1;  // /check: a data source is missing or incomplete
 inline constexpr int kExitBadCommandLine = 87;    // ERROR_INVALID_PARAMETER
 inline constexpr int kExitInstallFailure = 1603;  // ERROR_INSTALL_FAILURE: "installation failed"
+inline constexpr int kExitUserDeclined = 1602;  // ERROR_INSTALL_USEREXIT
 // ERROR_INSTALL_ALREADY_RUNNING: another run held on for too long; deployment tools retry it.
 inline constexpr int kExitAlreadyRunning = 1618;
 

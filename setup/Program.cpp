@@ -36,8 +36,10 @@ int Setup(RunContext& run, const CommandLine& command) {
     exitCode = kExitInstallFailure;
   }
   if (command.logPath &&
-      !WriteLog(windows, *command.logPath,
-                FormatRunLog(windows.System(), mainWindow.Registrations(), stoppedBy))) {
+      WriteLog(windows, *command.logPath,
+               FormatRunLog(windows.System(), mainWindow.Registrations(), run.AccessDriverState(),
+                            stoppedBy),
+               exitCode)) {
     exitCode = kExitInstallFailure;
   }
   return exitCode;
@@ -48,14 +50,23 @@ int RunCommand(win::WindowsApi& system, const CommandLine& command) {
   win::WindowsApi& windows = command.quiet ? quiet : system;
 
   if (command.notUnderstood) {
-    const std::string message = "This argument is not understood: " + *command.notUnderstood +
-                                "\n\n" + UsageText();
+    // Said wherever someone may look: standard error, the log, and a box when interactive.
+    const std::string reason = "This argument is not understood: " + *command.notUnderstood;
+    windows.System().WriteStandardError(reason + "\r\n");
+    if (command.logPath) WriteLog(windows, *command.logPath, reason + "\r\n", kExitBadCommandLine);
+    const std::string message = reason + "\n\n" + UsageText();
     windows.Screen().MessageBoxA(message.c_str(), app::kTitle, win::kMbOk | win::kMbIconError);
     return kExitBadCommandLine;
   }
   if (command.help) {
-    windows.Screen().MessageBoxA(UsageText().c_str(), app::kTitle,
-                                 win::kMbOk | win::kMbIconInformation);
+    std::string text = UsageText();
+    for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 2) {
+      text.insert(at, "\r");
+    }
+    if (!windows.System().WriteStandardOutput(text)) {
+      windows.Screen().MessageBoxA(UsageText().c_str(), app::kTitle,
+                                   win::kMbOk | win::kMbIconInformation);
+    }
     return kExitSuccess;
   }
   win::NamedMutex lock(windows.System(), kRunLockName);
@@ -82,7 +93,7 @@ int RunProgram(win::WindowsApi& system) {
       try {
         win::QuietWindows quiet(system);
         WriteLog(command.quiet ? quiet : system, *command.logPath,
-                 "Setup stopped by an unexpected error.\r\n");
+                 "Setup stopped by an unexpected error.\r\n", kExitInstallFailure);
       } catch (...) {
         // The exit code still tells.
       }

@@ -64,6 +64,16 @@ void RunContext::CloseRegistries() {
   wow64_.CloseViewKeys();
 }
 
+std::string RunContext::AccessDriverState() {
+  const auto& view = access_.sixtyFourBitWindows ? MdlODBC::kWow64View : MdlODBC::kNativeView;
+  const std::string driver = "\"Microsoft Access Driver (*.mdb)\"";
+  if (RegistryOf(view).DriverRegistered()) {
+    return driver + " is installed for the " + Where(view) + ", which Quillet uses.";
+  }
+  return driver + " is not installed for the " + Where(view) +
+         ", which Quillet uses: Quillet cannot open its databases until it is.";
+}
+
 std::string RunContext::Where(const MdlODBC::RegistryView& view) const {
   return MdlODBC::ViewLabel(view, access_);
 }

@@ -53,6 +53,9 @@ class RunContext {
   MdlODBC::DataSourceRegistry& RegistryOf(const MdlODBC::RegistryView& view);
   // Closes the keys the views' registries keep open, once the registry work is done.
   void CloseRegistries();
+  // Whether the Access driver is installed for the view Quillet uses (the 32-bit view on 64-bit
+  // Windows, the native view on 32-bit Windows), in a sentence for logs and messages.
+  std::string AccessDriverState();
   // The view as this machine has it, for messages and logs ("native view").
   [[nodiscard]] std::string Where(const MdlODBC::RegistryView& view) const;
 

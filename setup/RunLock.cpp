@@ -26,7 +26,7 @@ win::LockOutcome WaitShowingProgress(win::WindowsApi& windows, win::NamedMutex& 
 
 int Refuse(win::WindowsApi& windows, const CommandLine& command, const std::string& why,
            int exitCode) {
-  if (command.logPath) WriteLog(windows, *command.logPath, why + kLineEnd);
+  if (command.logPath) WriteLog(windows, *command.logPath, why + kLineEnd, exitCode);
   windows.Screen().MessageBoxA(why.c_str(), app::kTitle, win::kMbOk | win::kMbIconWarning);
   return exitCode;
 }

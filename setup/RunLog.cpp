@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/Application.h"
+#include "setup/ExitCodes.h"
 #include "setup/LogFile.h"
 #include "setup/QuilletDataSources.h"
 #include "setup/Tally.h"
@@ -22,7 +23,8 @@ std::string Outcome(win::SystemApi& system, const MdlODBC::RegistrationOutcome& 
     case RegistrationStatus::AlreadyPresent:
       return "already present" + note;
     case RegistrationStatus::Incomplete:
-      return "present but incomplete, missing " + Joined(outcome.parts) + note;
+      return "present but incomplete, missing " + Joined(outcome.parts) + note +
+             "; run this setup with /repair to complete it";
     case RegistrationStatus::Repaired:
       return "repaired" + (outcome.parts.empty() ? "" : ", added " + Joined(outcome.parts)) + note;
     case RegistrationStatus::Failed:
@@ -42,7 +44,7 @@ std::string Joined(const std::vector<std::string>& parts) {
 }
 
 std::string FormatRunLog(win::SystemApi& system, const std::vector<RegistrationRecord>& records,
-                         const std::string& stoppedBy) {
+                         const std::string& driverState, const std::string& stoppedBy) {
   std::string log;
   Tally<RegistrationStatus> tally;
   for (const auto& record : records) {
@@ -50,19 +52,29 @@ std::string FormatRunLog(win::SystemApi& system, const std::vector<RegistrationR
     tally.Add(record.outcome.status, record.Who());
   }
   if (!stoppedBy.empty()) log += "Setup stopped: " + stoppedBy + kLineEnd;
-  std::vector<OutcomeLabel<RegistrationStatus>> labels = {
+  if (!driverState.empty()) log += driverState + kLineEnd;
+  // Every count, zeros included: "grep failed" across a hundred logs finds what it should.
+  const std::vector<OutcomeLabel<RegistrationStatus>> labels = {
       {RegistrationStatus::Registered, "registered"},
-      {RegistrationStatus::AlreadyPresent, "already present"}};
-  // Only a run that met them counts incomplete and repaired data sources.
-  if (tally.Count(RegistrationStatus::Incomplete) != 0) {
-    labels.push_back({RegistrationStatus::Incomplete, "present but incomplete"});
-  }
-  if (tally.Count(RegistrationStatus::Repaired) != 0) {
-    labels.push_back({RegistrationStatus::Repaired, "repaired"});
-  }
-  labels.push_back({RegistrationStatus::Failed, "failed"});
+      {RegistrationStatus::AlreadyPresent, "already present"},
+      {RegistrationStatus::Incomplete, "present but incomplete"},
+      {RegistrationStatus::Repaired, "repaired"},
+      {RegistrationStatus::Failed, "failed"}};
   return log + std::to_string(records.size()) + " data sources: " + CountsText(tally, labels) +
          kLineEnd;
+}
+
+std::string ResultLine(int exitCode) {
+  const char* result = "failed";
+  switch (exitCode) {
+    case kExitSuccess: result = "success"; break;
+    case kExitSomethingToDo: result = "something to do"; break;
+    case kExitBadCommandLine: result = "command line not understood"; break;
+    case kExitUserDeclined: result = "declined by the user"; break;
+    case kExitAlreadyRunning: result = "another copy was running"; break;
+    default: break;
+  }
+  return std::string("Result: ") + result + ", exit code " + std::to_string(exitCode) + kLineEnd;
 }
 
 std::string LogHeader(win::SystemApi& system) {
@@ -79,17 +91,18 @@ std::string LogHeader(win::SystemApi& system) {
          ", " + stamp + ", " + years + ", command line: " + system.GetCommandLineW() + kLineEnd;
 }
 
-bool WriteLog(win::WindowsApi& windows, const std::string& path, const std::string& contents) {
-  const win::Status status =
-      ReplaceFileContents(windows.System(), path, LogHeader(windows.System()) + contents);
-  if (status == win::kErrorSuccess) return true;
+std::optional<std::string> WriteLog(win::WindowsApi& windows, const std::string& path,
+                                    const std::string& contents, int exitCode) {
+  const win::Status status = ReplaceFileContents(
+      windows.System(), path, LogHeader(windows.System()) + contents + ResultLine(exitCode));
+  if (status == win::kErrorSuccess) return std::nullopt;
   const std::string why = status == win::kErrorStoppedOnSymlink
                               ? "Its folder is a link or junction; write the log to a folder "
                                 "that is not one."
                               : windows.System().ErrorText(status);
   const std::string message = "The log file could not be written:\n" + path + "\n\n" + why;
   windows.Screen().MessageBoxA(message.c_str(), app::kTitle, win::kMbOk | win::kMbIconWarning);
-  return false;
+  return "The log file " + path + " could not be written: " + why;
 }
 
 }  // namespace quillet

@@ -135,7 +135,9 @@ int RunUninstall(RunContext& run, const CommandLine& command) {
   const std::string counts = "Quillet " + Counts(decisions);
   log += Counts(decisions) + kLineEnd;
   int exitCode = failed ? kExitInstallFailure : kExitSuccess;
-  if (command.logPath && !WriteLog(windows, *command.logPath, log)) exitCode = kExitInstallFailure;
+  if (command.logPath && WriteLog(windows, *command.logPath, log, exitCode)) {
+    exitCode = kExitInstallFailure;
+  }
   windows.Screen().MessageBoxA(counts.c_str(), kTitle,
                                win::kMbOk | (failed ? win::kMbIconWarning : win::kMbIconInformation));
   return exitCode;

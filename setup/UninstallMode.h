@@ -3,11 +3,11 @@
 // wrote them, and keeps every one that someone changed or added to.
 
 #include "setup/CommandLine.h"
+#include "setup/ExitCodes.h"
 #include "setup/RunContext.h"
 
 namespace quillet {
 
-inline constexpr int kExitUserDeclined = 1602;  // ERROR_INSTALL_USEREXIT
 
 // Asks once before it deletes anything (not with /quiet). Returns 0 when every data source of the
 // set is gone or kept because it was customised, 1603 when a removal failed, 1602 when the user

@@ -8,7 +8,7 @@ namespace {
 
 constexpr win::TwipSize kDesignedClientArea{6285, 3765};
 constexpr const char* kCompletionTitle = "Quillet Installation";
-constexpr const char* kSetupComplete = "Setup Complete - DO NOT run this setup again.";
+const std::string kSetupComplete = "Setup Complete - DO NOT run this setup again.";
 constexpr std::size_t kFailuresNamed = 5;
 
 std::string Listed(const std::vector<std::string>& names, const char* what) {
@@ -68,11 +68,12 @@ void frmQuillet::Form_Load() {
 void frmQuillet::ShowCompletionMessage() {
   const auto& failed = tally_.Named(MdlODBC::RegistrationStatus::Failed);
   const auto& incomplete = tally_.Named(MdlODBC::RegistrationStatus::Incomplete);
+  const std::string driver = "\n\n" + run_.AccessDriverState();
   if (failed.empty() && incomplete.empty()) {
-    windows_.Screen().MessageBoxA(kSetupComplete, kCompletionTitle, win::kMbOk);
+    windows_.Screen().MessageBoxA((kSetupComplete + driver).c_str(), kCompletionTitle, win::kMbOk);
   } else {
-    windows_.Screen().MessageBoxA(FailureSummary(failed, incomplete).c_str(), kCompletionTitle,
-                                  win::kMbOk | win::kMbIconWarning);
+    windows_.Screen().MessageBoxA((FailureSummary(failed, incomplete) + driver).c_str(),
+                                  kCompletionTitle, win::kMbOk | win::kMbIconWarning);
   }
 }
 

@@ -46,6 +46,7 @@ class Win32System : public SystemApi {
   std::uint32_t GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) override;
   std::uint32_t GetFileAttributesA(const char* path, bool nativeFileSystem) override;
   bool WriteStandardOutput(const std::string& text) override;
+  bool WriteStandardError(const std::string& text) override;
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
   std::uint32_t GetWindowsDirectoryA(char* buffer, std::uint32_t size) override;
   LocalDate GetLocalDate() override;
@@ -67,8 +68,12 @@ class Win32System : public SystemApi {
   void ReleaseNamedMutex(MutexHandle handle) override;
 
  private:
-  void* standardOutput_ = nullptr;  // HANDLE, looked for at the first write
-  bool lookedForOutput_ = false;
+  void* StandardStream(int stream);  // 0 output, 1 error
+  bool WriteStream(int stream, const std::string& text);
+
+  void* streams_[2] = {nullptr, nullptr};  // HANDLEs, looked for at the first write
+  bool looked_[2] = {false, false};
+  bool consoleAttached_ = false;
 };
 
 // Win32Screen.cpp

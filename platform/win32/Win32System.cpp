@@ -72,25 +72,36 @@ std::uint32_t Win32System::GetFileAttributesA(const char* path, bool nativeFileS
   return attributes;
 }
 
-bool Win32System::WriteStandardOutput(const std::string& text) {
-  if (!lookedForOutput_) {
-    lookedForOutput_ = true;
-    HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
-    if (output == nullptr || output == INVALID_HANDLE_VALUE) {
+// The handle the program was given for the stream (a redirection), or else the console of the
+// process that started it, attached once for both streams.
+void* Win32System::StandardStream(int stream) {
+  if (!looked_[stream]) {
+    looked_[stream] = true;
+    HANDLE handle = ::GetStdHandle(stream == 0 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
       using AttachConsoleFunction = BOOL(WINAPI*)(DWORD);
       const auto attach = BoundFunction<AttachConsoleFunction>("kernel32.dll", "AttachConsole");
-      output = attach != nullptr && attach(ATTACH_PARENT_PROCESS)
+      if (!consoleAttached_ && attach != nullptr) consoleAttached_ = attach(ATTACH_PARENT_PROCESS);
+      handle = consoleAttached_
                    ? ::CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                    nullptr, OPEN_EXISTING, 0, nullptr)
                    : INVALID_HANDLE_VALUE;
     }
-    if (output != nullptr && output != INVALID_HANDLE_VALUE) standardOutput_ = output;
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) streams_[stream] = handle;
   }
-  if (standardOutput_ == nullptr) return false;
-  DWORD written = 0;
-  return ::WriteFile(standardOutput_, text.data(), static_cast<DWORD>(text.size()), &written,
-                     nullptr) != FALSE;
+  return streams_[stream];
 }
+
+bool Win32System::WriteStream(int stream, const std::string& text) {
+  void* handle = StandardStream(stream);
+  DWORD written = 0;
+  return handle != nullptr && ::WriteFile(handle, text.data(), static_cast<DWORD>(text.size()),
+                                          &written, nullptr) != FALSE;
+}
+
+bool Win32System::WriteStandardOutput(const std::string& text) { return WriteStream(0, text); }
+
+bool Win32System::WriteStandardError(const std::string& text) { return WriteStream(1, text); }
 
 std::uint32_t Win32System::GetSystemDirectoryA(char* buffer, std::uint32_t size) {
   return ::GetSystemDirectoryA(buffer, size);

@@ -39,7 +39,9 @@ TEST(ParseCommandLine, NothingMeansAnInteractiveRun) {
 }
 
 TEST(ParseCommandLine, TakesEverySwitchWithEitherPrefixInAnyCase) {
-  for (const char* quiet : {"/quiet", "-quiet", "/Q", "-q", "/QUIET"}) {
+  // Other installers' silent switches too: a deployment tool passing one must never wait.
+  for (const char* quiet : {"/quiet", "-quiet", "/Q", "-q", "/QUIET", "/silent", "/s", "/S",
+                            "/verysilent", "/VERYSILENT", "/qn", "--quiet", "-silent"}) {
     EXPECT_TRUE(ParseCommandLine({quiet}).quiet) << quiet;
   }
   for (const char* help : {"/?", "-?", "/help", "-HELP"}) {
@@ -64,7 +66,11 @@ TEST(ParseCommandLine, ALogSwitchWithoutAFileIsNotUnderstood) {
 }
 
 TEST(ParseCommandLine, NamesTheFirstArgumentItDoesNotUnderstand) {
-  EXPECT_EQ(ParseCommandLine({"/quiet", "/silent", "extra"}).notUnderstood, "/silent");
+  EXPECT_EQ(ParseCommandLine({"/quiet", "/bogus", "extra"}).notUnderstood, "/bogus");
+  EXPECT_EQ(ParseCommandLine({"/log", "a.log", "/log", "b.log"}).notUnderstood,
+            "/log b.log (a second log file; give one)");
+  EXPECT_EQ(ParseCommandLine({"/log", "a.log", "/log", "b.log"}).logPath, "a.log")
+      << "the first is still where the reason goes";
   EXPECT_EQ(ParseCommandLine({"install"}).notUnderstood, "install");
   EXPECT_EQ(ParseCommandLine({"/"}).notUnderstood, "/");
   EXPECT_EQ(ParseCommandLine({"/quiet:yes"}).notUnderstood, "/quiet:yes");
@@ -128,7 +134,7 @@ TEST_F(Deployment, TheLogSaysWhatBecameOfEveryDataSource) {
        start = end + 2) {
     lines.push_back(log.substr(start, end - start));
   }
-  ASSERT_EQ(lines.size(), 17u);
+  ASSERT_EQ(lines.size(), 19u);
   EXPECT_EQ(lines[0],
             "QuilletSetup 1.00 on WORKSTATION-7, 2003-05-01 00:00:00, archive years 2002-2002, "
             "command line: QuilletSetup.exe /quiet /log C:\\setup.log");
@@ -137,12 +143,18 @@ TEST_F(Deployment, TheLogSaysWhatBecameOfEveryDataSource) {
   EXPECT_EQ(lines[1].substr(0, 87),
             "Quillet-R1 (32-bit-on-64-bit view): present but incomplete, missing Description, "
             "Driver");
+  EXPECT_TRUE(lines[1].ends_with("; run this setup with /repair to complete it")) << lines[1];
   EXPECT_EQ(lines[5],
             "Quillet2002-R (native view): failed: could not create the key "
             "\"SOFTWARE\\ODBC\\ODBC.INI\": Access is denied.");
   EXPECT_EQ(lines[10], "Quillet2002-R (32-bit-on-64-bit view): registered");
   EXPECT_EQ(lines[15],
-            "15 data sources: 9 registered, 0 already present, 1 present but incomplete, 5 failed");
+            "\"Microsoft Access Driver (*.mdb)\" is not installed for the 32-bit-on-64-bit view, "
+            "which Quillet uses: Quillet cannot open its databases until it is.");
+  EXPECT_EQ(lines[16],
+            "15 data sources: 9 registered, 0 already present, 1 present but incomplete, "
+            "0 repaired, 5 failed");
+  EXPECT_EQ(lines[17], "Result: failed, exit code 1603");
 }
 
 TEST_F(Deployment, TheLogNamesADriverDirectoryThatCouldNotBeDecided) {
@@ -163,7 +175,7 @@ TEST_F(Deployment, ALogThatCannotBeWrittenIsReportedButDoesNotStopTheRun) {
   EXPECT_EQ(windows.CountCalls("RegRenameKey"), 25) << "every data source was registered";
   const auto boxes = windows.Screen().MessageBoxes();
   ASSERT_EQ(boxes.size(), 2u);
-  EXPECT_EQ(boxes[0].valueName, "Setup Complete - DO NOT run this setup again.");
+  EXPECT_TRUE(boxes[0].valueName.starts_with("Setup Complete - DO NOT run this setup again.\n\n"));
   EXPECT_NE(boxes[1].valueName.find("Z:\\nowhere.log"), std::string::npos);
 
   win::FakeWindows quiet;
@@ -184,18 +196,25 @@ TEST_F(Deployment, HelpShowsTheSwitchesAndRegistersNothing) {
 }
 
 TEST_F(Deployment, AnUnknownArgumentIsNamedAndNothingIsRegistered) {
-  EXPECT_EQ(Run("/silent"), quillet::kExitBadCommandLine);
+  EXPECT_EQ(Run("/bogus"), quillet::kExitBadCommandLine);
   const auto boxes = windows.Screen().MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_NE(boxes[0].valueName.find("/silent"), std::string::npos);
+  EXPECT_NE(boxes[0].valueName.find("/bogus"), std::string::npos);
   EXPECT_NE(boxes[0].valueName.find("/quiet"), std::string::npos) << "lists the accepted switches";
   EXPECT_EQ(windows.CountCalls("RegOpenKeyExA"), 0);
 
+  // Quiet, the reason goes to standard error and to the log.
   win::FakeWindows quiet;
-  quiet.System().SetCommandLine("QuilletSetup.exe /q /bogus");
+  quiet.System().GiveStandardError();
+  quiet.System().SetCommandLine("QuilletSetup.exe /q /log C:\\bad.log /bogus");
   EXPECT_EQ(quillet::RunProgram(quiet), quillet::kExitBadCommandLine);
   EXPECT_EQ(quiet.CountCalls("MessageBoxA"), 0);
   EXPECT_EQ(quiet.CountCalls("RegOpenKeyExA"), 0);
+  const std::string reason = "This argument is not understood: /bogus\r\n";
+  EXPECT_EQ(*quiet.System().StandardError(), reason);
+  const std::string log = quiet.System().Files().at("C:\\bad.log");
+  EXPECT_EQ(log.substr(log.find("\r\n") + 2),
+            reason + "Result: command line not understood, exit code 87\r\n");
 }
 
 TEST_F(Deployment, NoCommandLineBehavesAsAlways) {
@@ -203,7 +222,7 @@ TEST_F(Deployment, NoCommandLineBehavesAsAlways) {
   EXPECT_EQ(quillet::RunProgram(windows), 0);
   const auto boxes = windows.Screen().MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].valueName, "Setup Complete - DO NOT run this setup again.");
+  EXPECT_TRUE(boxes[0].valueName.starts_with("Setup Complete - DO NOT run this setup again."));
   EXPECT_TRUE(windows.System().Files().empty());
 }
 
@@ -301,7 +320,8 @@ TEST(RunLock, OneRunAtATimeInEveryMode) {
     EXPECT_EQ(waits.back().number, 60000) << "waits a minute for the other run";
     EXPECT_FALSE(windows.Registry().KeyExists("SOFTWARE\\ODBC")) << "nothing is registered";
     const std::string log = windows.System().Files().at("C:\\held.log");
-    EXPECT_EQ(log.substr(log.find("\r\n") + 2), why + "\r\n");
+    EXPECT_EQ(log.substr(log.find("\r\n") + 2),
+              why + "\r\nResult: another copy was running, exit code 1618\r\n");
     const auto boxes = windows.Screen().MessageBoxes();
     EXPECT_EQ(boxes.size(), quiet ? 0u : 1u);
     if (!quiet) {
@@ -309,6 +329,51 @@ TEST(RunLock, OneRunAtATimeInEveryMode) {
       EXPECT_EQ(windows.CountCalls("CreateLabelWindow"), 1) << "the progress window shows while it waits";
       EXPECT_EQ(windows.Screen().LiveWindowCount(), 0);
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// /check's exit code tells where the workstation stands, whatever becomes of its log; the other
+// modes fail when their log cannot be written.
+TEST(Reports, OnlyCheckKeepsItsExitCodeWhenTheLogCannotBeWritten) {
+  const std::pair<const char*, int> cases[] = {
+      {"/check /quiet", quillet::kExitSuccess},
+      {"/quiet", quillet::kExitInstallFailure},
+      {"/uninstall /quiet", quillet::kExitInstallFailure},
+  };
+  for (const auto& [mode, exitCode] : cases) {
+    SCOPED_TRACE(mode);
+    win::FakeWindows windows;
+    windows.System().SetCommandLine("QuilletSetup.exe /quiet");
+    ASSERT_EQ(quillet::RunProgram(windows), quillet::kExitSuccess);
+    windows.System().GiveStandardOutput();
+    windows.System().GiveStandardError();
+    windows.System().UnwritablePath("C:\\NoSuchFolder\\");
+    windows.System().SetCommandLine(std::string("QuilletSetup.exe ") + mode +
+                                    " /log C:\\NoSuchFolder\\check.log");
+    EXPECT_EQ(quillet::RunProgram(windows), exitCode);
+    if (exitCode != quillet::kExitSuccess) continue;
+    const std::string said = "The log file C:\\NoSuchFolder\\check.log could not be written: ";
+    EXPECT_NE(windows.System().StandardError()->find(said), std::string::npos);
+    EXPECT_NE(windows.System().StandardOutput()->find(said), std::string::npos);
+  }
+}
+
+TEST(Reports, HelpGoesToStandardOutputInColumnsWithEveryExitCode) {
+  win::FakeWindows windows;
+  windows.System().GiveStandardOutput();
+  windows.System().SetCommandLine("QuilletSetup.exe /?");
+  EXPECT_EQ(quillet::RunProgram(windows), quillet::kExitSuccess);
+  EXPECT_EQ(windows.CountCalls("MessageBoxA"), 0) << "no box to wait for";
+  const std::string help = *windows.System().StandardOutput();
+  EXPECT_EQ(help.find('\t'), std::string::npos);
+  for (const char* line : {"  /quiet, /q  no window", "  /log FILE   write", "  0     done",
+                           "  87    the command", "  1602  /uninstall", "  1603  failed",
+                           "  1618  another copy"}) {
+    EXPECT_NE(help.find(std::string("\r\n") + line), std::string::npos) << line << "\n" << help;
   }
 }
 

@@ -71,12 +71,24 @@ TEST_F(Program, RunsTheWindowsAndTheWorkInTheirOrder) {
 }
 
 TEST_F(Program, ShowsExactlyTheCompletionMessageWhenEverythingIsRegistered) {
-  ASSERT_EQ(quillet::RunProgram(windows), 0);
-  const auto boxes = windows.Screen().MessageBoxes();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].valueName, "Setup Complete - DO NOT run this setup again.");
-  EXPECT_EQ(boxes[0].caption, "Quillet Installation");
-  EXPECT_EQ(boxes[0].type, win::kMbOk);
+  const std::string driver = "\"Microsoft Access Driver (*.mdb)\" is ";
+  for (const bool installed : {false, true}) {
+    win::FakeWindows machine;
+    if (installed) {
+      machine.Registry().CreateKey(
+          "SOFTWARE\\WOW6432node\\ODBC\\ODBCINST.INI\\Microsoft Access Driver (*.mdb)");
+    }
+    ASSERT_EQ(quillet::RunProgram(machine), 0);
+    const auto boxes = machine.Screen().MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].valueName,
+              "Setup Complete - DO NOT run this setup again.\n\n" + driver +
+                  (installed ? "installed for the 32-bit-on-64-bit view, which Quillet uses."
+                             : "not installed for the 32-bit-on-64-bit view, which Quillet uses: "
+                               "Quillet cannot open its databases until it is."));
+    EXPECT_EQ(boxes[0].caption, "Quillet Installation");
+    EXPECT_EQ(boxes[0].type, win::kMbOk);
+  }
 }
 
 TEST_F(Program, SaysHonestlyThatSetupDidNotCompleteWhenDataSourcesFail) {

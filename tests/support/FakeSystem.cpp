@@ -55,6 +55,13 @@ bool FakeSystem::WriteStandardOutput(const std::string& text) {
   return true;
 }
 
+bool FakeSystem::WriteStandardError(const std::string& text) {
+  log_.Record("WriteStandardError").valueName = text;
+  if (!standardError_) return false;
+  *standardError_ += text;
+  return true;
+}
+
 std::uint32_t FakeSystem::GetFileAttributesA(const char* path, bool nativeFileSystem) {
   auto& call = log_.Record("GetFileAttributesA");
   call.keyPath = TextOrEmpty(path);

@@ -34,6 +34,8 @@ class FakeSystem : public SystemApi {
   // What the program wrote to its standard output; without one (the default) writes fail.
   void GiveStandardOutput() { standardOutput_ = std::string(); }
   [[nodiscard]] const std::optional<std::string>& StandardOutput() const { return standardOutput_; }
+  void GiveStandardError() { standardError_ = std::string(); }
+  [[nodiscard]] const std::optional<std::string>& StandardError() const { return standardError_; }
   // The files on the fake disk that the program wrote, by full path. No file may be created at
   // a path that starts with one given to UnwritablePath. Folders exist wherever they are asked
   // for; one given to MakeFolderALink is a junction.
@@ -51,6 +53,7 @@ class FakeSystem : public SystemApi {
   std::uint32_t GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) override;
   std::uint32_t GetFileAttributesA(const char* path, bool nativeFileSystem) override;
   bool WriteStandardOutput(const std::string& text) override;
+  bool WriteStandardError(const std::string& text) override;
   bool GetVersionExA(OsVersionInfo* info) override;
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
   std::uint32_t GetWindowsDirectoryA(char* buffer, std::uint32_t size) override;
@@ -82,6 +85,7 @@ class FakeSystem : public SystemApi {
   std::string wow64Directory_;
   std::vector<std::string> diskFiles_;
   std::optional<std::string> standardOutput_;
+  std::optional<std::string> standardError_;
   std::string windowsDirectory_ = "C:\\windows";
   std::map<std::string, std::string> files_;
   std::vector<std::string> unwritable_;
