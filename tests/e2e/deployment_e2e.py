@@ -15,6 +15,8 @@ from registration_e2e import INSTALL_FAILURE, Scenario, assert_tree  # noqa: E40
 from winelab import Display, WinePrefix, kill_group, press_ok_when_shown, seconds_until  # noqa: E402
 
 LOG = "C:\\quillet-setup.log"
+NO_DRIVER = ('"Microsoft Access Driver (*.mdb)" is not installed for the 32-bit-on-64-bit view, '
+             "which Quillet uses: Quillet cannot open its databases until it is.")
 
 
 def visible_windows(display):
@@ -66,23 +68,43 @@ def quiet_runs(s):
     names = expected_names(expect.this_year())
     lines = log_lines(s)
     assert lines[0].startswith("QuilletSetup 1.00 on ") and "archive years 2002-" in lines[0], lines[0]
-    assert lines[1:-1] == [f"{name}: registered" for name in names], lines[:3]
-    assert lines[-1] == f"{len(names)} data sources: {len(names)} registered, 0 already present, 0 failed"
+    assert lines[1:-3] == [f"{name}: registered" for name in names], lines[:3]
+    assert lines[-3] == NO_DRIVER, lines[-3]
+    assert lines[-2] == (f"{len(names)} data sources: {len(names)} registered, 0 already present, "
+                         "0 present but incomplete, 0 repaired, 0 failed"), lines[-2]
+    assert lines[-1] == "Result: success, exit code 0", lines[-1]
 
     after_first = s.dump()
     assert run_quietly(s, ["-Q", "-LOG", LOG]) == 0
     assert_tree(s.dump(), after_first)
     lines = log_lines(s)
-    assert lines[1:-1] == [f"{name}: already present" for name in names], lines[:3]
-    assert lines[-1] == f"{len(names)} data sources: 0 registered, {len(names)} already present, 0 failed"
+    assert lines[1:-3] == [f"{name}: already present" for name in names], lines[:3]
+    assert lines[-2] == (f"{len(names)} data sources: 0 registered, {len(names)} already present, "
+                         "0 present but incomplete, 0 repaired, 0 failed"), lines[-2]
 
 
 def unknown_switch(s):
+    """Mistakes people make: a switch nobody knows (interactive: a box says so; quiet: standard
+    error and the log say so, and nothing waits), and other installers' silent switches, which
+    must never leave a run waiting for a person."""
     before = s.dump()
-    assert run_quietly(s, ["/quiet", "/silent"]) == 87
-    process = s.prefix.start_wine([s.build / "QuilletSetup.exe", "/silent"])
+    assert run_quietly(s, ["/quiet", "/log", LOG, "/bogus"]) == 87
+    assert log_lines(s)[1:] == ["This argument is not understood: /bogus",
+                                "Result: command line not understood, exit code 87"], log_lines(s)
+    process = s.prefix.start_wine([s.build / "QuilletSetup.exe", "/bogus"])
     assert press_ok_when_shown(s.prefix.display, "Setup", process, timeout=120) == 87
     assert_tree(s.dump(), before)
+
+    assert run_quietly(s, ["/silent"]) == 0, "/silent ends with no window"
+    assert_tree(s.dump(), before | expect.expected_lines(expect.this_year(), x86=False))
+    help_text = s.prefix.run_wine([s.build / "QuilletSetup.exe", "/?"], timeout=60).stdout
+    assert "1618" in help_text and "\t" not in help_text, help_text
+
+    # A detection rule with a log folder that does not exist: the state decides the exit code.
+    result = s.prefix.run_wine([s.build / "QuilletSetup.exe", "/check", "/quiet", "/log",
+                                "C:\\NoSuchFolder\\check.log"], check=False, timeout=120)
+    assert result.returncode == 0, (result.returncode, result.stdout[-400:])
+    assert "The log file C:\\NoSuchFolder\\check.log could not be written" in result.stdout
 
 
 STAGING = "{QuilletSetup staging}"
@@ -130,8 +152,9 @@ def incomplete_then_repair(s):
     assert_tree(s.dump(), damaged)
     incomplete = [line for line in log_lines(s) if "incomplete" in line]
     assert incomplete[0] == ("Quillet2010-S (native view): present but incomplete, missing "
-                             "Engines\\Jet\\Threads"), incomplete
-    assert incomplete[1].endswith(", 1 present but incomplete, 0 failed"), incomplete
+                             "Engines\\Jet\\Threads; run this setup with /repair to complete it"), incomplete
+    assert incomplete[1].endswith(", 1 present but incomplete, 0 repaired, 0 failed"), incomplete
+    assert log_lines(s)[-1] == "Result: failed, exit code 1603", log_lines(s)[-1]
 
     assert run_quietly(s, ["/repair", "/quiet", "/log", LOG]) == 0
     repaired = [line for line in log_lines(s) if "repaired" in line]
@@ -302,7 +325,8 @@ def exported_and_retyped(s):
     assert "Quillet-R1 (32-bit-on-64-bit view): complete\n" in report, report[:1500]
     assert code == 0, report[-500:]
     assert run_quietly(s, ["/uninstall", "/quiet", "/log", LOG]) == 0
-    assert log_lines(s)[-1].endswith(" 0 kept, 0 not present, 0 failed"), log_lines(s)[-1]
+    assert log_lines(s)[-2].endswith(" 0 kept, 0 not present, 0 failed"), log_lines(s)[-2]
+    assert log_lines(s)[-1] == "Result: success, exit code 0", log_lines(s)[-1]
 
 
 SCENARIOS = {"quiet_runs": quiet_runs, "unknown_switch": unknown_switch,

@@ -16,6 +16,7 @@ from pathlib import Path
 WINE = "/usr/lib/wine/wine64"
 WINE32 = "/usr/lib/wine/wine"
 WINESERVER = "/usr/lib/wine/wineserver64"
+WINE_FONTS = Path("/usr/share/wine/fonts")
 FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 HKLM_ODBC_VIEWS = ("SOFTWARE\\ODBC\\ODBC.INI", "SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI")
 
@@ -133,6 +134,13 @@ class WinePrefix:
         self.run_wine(["wineboot", "--init"], timeout=180)
         # Xvfb has no window manager: let Wine draw the title bars and frames itself.
         self.reg_add("HKCU\\Software\\Wine\\X11 Driver", "Managed", "N")
+        # Wine draws the title bar's buttons with the Marlett font, which this packaging of Wine
+        # keeps beside its own fonts but does not register: without it they show as "0 1 r".
+        fonts = self.path / "prefix" / "drive_c" / "windows" / "Fonts"
+        for font in ("marlett.ttf", "tahoma.ttf", "tahomabd.ttf"):
+            source = WINE_FONTS / font
+            if source.exists() and not (fonts / font).exists():
+                shutil.copyfile(source, fonts / font)
         if self.clock_offset is not None:
             self.stop_server()
             self.clock_faked = True
