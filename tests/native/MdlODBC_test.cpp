@@ -404,3 +404,19 @@ TEST(CreateDataSource, ARunThatGetsThereFirstWinsAndTheStagingKeyGoes) {
 }
 
 }  // namespace
+
+namespace {
+
+// A data source exactly as written but for its list line (a run cut off before its last step)
+// gets the line back, and the run says that this is all it did.
+TEST(CreateDataSource, ADataSourceMissingOnlyItsListLineGetsItBackAndSaysSo) {
+  win::FakeWindows windows;
+  ASSERT_EQ(MdlODBC::CreateDataSource(windows, kCounty).status, RegistrationStatus::Registered);
+  windows.Registry().RemoveValue(kNativeList, "Quillet-R");
+  const auto outcome = MdlODBC::CreateDataSource(windows, kCounty);
+  EXPECT_EQ(outcome.status, RegistrationStatus::Registered);
+  EXPECT_EQ(outcome.note, "only its line in \"ODBC Data Sources\" was missing, and was added");
+  EXPECT_TRUE(windows.Registry().Value(kNativeList, "Quillet-R").has_value());
+}
+
+}  // namespace
