@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <objbase.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <memory>
@@ -265,23 +266,58 @@ void DispatchWaitingMessages() {
   }
 }
 
+// Any elevated run may open the lock, whoever created it: SYSTEM and the Administrators. With the
+// default security, a lock created by one administrator's run would refuse another's.
+HANDLE CreateRunMutex(const std::wstring& name) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const bool described = ::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                             L"D:(A;;GA;;;SY)(A;;GA;;;BA)", SDDL_REVISION_1, &descriptor, nullptr) != FALSE;
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, described ? descriptor : nullptr, FALSE};
+  const HANDLE mutex = ::CreateMutexW(&attributes, FALSE, name.c_str());
+  const DWORD error = ::GetLastError();
+  if (described) ::LocalFree(descriptor);
+  ::SetLastError(error);
+  return mutex;
+}
+
+// Waits for messages only, painting the windows, for up to `milliseconds`.
+void PaintWhileWaiting(DWORD milliseconds) {
+  if (::MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds, QS_ALLINPUT) == WAIT_OBJECT_0) {
+    DispatchWaitingMessages();
+  }
+}
+
 }  // namespace
 
 LockOutcome Win32System::WaitForNamedMutex(const std::string& name, std::uint32_t timeoutMs,
                                            MutexHandle* handle, Status* error) {
-  HANDLE mutex = ::CreateMutexW(nullptr, FALSE, ToWide(name, CP_UTF8).c_str());
+  constexpr DWORD kRetryMs = 250;
+  const std::wstring wideName = ToWide(name, CP_UTF8);
+  const DWORD start = ::GetTickCount();
+  const auto left = [&] {
+    const DWORD waited = ::GetTickCount() - start;
+    return waited < timeoutMs ? timeoutMs - waited : 0;
+  };
+  HANDLE mutex = CreateRunMutex(wideName);
+  // A lock another account's run created without this program's security cannot be opened: it
+  // is held all the same, and it is gone once that run ends.
+  while (mutex == nullptr && ::GetLastError() == ERROR_ACCESS_DENIED && left() != 0) {
+    PaintWhileWaiting(std::min<DWORD>(kRetryMs, left()));
+    mutex = CreateRunMutex(wideName);
+  }
   if (mutex == nullptr) {
-    *error = static_cast<Status>(::GetLastError());
+    const DWORD failure = ::GetLastError();
+    if (failure == ERROR_ACCESS_DENIED) return LockOutcome::TimedOut;
+    *error = static_cast<Status>(failure);
     return LockOutcome::Failed;
   }
-  const DWORD start = ::GetTickCount();
   for (;;) {
-    const DWORD waited = ::GetTickCount() - start;
-    const DWORD left = waited < timeoutMs ? timeoutMs - waited : 0;
+    const DWORD remaining = left();
     // The windows are painted while the wait lasts; at its end, only the mutex counts.
-    const DWORD result = left == 0 ? ::WaitForSingleObject(mutex, 0)
-                                   : ::MsgWaitForMultipleObjects(1, &mutex, FALSE, left, QS_ALLINPUT);
-    if (result == WAIT_OBJECT_0 + 1 && left != 0) {
+    const DWORD result = remaining == 0
+                             ? ::WaitForSingleObject(mutex, 0)
+                             : ::MsgWaitForMultipleObjects(1, &mutex, FALSE, remaining, QS_ALLINPUT);
+    if (result == WAIT_OBJECT_0 + 1 && remaining != 0) {
       DispatchWaitingMessages();
       continue;
     }
