@@ -240,17 +240,24 @@ std::vector<DataSourceLayout> DataSourceRegistry::LayoutsAsWritten(const DataSou
   return layouts;
 }
 
-const std::vector<std::string>& DataSourceRegistry::EarlierDriverPathsOfView() {
-  if (!earlierDriverPaths_) {
-    const bool applies = view_.driverDirectory == DriverDirectorySource::VersionNameTable &&
-                         !GetSystemWow64Dir(system_).empty();
-    earlierDriverPaths_ = applies ? EarlierDriverPaths() : std::vector<std::string>{};
+// The native view's driver is always in the system directory; the 32-bit view's only on 64-bit
+// Windows, where it is the 32-bit system directory. Asked once per run.
+bool DataSourceRegistry::DriverInSystemDirectory() {
+  if (!driverInSystemDirectory_) {
+    driverInSystemDirectory_ = view_.driverDirectory == DriverDirectorySource::SystemDirectory ||
+                               !GetSystemWow64Dir(system_).empty();
   }
-  return *earlierDriverPaths_;
+  return *driverInSystemDirectory_;
+}
+
+std::vector<std::string> DataSourceRegistry::EarlierDriverPathsOfView() {
+  const bool applies =
+      view_.driverDirectory == DriverDirectorySource::VersionNameTable && DriverInSystemDirectory();
+  return applies ? EarlierDriverPaths() : std::vector<std::string>{};
 }
 
 std::optional<std::string> DataSourceRegistry::EarlierDriver(const DataSourceReading& reading) {
-  const auto& earlier = EarlierDriverPathsOfView();
+  const auto earlier = EarlierDriverPathsOfView();
   for (const auto& found : reading.found) {
     if (found.part != DataSourcePart{"", "Driver", false} || found.stored.type != win::kRegSz) {
       continue;
@@ -262,10 +269,7 @@ std::optional<std::string> DataSourceRegistry::EarlierDriver(const DataSourceRea
 }
 
 std::optional<std::string> DataSourceRegistry::SystemDirectoryOfView() {
-  if (view_.driverDirectory == DriverDirectorySource::SystemDirectory) return ViewDriverDirectory();
-  const std::string wow64Directory = GetSystemWow64Dir(system_);
-  if (wow64Directory.empty()) return std::nullopt;
-  return wow64Directory;
+  return DriverInSystemDirectory() ? ViewDriverDirectory() : std::nullopt;
 }
 
 RegistrationOutcome DataSourceRegistry::Remove(const DataSourceSpec& spec) {

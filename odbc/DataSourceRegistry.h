@@ -117,7 +117,8 @@ class DataSourceRegistry {
   RegistrationOutcome AddList(const DataSourceSpec& spec, RegistrationOutcome outcome);
   RegistrationOutcome AddMissing(const DataSourceSpec& spec, const DataSourceReading& reading,
                                  const std::optional<std::string>& earlierDriver);
-  const std::vector<std::string>& EarlierDriverPathsOfView();
+  bool DriverInSystemDirectory();
+  std::vector<std::string> EarlierDriverPathsOfView();
   const std::optional<std::string>& ViewDriverDirectory();
   std::optional<std::string> DriverDirectoryOrMessage();
   void ReadKey(win::KeyHandle dataSource, const DataSourceLayout& layout, const KeySpec& key,
@@ -139,7 +140,7 @@ class DataSourceRegistry {
   ViewKey odbcIni_;
   ViewKey list_;
   std::optional<std::optional<std::string>> driverDirectory_;  // asked for at the first need
-  std::optional<std::vector<std::string>> earlierDriverPaths_;
+  std::optional<bool> driverInSystemDirectory_;
 };
 
 }  // namespace MdlODBC

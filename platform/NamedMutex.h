@@ -23,7 +23,6 @@ class NamedMutex {
     if (outcome != LockOutcome::Taken && outcome != LockOutcome::TakenOver) handle_ = 0;
     return outcome;
   }
-  [[nodiscard]] bool Held() const noexcept { return handle_ != 0; }
   // Why the last wait failed.
   [[nodiscard]] Status Error() const noexcept { return error_; }
 

@@ -26,7 +26,6 @@ inline constexpr Status kErrorCallNotImplemented = 120;
 inline constexpr Status kErrorMoreData = 234;
 inline constexpr Status kErrorNoMoreItems = 259;
 inline constexpr Status kErrorKeyDeleted = 1018;
-inline constexpr Status kErrorTimeout = 1460;
 inline constexpr Status kErrorFileExists = 80;
 // The file or folder is a link (symbolic link, junction) where an ordinary one must be.
 inline constexpr Status kErrorStoppedOnSymlink = 681;

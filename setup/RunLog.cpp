@@ -35,6 +35,20 @@ std::string Outcome(win::SystemApi& system, const MdlODBC::RegistrationOutcome& 
   return text;
 }
 
+// The log's last line: "Result: success, exit code 0".
+std::string ResultLine(int exitCode) {
+  const char* result = "failed";
+  switch (exitCode) {
+    case kExitSuccess: result = "success"; break;
+    case kExitSomethingToDo: result = "something to do"; break;
+    case kExitBadCommandLine: result = "command line not understood"; break;
+    case kExitUserDeclined: result = "declined by the user"; break;
+    case kExitAlreadyRunning: result = "another copy was running"; break;
+    default: break;
+  }
+  return std::string("Result: ") + result + ", exit code " + std::to_string(exitCode) + kLineEnd;
+}
+
 }  // namespace
 
 std::string Joined(const std::vector<std::string>& parts) {
@@ -64,18 +78,6 @@ std::string FormatRunLog(win::SystemApi& system, const std::vector<RegistrationR
          kLineEnd;
 }
 
-std::string ResultLine(int exitCode) {
-  const char* result = "failed";
-  switch (exitCode) {
-    case kExitSuccess: result = "success"; break;
-    case kExitSomethingToDo: result = "something to do"; break;
-    case kExitBadCommandLine: result = "command line not understood"; break;
-    case kExitUserDeclined: result = "declined by the user"; break;
-    case kExitAlreadyRunning: result = "another copy was running"; break;
-    default: break;
-  }
-  return std::string("Result: ") + result + ", exit code " + std::to_string(exitCode) + kLineEnd;
-}
 
 std::string LogHeader(win::SystemApi& system) {
   const win::LocalDate now = system.GetLocalDate();

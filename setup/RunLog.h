@@ -15,8 +15,6 @@ namespace quillet {
 std::string FormatRunLog(win::SystemApi& system, const std::vector<RegistrationRecord>& records,
                          const std::string& driverState, const std::string& stoppedBy = {});
 
-// The log's last line: "Result: success, exit code 0".
-std::string ResultLine(int exitCode);
 
 // "a, b, c": a list in a log line or a message.
 std::string Joined(const std::vector<std::string>& parts);

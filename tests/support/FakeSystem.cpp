@@ -49,16 +49,18 @@ std::uint32_t FakeSystem::GetSystemWow64DirectoryA(char* buffer, std::uint32_t s
 }
 
 bool FakeSystem::WriteStandardOutput(const std::string& text) {
-  log_.Record("WriteStandardOutput").valueName = text;
-  if (!standardOutput_) return false;
-  *standardOutput_ += text;
-  return true;
+  return Write(standardOutput_, "WriteStandardOutput", text);
 }
 
 bool FakeSystem::WriteStandardError(const std::string& text) {
-  log_.Record("WriteStandardError").valueName = text;
-  if (!standardError_) return false;
-  *standardError_ += text;
+  return Write(standardError_, "WriteStandardError", text);
+}
+
+bool FakeSystem::Write(std::optional<std::string>& stream, const char* function,
+                       const std::string& text) {
+  log_.Record(function).valueName = text;
+  if (!stream) return false;
+  *stream += text;
   return true;
 }
 

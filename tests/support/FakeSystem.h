@@ -76,6 +76,9 @@ class FakeSystem : public SystemApi {
   void ReleaseNamedMutex(MutexHandle handle) override;
 
  private:
+  // A write to a standard stream: false where the program was given none.
+  bool Write(std::optional<std::string>& stream, const char* function, const std::string& text);
+
   CallLog& log_;
   OsVersionInfo version_;
   std::string systemDirectory_ = "C:\\windows\\system32";
