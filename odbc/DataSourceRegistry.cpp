@@ -100,13 +100,15 @@ win::KeyHandle DataSourceRegistry::Open(ViewKey& viewKey, bool forWriting) {
                                                     Access(win::kKeyAllAccess), viewKey.key.Receive());
   viewKey.looked = true;
   viewKey.writable = status == win::kErrorSuccess;
+  viewKey.readStatus = status;
   if (status == win::kErrorFileNotFound && forWriting) {
     status = registry_.RegCreateKeyExA(win::kLocalMachine, path, Access(win::kKeyAllAccess),
                                       viewKey.key.Receive(), nullptr);
     viewKey.writable = status == win::kErrorSuccess;
+    if (viewKey.writable) viewKey.readStatus = status;
   } else if (status != win::kErrorSuccess && status != win::kErrorFileNotFound) {
-    registry_.RegOpenKeyExA(win::kLocalMachine, path, 0, Access(win::kKeyRead),
-                           viewKey.key.Receive());
+    viewKey.readStatus = registry_.RegOpenKeyExA(win::kLocalMachine, path, 0,
+                                                Access(win::kKeyRead), viewKey.key.Receive());
   }
   viewKey.status = status;
   return viewKey.key.Get();
@@ -121,12 +123,19 @@ std::pair<win::KeyHandle, win::Status> DataSourceRegistry::OpenForWriting(ViewKe
 DataSourceReading DataSourceRegistry::Read(const DataSourceSpec& spec, ReadDepth depth) {
   DataSourceReading reading;
   const win::KeyHandle odbcIni = Open(odbcIni_, false);
-  if (odbcIni == 0) return reading;
+  if (odbcIni == 0) {
+    if (odbcIni_.readStatus == win::kErrorFileNotFound) return reading;
+    ThrowReadFailure(odbcIni_.path, odbcIni_.readStatus);
+  }
   if (depth == ReadDepth::Thorough) {
     win::RegistryKey staging(registry_);
     const std::string name = spec.name + std::string(kStagingSuffix);
-    reading.staging = registry_.RegOpenKeyExA(odbcIni, name.c_str(), 0, Access(win::kKeyRead),
-                                             staging.Receive()) == win::kErrorSuccess;
+    const win::Status opened = registry_.RegOpenKeyExA(odbcIni, name.c_str(), 0,
+                                                      Access(win::kKeyRead), staging.Receive());
+    if (opened != win::kErrorSuccess && opened != win::kErrorFileNotFound) {
+      ThrowReadFailure(std::string(view_.basePath) + name, opened);
+    }
+    reading.staging = opened == win::kErrorSuccess;
   }
   win::RegistryKey dataSource(registry_);
   const win::Status opened = registry_.RegOpenKeyExA(odbcIni, spec.name.c_str(), 0,
@@ -150,6 +159,9 @@ DataSourceReading DataSourceRegistry::Read(const DataSourceSpec& spec, ReadDepth
                    [&](const auto& a, const auto& b) { return rank(a) < rank(b); });
 
   const win::KeyHandle list = Open(list_, false);
+  if (list == 0 && list_.readStatus != win::kErrorFileNotFound) {
+    ThrowReadFailure(list_.path, list_.readStatus);
+  }
   const DataSourcePart line{"", spec.name, true};
   const auto stored = list == 0 ? std::nullopt : QueryValue(list, spec.name, line.Name());
   if (stored) {
@@ -274,6 +286,9 @@ std::optional<std::string> DataSourceRegistry::SystemDirectoryOfView() {
 
 RegistrationOutcome DataSourceRegistry::Remove(const DataSourceSpec& spec) {
   const win::KeyHandle list = Open(list_, false);
+  if (list == 0 && list_.readStatus != win::kErrorFileNotFound) {
+    return Failure("could not open \"" + list_.path + "\"", list_.readStatus);
+  }
   const auto line = list == 0 ? std::nullopt : QueryValue(list, spec.name, "its list line");
   const ValueSpec ours = Layout(spec, "").listLine;
   if (line && line->type == ours.type && line->data == ours.data) {
@@ -317,12 +332,10 @@ RegistrationOutcome DataSourceRegistry::Register(const DataSourceSpec& spec) {
   const DataSourceReading reading = Read(spec);
   if (!reading.present) return Publish(spec);
   if (reading.missing.empty()) {
-    RegistrationOutcome outcome{RegistrationStatus::AlreadyPresent, {}, 0, {}};
-    if (const auto earlier = EarlierDriver(reading)) {
-      outcome.note = "its \"Driver\" " + *earlier +
-                     " is the path of an earlier version; run this setup with /repair to correct it";
-    }
-    return outcome;
+    // The path an earlier version of this program wrote is its own value, not a customisation,
+    // and names a folder any user may create: that one value is rewritten.
+    if (const auto earlier = EarlierDriver(reading)) return AddMissing(spec, reading, earlier);
+    return {RegistrationStatus::AlreadyPresent, {}, 0, {}};
   }
   // Exactly as written but for its list line: a registration cut off before its last step, which
   // this run finishes.
@@ -418,7 +431,7 @@ RegistrationOutcome DataSourceRegistry::AddMissing(const DataSourceSpec& spec,
   auto written = reading.missing;
   if (earlierDriver) {
     written.push_back({"", "Driver", false});
-    outcome.note = "\"Driver\" corrected from " + *earlierDriver;
+    outcome.note = "driver path of an earlier version, \"Driver\" was " + *earlierDriver;
   }
   const auto [odbcIni, why] = OpenForWriting(odbcIni_);
   win::RegistryKey dataSource(registry_);

@@ -93,7 +93,9 @@ class DataSourceRegistry {
   // Whether the view's ODBC lists the Access driver ("ODBCINST.INI").
   bool DriverRegistered();
   // The plain run: registers a missing data source, leaves a present one as it is (and reports
-  // it incomplete when parts are missing).
+  // it incomplete when parts are missing), but for a "Driver" that holds an earlier version's
+  // path in a complete one, which is rewritten. A key of the view that cannot be read for any
+  // reason but absence throws RegistryError, as every reading does.
   RegistrationOutcome Register(const DataSourceSpec& spec);
   // Like Register, and adds exactly the missing parts of an incomplete data source, with the
   // values this program writes, and rewrites an earlier version's "Driver"; nothing else that
@@ -107,7 +109,8 @@ class DataSourceRegistry {
     win::RegistryKey key;
     bool writable = false;
     bool looked = false;     // opening it was tried
-    win::Status status = 0;  // why it is not open for writing, as Windows said
+    win::Status status = 0;      // why it is not open for writing, as Windows said
+    win::Status readStatus = 0;  // why it is not open at all: kErrorFileNotFound when absent
   };
 
   win::KeyHandle Open(ViewKey& viewKey, bool forWriting);

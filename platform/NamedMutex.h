@@ -10,9 +10,7 @@ namespace win {
 class NamedMutex {
  public:
   NamedMutex(SystemApi& system, std::string name) : system_(system), name_(std::move(name)) {}
-  ~NamedMutex() {
-    if (handle_ != 0) system_.ReleaseNamedMutex(handle_);
-  }
+  ~NamedMutex() { Release(); }
   NamedMutex(const NamedMutex&) = delete;
   NamedMutex& operator=(const NamedMutex&) = delete;
 
@@ -23,6 +21,12 @@ class NamedMutex {
     if (outcome != LockOutcome::Taken && outcome != LockOutcome::TakenOver) handle_ = 0;
     return outcome;
   }
+  // Lets the next waiting run in; nothing when it is not held.
+  void Release() {
+    if (handle_ != 0) system_.ReleaseNamedMutex(handle_);
+    handle_ = 0;
+  }
+  [[nodiscard]] bool Held() const noexcept { return handle_ != 0; }
   // Why the last wait failed.
   [[nodiscard]] Status Error() const noexcept { return error_; }
 

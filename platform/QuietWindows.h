@@ -11,6 +11,7 @@ namespace win {
 
 class QuietScreen : public ScreenApi {
  public:
+  bool IsDesktopVisible() override { return false; }
   // Nothing is shown; a message box answers OK at once.
   int MessageBoxA(const char*, const char*, std::uint32_t) override { return kIdOk; }
   WindowHandle CreateFrameWindow(const FrameWindowDesign& design) override;

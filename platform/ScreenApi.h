@@ -12,6 +12,9 @@ class ScreenApi {
  public:
   virtual ~ScreenApi() = default;
 
+  // Whether anyone can see what the program shows: false where its window station is not
+  // visible (session 0, a service), where a message box would wait for nobody.
+  virtual bool IsDesktopVisible() = 0;
   // A modal message box; its texts are UTF-8 and are shown in UTF-16.
   virtual int MessageBoxA(const char* text, const char* caption, std::uint32_t style) = 0;
 

@@ -40,6 +40,8 @@ class SystemApi {
   virtual std::string ErrorText(Status code) = 0;
 
   // --- files; paths in UTF-8 ---
+  // Every file call below sees the files as 64-bit programs do: a 32-bit process under WOW64
+  // looks past the file-system redirector, so "C:\Windows\System32" is that folder.
   // The full path of a path relative to the working directory; "" when it has none.
   virtual std::string FullPathName(const std::string& path) = 0;
   // kInvalidFileAttributes when nothing can be seen there.
@@ -47,10 +49,11 @@ class SystemApi {
   // A name nobody can guess beforehand (a GUID as text).
   virtual std::string UnpredictableName() = 0;
   // Creates a file that does not exist yet, failing on anything at that name, a link included,
-  // rather than following or reusing it. Others may read it while it is open.
+  // rather than following or reusing it. While it is open others may read it, and it may be
+  // renamed or deleted by name (what the fallbacks of early Windows do).
   virtual Status CreateNewFile(const std::string& path, FileHandle* file) = 0;
-  // Writes all these bytes and flushes them to the disk.
-  virtual Status WriteWholeFile(FileHandle file, const std::string& contents) = 0;
+  // Writes all these bytes after what the file holds and flushes them to the disk.
+  virtual Status AppendToFile(FileHandle file, const std::string& contents) = 0;
   // Success when the open file is an ordinary file with this one name (not a directory, not a
   // link, no other hard link to it).
   virtual Status CheckOrdinaryFile(FileHandle file) = 0;

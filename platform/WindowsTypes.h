@@ -19,6 +19,7 @@ inline constexpr KeyHandle kLocalMachine =
 
 inline constexpr Status kErrorSuccess = 0;
 inline constexpr Status kErrorFileNotFound = 2;
+inline constexpr Status kErrorPathNotFound = 3;
 inline constexpr Status kErrorAccessDenied = 5;
 inline constexpr Status kErrorInvalidHandle = 6;
 inline constexpr Status kErrorInvalidParameter = 87;
@@ -27,6 +28,7 @@ inline constexpr Status kErrorMoreData = 234;
 inline constexpr Status kErrorNoMoreItems = 259;
 inline constexpr Status kErrorKeyDeleted = 1018;
 inline constexpr Status kErrorFileExists = 80;
+inline constexpr Status kErrorSharingViolation = 32;
 // The file or folder is a link (symbolic link, junction) where an ordinary one must be.
 inline constexpr Status kErrorStoppedOnSymlink = 681;
 

@@ -44,7 +44,8 @@ Verdict Judge(const SurveyedDataSource& each) {
   const std::string customised = Customisation(each);
   if (!each.earlierDriver.empty()) {
     return {Condition::EarlierDriver,
-            "driver path of an earlier version: " + each.earlierDriver + " (run /repair)" +
+            "driver path of an earlier version: " + each.earlierDriver +
+                " (this setup rewrites it when run again)" +
                 (customised.empty() ? "" : "; customised: " + customised)};
   }
   if (!customised.empty()) return {Condition::Customised, "customised: " + customised};
@@ -205,7 +206,7 @@ class Checker {
 
 }  // namespace
 
-int RunCheck(RunContext& run, const CommandLine& command) {
+int RunCheck(RunContext& run) {
   win::WindowsApi& windows = run.Windows();
   std::string report;
   std::string summary;
@@ -222,15 +223,13 @@ int RunCheck(RunContext& run, const CommandLine& command) {
     exitCode = kExitInstallFailure;
   }
   const bool printed = windows.System().WriteStandardOutput(report);
+  run.Log().Add(report);
   // The exit code tells the workstation's state alone, as detection rules read it: a log that
   // cannot be written is said where the report goes, and in the box.
-  if (command.logPath) {
-    if (const auto failed = WriteLog(windows, *command.logPath, report, exitCode)) {
-      windows.System().WriteStandardError(*failed + kLineEnd);
-      if (printed) windows.System().WriteStandardOutput(*failed + kLineEnd);
-    }
-  }
-  if (!printed) {
+  const auto logFailure =
+      run.Conclude(exitCode, exitCode == kExitInstallFailure ? "the check could not be done" : "");
+  if (logFailure && printed) windows.System().WriteStandardOutput(*logFailure + kLineEnd);
+  if (!printed && run.Interactive()) {
     windows.Screen().MessageBoxA(summary.c_str(), kTitle,
                         win::kMbOk | (exitCode == kExitSuccess ? win::kMbIconInformation
                                                                : win::kMbIconWarning));

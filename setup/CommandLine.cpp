@@ -48,7 +48,7 @@ bool HoldsQuietSwitch(const std::string& argument) {
 bool IsKnownSwitch(const std::string& argument) {
   const auto name = SwitchName(argument);
   return IsQuietName(name) || name == "?" || name == "help" || name == "log" ||
-         name == "repair" || name == "check" || name == "uninstall";
+         name == "repair" || name == "check" || name == "uninstall" || name == "norestart";
 }
 
 }  // namespace
@@ -113,6 +113,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       command.check = true;
     } else if (name == "uninstall") {
       command.uninstall = true;
+    } else if (name == "norestart") {
+      // What deployment tools add out of habit: this program never restarts Windows.
     } else if (name == "log" && i + 1 < arguments.size() && !arguments[i + 1].empty() &&
                !IsKnownSwitch(arguments[i + 1])) {
       if (command.logPath && !command.notUnderstood) {
@@ -152,9 +154,11 @@ constexpr UsageRow kSwitches[] = {
     {"/quiet, /q", "no window and no message: for deployment tools"},
     {"", "(/silent, /s, /verysilent, /qn and --quiet mean the same)"},
     {"/log FILE", "write what became of each data source to FILE"},
+    {"", "(a folder, or a path ending in \\, gets QuilletSetup.log)"},
     {"/repair", "also complete incomplete data sources and mend old driver paths"},
     {"/check", "report every data source and change nothing"},
     {"/uninstall", "remove the data sources still as this setup wrote them"},
+    {"/norestart", "accepted; this setup never restarts Windows"},
     {"/?, /help", "show this text"},
 };
 
@@ -163,8 +167,9 @@ constexpr UsageRow kExitCodes[] = {
     {"1", "/check: something to do (missing, incomplete, old driver path)"},
     {"87", "the command line was not understood; nothing was changed"},
     {"1602", "/uninstall: the user answered No"},
-    {"1603", "failed: a data source, the check or the log (the log says why)"},
+    {"1603", "failed: a data source or the check (the log says why)"},
     {"1618", "another copy was still running after a minute: retry later"},
+    {"1622", "the log could not be written; nothing was changed"},
 };
 
 // Rows in two columns lined up with spaces, which every font and every console keeps.

@@ -10,5 +10,8 @@ inline constexpr int kExitInstallFailure = 1603;  // ERROR_INSTALL_FAILURE: "ins
 inline constexpr int kExitUserDeclined = 1602;  // ERROR_INSTALL_USEREXIT
 // ERROR_INSTALL_ALREADY_RUNNING: another run held on for too long; deployment tools retry it.
 inline constexpr int kExitAlreadyRunning = 1618;
+// ERROR_INSTALL_LOG_FAILURE, as Windows Installer ends when it cannot open its log: the log asked
+// for could not be started, and nothing was changed.
+inline constexpr int kExitLogFailure = 1622;
 
 }  // namespace quillet

@@ -1,45 +1,64 @@
 #include "setup/LogFile.h"
 
-#include "platform/OpenFile.h"
-
 namespace quillet {
 namespace {
 
 constexpr int kNameAttempts = 3;  // another name when one is taken, against a lucky guess
+
+bool IsFolder(std::uint32_t attributes) {
+  return attributes != win::kInvalidFileAttributes &&
+         (attributes & win::kFileAttributeDirectory) != 0;
+}
 
 bool IsLink(std::uint32_t attributes) {
   return attributes != win::kInvalidFileAttributes &&
          (attributes & win::kFileAttributeReparsePoint) != 0;
 }
 
-// Writes, checks and moves the new file into place; on any failure the caller deletes it.
-win::Status Fill(win::SystemApi& system, const win::OpenFile& file, const std::string& temporary,
-                 const std::string& target, const std::string& contents) {
-  win::Status status = system.CheckOrdinaryFile(file.Get());
-  if (status == win::kErrorSuccess) status = system.WriteWholeFile(file.Get(), contents);
-  if (status == win::kErrorSuccess) status = system.RenameOpenFile(file.Get(), temporary, target);
+}  // namespace
+
+std::string LogFile::TargetFor(win::SystemApi& system, const std::string& requested) {
+  std::string full = system.FullPathName(requested);
+  if (full.empty()) return full;
+  if (full.back() != '\\' && IsFolder(system.PathAttributes(full))) full += '\\';
+  if (full.back() == '\\') full += kLogFileName;
+  return full;
+}
+
+win::Status LogFile::Create(const std::string& target) {
+  const auto slash = target.rfind('\\');
+  if (target.empty() || slash == std::string::npos) return win::kErrorInvalidParameter;
+  if (IsLink(system_.PathAttributes(target.substr(0, slash)))) return win::kErrorStoppedOnSymlink;
+  target_ = target;
+  win::Status status = win::kErrorFileExists;
+  for (int attempt = 0; attempt < kNameAttempts && status == win::kErrorFileExists; ++attempt) {
+    const std::string temporary = target + "." + system_.UnpredictableName() + ".writing";
+    status = system_.CreateNewFile(temporary, file_.Receive());
+    if (status == win::kErrorSuccess) current_ = temporary;
+  }
   return status;
 }
 
-}  // namespace
+win::Status LogFile::Append(const std::string& text) {
+  if (!IsOpen()) return win::kErrorInvalidHandle;
+  return system_.AppendToFile(file_.Get(), text);
+}
 
-win::Status ReplaceFileContents(win::SystemApi& system, const std::string& path,
-                                const std::string& contents) {
-  const std::string target = system.FullPathName(path);
-  const auto slash = target.rfind('\\');
-  if (target.empty() || slash == std::string::npos) return win::kErrorInvalidParameter;
-  if (IsLink(system.PathAttributes(target.substr(0, slash)))) return win::kErrorStoppedOnSymlink;
+win::Status LogFile::PutInPlace() {
+  if (!IsOpen()) return win::kErrorInvalidHandle;
+  // Not an ordinary file any more: it stays open, for Discard.
+  const win::Status checked = system_.CheckOrdinaryFile(file_.Get());
+  if (checked != win::kErrorSuccess) return checked;
+  const win::Status status = system_.RenameOpenFile(file_.Get(), current_, target_);
+  if (status == win::kErrorSuccess) current_ = target_;
+  file_.Close();
+  return status;
+}
 
-  win::Status status = win::kErrorFileExists;
-  for (int attempt = 0; attempt < kNameAttempts && status == win::kErrorFileExists; ++attempt) {
-    const std::string temporary = target + "." + system.UnpredictableName() + ".writing";
-    win::OpenFile file(system);
-    status = system.CreateNewFile(temporary, file.Receive());
-    if (status != win::kErrorSuccess) continue;
-    status = Fill(system, file, temporary, target, contents);
-    if (status != win::kErrorSuccess) system.DeleteOpenFile(file.Get(), temporary);
-    return status;
-  }
+win::Status LogFile::Discard() {
+  if (!IsOpen()) return win::kErrorInvalidHandle;
+  const win::Status status = system_.DeleteOpenFile(file_.Get(), current_);
+  file_.Close();
   return status;
 }
 

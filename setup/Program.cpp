@@ -8,13 +8,14 @@
 #include "setup/CheckMode.h"
 #include "setup/CommandLine.h"
 #include "setup/RunContext.h"
-#include "setup/RunLock.h"
 #include "setup/RunLog.h"
 #include "setup/UninstallMode.h"
 #include "setup/frmQuillet.h"
 
 namespace quillet {
 namespace {
+
+constexpr const char* kLineEnd = "\r\n";
 
 CommandLine ReadCommandLine(win::WindowsApi& windows) {
   auto arguments = SplitCommandLine(windows.System().GetCommandLineW());
@@ -25,78 +26,100 @@ CommandLine ReadCommandLine(win::WindowsApi& windows) {
 int Setup(RunContext& run, const CommandLine& command) {
   win::WindowsApi& windows = run.Windows();
   frmQuillet mainWindow(run, command.repair ? RunMode::Repair : RunMode::Install);
-  int exitCode = kExitSuccess;
-  std::string stoppedBy;
   try {
     mainWindow.Load();
-    exitCode = mainWindow.ExitCode();
+    return mainWindow.ExitCode();
   } catch (const std::exception& error) {
-    windows.Screen().MessageBoxA(error.what(), app::kTitle, win::kMbOk | win::kMbIconError);
-    stoppedBy = error.what();
-    exitCode = kExitInstallFailure;
+    if (!run.Concluded()) {
+      run.Log().Add(FormatRunLog(windows.System(), mainWindow.Registrations(), {}, error.what()));
+      run.Conclude(kExitInstallFailure, std::string("Setup stopped: ") + error.what());
+    }
+    if (run.Interactive()) {
+      windows.Screen().MessageBoxA(error.what(), app::kTitle, win::kMbOk | win::kMbIconError);
+    }
+    return kExitInstallFailure;
   }
-  if (command.logPath &&
-      WriteLog(windows, *command.logPath,
-               FormatRunLog(windows.System(), mainWindow.Registrations(), run.AccessDriverState(),
-                            stoppedBy),
-               exitCode)) {
-    exitCode = kExitInstallFailure;
+}
+
+int Refuse(RunContext& run, const std::string& why, int exitCode) {
+  run.Log().Add(why + kLineEnd);
+  run.Conclude(exitCode, why);
+  if (run.Interactive()) {
+    run.Windows().Screen().MessageBoxA(why.c_str(), app::kTitle, win::kMbOk | win::kMbIconError);
   }
   return exitCode;
 }
 
-int RunCommand(win::WindowsApi& system, const CommandLine& command) {
-  win::QuietWindows quiet(system);
-  win::WindowsApi& windows = command.quiet ? quiet : system;
+int RunTheMode(RunContext& run, const CommandLine& command) {
+  if (command.uninstall) return RunUninstall(run);  // asks before it takes the lock
+  if (const int refused = run.TakeLock(); refused != kExitSuccess) return refused;
+  if (command.check) return RunCheck(run);
+  return Setup(run, command);
+}
 
-  if (command.notUnderstood) {
-    // Said wherever someone may look: standard error, the log, and a box when interactive.
-    const std::string reason = "This argument is not understood: " + *command.notUnderstood;
-    windows.System().WriteStandardError(reason + "\r\n");
-    if (command.logPath) WriteLog(windows, *command.logPath, reason + "\r\n", kExitBadCommandLine);
-    const std::string message = reason + "\n\n" + UsageText();
-    windows.Screen().MessageBoxA(message.c_str(), app::kTitle, win::kMbOk | win::kMbIconError);
-    return kExitBadCommandLine;
-  }
-  if (command.help) {
+int RunCommand(win::WindowsApi& system, const CommandLine& command) {
+  // Where no one can see the screen (session 0, a service), a box would wait for ever.
+  const bool unseen = !command.quiet && !system.Screen().IsDesktopVisible();
+  win::QuietWindows quiet(system);
+  RunContext run(command.quiet || unseen ? quiet : system);
+
+  if (command.help && !command.notUnderstood) {
     std::string text = UsageText();
     for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 2) {
       text.insert(at, "\r");
     }
-    if (!windows.System().WriteStandardOutput(text)) {
-      windows.Screen().MessageBoxA(UsageText().c_str(), app::kTitle,
-                                   win::kMbOk | win::kMbIconInformation);
+    if (!run.Windows().System().WriteStandardOutput(text)) {
+      run.Windows().Screen().MessageBoxA(UsageText().c_str(), app::kTitle,
+                                         win::kMbOk | win::kMbIconInformation);
     }
     return kExitSuccess;
   }
-  win::NamedMutex lock(windows.System(), kRunLockName);
-  if (const int refused = TakeRunLock(windows, command, lock); refused != kExitSuccess) {
-    return refused;
+  // Before anything changes: a run that cannot keep its record changes nothing. /check's exit
+  // code tells the workstation's state alone, and it says where the report goes that it has no log.
+  std::optional<std::string> logFailure;
+  if (command.logPath) logFailure = run.Log().Start(*command.logPath);
+  if (command.notUnderstood) {
+    const std::string reason = "This argument is not understood: " + *command.notUnderstood;
+    run.Log().Add(reason + kLineEnd);
+    run.Conclude(kExitBadCommandLine, reason);
+    if (run.Interactive()) {
+      const std::string message = reason + "\n\n" + UsageText();
+      run.Windows().Screen().MessageBoxA(message.c_str(), app::kTitle, win::kMbOk | win::kMbIconError);
+    }
+    return kExitBadCommandLine;
   }
-  // Decided once for the whole run, whichever mode it is.
-  RunContext run(windows);
-  if (command.check) return RunCheck(run, command);
-  if (command.uninstall) return RunUninstall(run, command);
-  return Setup(run, command);
+  if (logFailure && !command.check) {
+    const std::string why = *logFailure + " Nothing was changed.";
+    run.Windows().System().WriteStandardError(why + kLineEnd);
+    if (run.Interactive()) {
+      run.Windows().Screen().MessageBoxA(why.c_str(), app::kTitle, win::kMbOk | win::kMbIconError);
+    }
+    return kExitLogFailure;
+  }
+  if (unseen) {
+    run.Log().Add("No one can see this session's screen (its window station is not visible, as "
+                  "in a service or session 0): the run is quiet, as with /quiet.\r\n");
+  }
+  try {
+    return RunTheMode(run, command);
+  } catch (const std::exception& error) {
+    if (run.Concluded()) return kExitInstallFailure;
+    return Refuse(run, std::string("Setup stopped by an unexpected error: ") + error.what(),
+                  kExitInstallFailure);
+  }
 }
 
 }  // namespace
 
 int RunProgram(win::WindowsApi& system) {
-  CommandLine command;
   try {
-    command = ReadCommandLine(system);
-    return RunCommand(system, command);
+    return RunCommand(system, ReadCommandLine(system));
   } catch (...) {
-    // Nothing ends the program abnormally: a deployment tool reads "failed", and the log says so.
-    if (command.logPath) {
-      try {
-        win::QuietWindows quiet(system);
-        WriteLog(command.quiet ? quiet : system, *command.logPath,
-                 "Setup stopped by an unexpected error.\r\n", kExitInstallFailure);
-      } catch (...) {
-        // The exit code still tells.
-      }
+    // Nothing ends the program abnormally: a deployment tool reads "failed".
+    try {
+      system.System().WriteStandardError("QuilletSetup: stopped by an unexpected error (exit code 1603)\r\n");
+    } catch (...) {
+      // The exit code still tells.
     }
     return kExitInstallFailure;
   }

@@ -5,13 +5,17 @@
 #include <exception>
 #include <string_view>
 
+#include "platform/Application.h"
 #include "platform/basRegistry.h"
+#include "setup/ExitCodes.h"
+#include "setup/RunLock.h"
 
 namespace quillet {
 namespace {
 
 constexpr const char* kProcessorKey = "Hardware\\Description\\System\\CentralProcessor\\0";
 constexpr const char* kProcessorValue = "Identifier";
+constexpr const char* kLineEnd = "\r\n";
 
 }  // namespace
 
@@ -32,7 +36,8 @@ RunContext::RunContext(win::WindowsApi& windows)
     : windows_(windows),
       access_(MdlODBC::DetectRegistryAccess(windows)),
       native_(windows, access_, MdlODBC::kNativeView),
-      wow64_(windows, access_, MdlODBC::kWow64View) {}
+      wow64_(windows, access_, MdlODBC::kWow64View),
+      log_(windows.System()) {}
 
 const std::string& RunContext::ProcessorId() {
   if (!processorId_) {
@@ -64,10 +69,18 @@ void RunContext::CloseRegistries() {
   wow64_.CloseViewKeys();
 }
 
+bool RunContext::AccessDriverInstalled() {
+  if (!accessDriverInstalled_) {
+    const auto& view = access_.sixtyFourBitWindows ? MdlODBC::kWow64View : MdlODBC::kNativeView;
+    accessDriverInstalled_ = RegistryOf(view).DriverRegistered();
+  }
+  return *accessDriverInstalled_;
+}
+
 std::string RunContext::AccessDriverState() {
   const auto& view = access_.sixtyFourBitWindows ? MdlODBC::kWow64View : MdlODBC::kNativeView;
   const std::string driver = "\"Microsoft Access Driver (*.mdb)\"";
-  if (RegistryOf(view).DriverRegistered()) {
+  if (AccessDriverInstalled()) {
     return driver + " is installed for the " + Where(view) + ", which Quillet uses.";
   }
   return driver + " is not installed for the " + Where(view) +
@@ -76,6 +89,45 @@ std::string RunContext::AccessDriverState() {
 
 std::string RunContext::Where(const MdlODBC::RegistryView& view) const {
   return MdlODBC::ViewLabel(view, access_);
+}
+
+int RunContext::TakeLock() {
+  lock_.emplace(windows_.System(), kRunLockName);
+  const RunLockResult taken = TakeRunLock(windows_, *lock_, Interactive());
+  if (taken.exitCode == kExitSuccess) {
+    if (!taken.note.empty()) log_.Add(taken.note + kLineEnd);
+    return kExitSuccess;
+  }
+  log_.Add(taken.note + kLineEnd);
+  Conclude(taken.exitCode, taken.note);
+  if (Interactive()) {
+    windows_.Screen().MessageBoxA(taken.note.c_str(), app::kTitle, win::kMbOk | win::kMbIconWarning);
+  }
+  return taken.exitCode;
+}
+
+void RunContext::EndRegistryWork() {
+  CloseRegistries();
+  if (lock_) lock_->Release();
+}
+
+std::optional<std::string> RunContext::Conclude(int exitCode, const std::string& failure) {
+  EndRegistryWork();
+  if (concluded_) return std::nullopt;
+  concluded_ = true;
+  win::SystemApi& system = windows_.System();
+  if (exitCode != kExitSuccess && exitCode != kExitSomethingToDo && !failure.empty()) {
+    system.WriteStandardError("QuilletSetup: " + failure + " (exit code " +
+                              std::to_string(exitCode) + ")" + kLineEnd);
+  }
+  auto problem = log_.Finish(exitCode);
+  if (problem) {
+    system.WriteStandardError(*problem + kLineEnd);
+    if (Interactive()) {
+      windows_.Screen().MessageBoxA(problem->c_str(), app::kTitle, win::kMbOk | win::kMbIconWarning);
+    }
+  }
+  return problem;
 }
 
 }  // namespace quillet

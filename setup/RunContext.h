@@ -2,7 +2,8 @@
 // What a run of the program decides once, where it starts, and every mode (install, repair,
 // check, uninstall) works from: how this process reaches the two registry views, which processor
 // the machine has, the last archive year, the plan of data sources, and one registry per view
-// that stays open while the run lasts.
+// that stays open while the run lasts; and the run's log and lock: the lock is held for the
+// registry work alone, and the log is finished before any box waits for a person.
 
 #include <cstdint>
 #include <optional>
@@ -11,21 +12,13 @@
 
 #include "odbc/DataSourceRegistry.h"
 #include "odbc/MdlODBC.h"
+#include "platform/NamedMutex.h"
 #include "platform/WindowsApi.h"
 #include "setup/QuilletDataSources.h"
+#include "setup/RegistrationRecord.h"
+#include "setup/RunLog.h"
 
 namespace quillet {
-
-// What became of one data source, in run order.
-struct RegistrationRecord {
-  std::string name;
-  const MdlODBC::RegistryView* view = nullptr;
-  std::string where;  // the view as this machine has it, for messages and logs ("native view")
-  MdlODBC::RegistrationOutcome outcome;
-
-  // "Quillet-R (native view)": how messages and logs name it.
-  [[nodiscard]] std::string Who() const { return name + " (" + where + ")"; }
-};
 
 // Whether the processor identifier names a 32-bit x86 machine ("x86" anywhere, any letter case).
 bool IsX86Processor(const std::string& processorId);
@@ -54,8 +47,25 @@ class RunContext {
   // Closes the keys the views' registries keep open, once the registry work is done.
   void CloseRegistries();
   // Whether the Access driver is installed for the view Quillet uses (the 32-bit view on 64-bit
-  // Windows, the native view on 32-bit Windows), in a sentence for logs and messages.
+  // Windows, the native view on 32-bit Windows); asked once.
+  bool AccessDriverInstalled();
+  // The same in a sentence for logs and messages.
   std::string AccessDriverState();
+
+  // Whether a person may see and answer what the run shows: not in a quiet run.
+  [[nodiscard]] bool Interactive() const { return windows_.Screen().IsDesktopVisible(); }
+  RunLog& Log() { return log_; }
+  // Takes the run lock before the first registry read, waiting for another run that holds it.
+  // 0 once it is held; otherwise the exit code, after the run was concluded and everyone who
+  // may look was told why.
+  int TakeLock();
+  // Closes the views' keys and lets the next run in: after the last registry write.
+  void EndRegistryWork();
+  // Ends the registry work and finishes the log, once; before any box that waits for a person.
+  // `failure` (the counts, the reason), said on standard error when the run failed. What went
+  // wrong with the log is said on standard error and, when interactive, in a box, and returned.
+  std::optional<std::string> Conclude(int exitCode, const std::string& failure = {});
+  [[nodiscard]] bool Concluded() const { return concluded_; }
   // The view as this machine has it, for messages and logs ("native view").
   [[nodiscard]] std::string Where(const MdlODBC::RegistryView& view) const;
 
@@ -67,6 +77,10 @@ class RunContext {
   std::optional<std::vector<PlannedDataSource>> plan_;
   MdlODBC::DataSourceRegistry native_;
   MdlODBC::DataSourceRegistry wow64_;
+  std::optional<bool> accessDriverInstalled_;
+  RunLog log_;
+  std::optional<win::NamedMutex> lock_;
+  bool concluded_ = false;
 };
 
 }  // namespace quillet

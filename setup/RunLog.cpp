@@ -4,7 +4,6 @@
 
 #include "platform/Application.h"
 #include "setup/ExitCodes.h"
-#include "setup/LogFile.h"
 #include "setup/QuilletDataSources.h"
 #include "setup/Tally.h"
 
@@ -25,8 +24,14 @@ std::string Outcome(win::SystemApi& system, const MdlODBC::RegistrationOutcome& 
     case RegistrationStatus::Incomplete:
       return "present but incomplete, missing " + Joined(outcome.parts) + note +
              "; run this setup with /repair to complete it";
-    case RegistrationStatus::Repaired:
-      return "repaired" + (outcome.parts.empty() ? "" : ", added " + Joined(outcome.parts)) + note;
+    case RegistrationStatus::Repaired: {
+      std::string text = "repaired";
+      if (!outcome.note.empty()) text += ": " + outcome.note;
+      if (!outcome.parts.empty()) {
+        text += (outcome.note.empty() ? ", added " : "; added ") + Joined(outcome.parts);
+      }
+      return text;
+    }
     case RegistrationStatus::Failed:
       break;
   }
@@ -39,6 +44,7 @@ std::string Outcome(win::SystemApi& system, const MdlODBC::RegistrationOutcome& 
 std::string ResultLine(int exitCode) {
   const char* result = "failed";
   switch (exitCode) {
+    case kExitLogFailure: result = "the log could not be written"; break;
     case kExitSuccess: result = "success"; break;
     case kExitSomethingToDo: result = "something to do"; break;
     case kExitBadCommandLine: result = "command line not understood"; break;
@@ -57,16 +63,9 @@ std::string Joined(const std::vector<std::string>& parts) {
   return text;
 }
 
-std::string FormatRunLog(win::SystemApi& system, const std::vector<RegistrationRecord>& records,
-                         const std::string& driverState, const std::string& stoppedBy) {
-  std::string log;
+std::string RegistrationCounts(const std::vector<RegistrationRecord>& records) {
   Tally<RegistrationStatus> tally;
-  for (const auto& record : records) {
-    log += record.Who() + ": " + Outcome(system, record.outcome) + kLineEnd;
-    tally.Add(record.outcome.status, record.Who());
-  }
-  if (!stoppedBy.empty()) log += "Setup stopped: " + stoppedBy + kLineEnd;
-  if (!driverState.empty()) log += driverState + kLineEnd;
+  for (const auto& record : records) tally.Add(record.outcome.status, record.Who());
   // Every count, zeros included: "grep failed" across a hundred logs finds what it should.
   const std::vector<OutcomeLabel<RegistrationStatus>> labels = {
       {RegistrationStatus::Registered, "registered"},
@@ -74,8 +73,18 @@ std::string FormatRunLog(win::SystemApi& system, const std::vector<RegistrationR
       {RegistrationStatus::Incomplete, "present but incomplete"},
       {RegistrationStatus::Repaired, "repaired"},
       {RegistrationStatus::Failed, "failed"}};
-  return log + std::to_string(records.size()) + " data sources: " + CountsText(tally, labels) +
-         kLineEnd;
+  return std::to_string(records.size()) + " data sources: " + CountsText(tally, labels);
+}
+
+std::string FormatRunLog(win::SystemApi& system, const std::vector<RegistrationRecord>& records,
+                         const std::string& driverState, const std::string& stoppedBy) {
+  std::string log;
+  for (const auto& record : records) {
+    log += record.Who() + ": " + Outcome(system, record.outcome) + kLineEnd;
+  }
+  if (!stoppedBy.empty()) log += "Setup stopped: " + stoppedBy + kLineEnd;
+  if (!driverState.empty()) log += driverState + kLineEnd;
+  return log + RegistrationCounts(records) + kLineEnd;
 }
 
 
@@ -93,18 +102,48 @@ std::string LogHeader(win::SystemApi& system) {
          ", " + stamp + ", " + years + ", command line: " + system.GetCommandLineW() + kLineEnd;
 }
 
-std::optional<std::string> WriteLog(win::WindowsApi& windows, const std::string& path,
-                                    const std::string& contents, int exitCode) {
-  const win::Status status = ReplaceFileContents(
-      windows.System(), path, LogHeader(windows.System()) + contents + ResultLine(exitCode));
+std::optional<std::string> RunLog::Start(const std::string& requested) {
+  requested_ = requested;
+  const std::string target = LogFile::TargetFor(system_, requested);
+  win::Status status = target.empty() ? win::kErrorInvalidParameter : file_.Create(target);
+  if (status == win::kErrorSuccess) {
+    status = file_.Append(LogHeader(system_) + "Log file: " + target + kLineEnd);
+  }
   if (status == win::kErrorSuccess) return std::nullopt;
+  if (file_.IsOpen()) file_.Discard();
   const std::string why = status == win::kErrorStoppedOnSymlink
-                              ? "Its folder is a link or junction; write the log to a folder "
+                              ? "its folder is a link or junction; write the log to a folder "
                                 "that is not one."
-                              : windows.System().ErrorText(status);
-  const std::string message = "The log file could not be written:\n" + path + "\n\n" + why;
-  windows.Screen().MessageBoxA(message.c_str(), app::kTitle, win::kMbOk | win::kMbIconWarning);
-  return "The log file " + path + " could not be written: " + why;
+                              : system_.ErrorText(status);
+  startFailure_ = "The log file " + requested + " could not be written: " + why;
+  return startFailure_;
+}
+
+void RunLog::Add(const std::string& lines) { text_ += lines; }
+
+std::optional<std::string> RunLog::Finish(int exitCode) {
+  if (finished_ || !requested_) return std::nullopt;
+  finished_ = true;
+  if (startFailure_) return startFailure_;
+  const std::string where = "The log file " + file_.Target();
+  win::Status status = file_.Append(text_ + ResultLine(exitCode));
+  if (status == win::kErrorSuccess) {
+    status = file_.PutInPlace();
+  } else {
+    file_.Close();
+  }
+  if (status == win::kErrorSuccess) return std::nullopt;
+  if (status == win::kErrorStoppedOnSymlink) {
+    // Someone gave the new file another name meanwhile: what it holds is no longer ours to keep.
+    const win::Status deleted = file_.Discard();
+    return where + " was not written: its new file was linked elsewhere while it was written" +
+           (deleted == win::kErrorSuccess
+                ? ", and was deleted."
+                : "; it could not be deleted (" + system_.ErrorText(deleted) + "): " +
+                      file_.Current());
+  }
+  return where + " could not be put in place (" + system_.ErrorText(status) +
+         "); the log of this run is kept as " + file_.Current();
 }
 
 }  // namespace quillet

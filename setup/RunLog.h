@@ -1,12 +1,15 @@
 #pragma once
-// The plain-text log of a run: one line per data source in run order, then the counts.
+// The plain-text log of a run (/log): started where the run starts, before anything changes;
+// written by whichever mode runs, one line per data source in run order, then the counts; and
+// finished once at the end, before any box waits for a person.
 
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/WindowsApi.h"
-#include "setup/RunContext.h"
+#include "setup/LogFile.h"
+#include "setup/RegistrationRecord.h"
 
 namespace quillet {
 
@@ -15,6 +18,8 @@ namespace quillet {
 std::string FormatRunLog(win::SystemApi& system, const std::vector<RegistrationRecord>& records,
                          const std::string& driverState, const std::string& stoppedBy = {});
 
+// "25 data sources: 25 registered, 0 already present, ...": every count, zeros included.
+std::string RegistrationCounts(const std::vector<RegistrationRecord>& records);
 
 // "a, b, c": a list in a log line or a message.
 std::string Joined(const std::vector<std::string>& parts);
@@ -23,9 +28,30 @@ std::string Joined(const std::vector<std::string>& parts);
 // line and the archive years the run covers.
 std::string LogHeader(win::SystemApi& system);
 
-// Writes the log file: its first line, `contents`, and the result with the exit code. Tells the
-// user (in a box) when it could not, and returns why; nothing when it was written.
-std::optional<std::string> WriteLog(win::WindowsApi& windows, const std::string& path,
-                                    const std::string& contents, int exitCode);
+class RunLog {
+ public:
+  explicit RunLog(win::SystemApi& system) noexcept : system_(system), file_(system) {}
+
+  // Creates the log's file for `requested` (a file, or a folder to hold "QuilletSetup.log") with
+  // its first lines, which give the time the run started and the log's own full path. Nothing
+  // when it was created; otherwise why not, in a sentence that names the log.
+  std::optional<std::string> Start(const std::string& requested);
+  // Adds lines (each with its line end) to what the log will hold; kept in memory when no log
+  // was asked for or it could not be started.
+  void Add(const std::string& lines);
+  [[nodiscard]] const std::string& Text() const noexcept { return text_; }
+  // Writes what was added and the result line, and puts the log in place. Nothing when that
+  // worked or no log was asked for; otherwise what went wrong, naming where the log is kept.
+  std::optional<std::string> Finish(int exitCode);
+  [[nodiscard]] bool Finished() const noexcept { return finished_; }
+
+ private:
+  win::SystemApi& system_;
+  LogFile file_;
+  std::optional<std::string> requested_;
+  std::optional<std::string> startFailure_;
+  std::string text_;
+  bool finished_ = false;
+};
 
 }  // namespace quillet

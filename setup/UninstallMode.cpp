@@ -99,23 +99,49 @@ std::string Counts(const std::vector<Decision>& decisions) {
 
 }  // namespace
 
-int RunUninstall(RunContext& run, const CommandLine& command) {
+namespace {
+
+// What a removal would take away: data sources exactly as written, and staging keys.
+int Removable(const std::vector<Decision>& decisions) {
+  int removable = 0;
+  for (const auto& decision : decisions) {
+    removable += decision.removable || decision.surveyed.reading.staging ? 1 : 0;
+  }
+  return removable;
+}
+
+std::vector<Decision> DecideAll(RunContext& run) {
+  std::vector<Decision> decisions;
+  for (auto& each : SurveyDataSources(run)) decisions.push_back(Decide(std::move(each)));
+  return decisions;
+}
+
+}  // namespace
+
+int RunUninstall(RunContext& run) {
   win::WindowsApi& windows = run.Windows();
+  // The question comes first, from a reading without the lock, so that no other run waits while
+  // it is open; what is removed is decided again under the lock, from what is there then.
+  if (run.Interactive()) {
+    const int removable = Removable(DecideAll(run));
+    run.CloseRegistries();
+    if (removable > 0) {
+      const std::string question = "Remove the " + std::to_string(removable) +
+                                   " Quillet data sources this setup registered?";
+      if (windows.Screen().MessageBoxA(question.c_str(), kTitle,
+                                       win::kMbYesNo | win::kMbIconQuestion) != win::kIdYes) {
+        run.Log().Add("The user answered No: nothing was removed." + std::string(kLineEnd));
+        run.Conclude(kExitUserDeclined);
+        return kExitUserDeclined;
+      }
+    }
+  }
+  if (const int refused = run.TakeLock(); refused != kExitSuccess) return refused;
+
   std::vector<Decision> decisions;
   std::string stoppedBy;
   try {
-    int removable = 0;
-    for (auto& each : SurveyDataSources(run)) {
-      decisions.push_back(Decide(std::move(each)));
-      removable += decisions.back().removable ? 1 : 0;
-    }
-    const std::string question =
-        "Remove the " + std::to_string(removable) + " Quillet data sources this setup registered?";
-    if (!command.quiet &&
-        windows.Screen().MessageBoxA(question.c_str(), kTitle,
-                                     win::kMbYesNo | win::kMbIconQuestion) != win::kIdYes) {
-      return kExitUserDeclined;
-    }
+    decisions = DecideAll(run);
     for (auto& decision : decisions) {
       try {
         Carry(run, decision);
@@ -127,19 +153,25 @@ int RunUninstall(RunContext& run, const CommandLine& command) {
   } catch (const std::exception& error) {
     stoppedBy = error.what();
   }
+  const bool nothingToRemove = stoppedBy.empty() && Removable(decisions) == 0;
   bool failed = !stoppedBy.empty();
   for (const auto& decision : decisions) failed = failed || decision.fate == Fate::Failed;
   std::string log;
   for (const auto& decision : decisions) log += Line(decision);
   if (!stoppedBy.empty()) log += "Uninstall stopped: " + stoppedBy + kLineEnd;
-  const std::string counts = "Quillet " + Counts(decisions);
+  if (nothingToRemove && !failed) log += std::string("Nothing to remove.") + kLineEnd;
   log += Counts(decisions) + kLineEnd;
-  int exitCode = failed ? kExitInstallFailure : kExitSuccess;
-  if (command.logPath && WriteLog(windows, *command.logPath, log, exitCode)) {
-    exitCode = kExitInstallFailure;
+  run.Log().Add(log);
+  const int exitCode = failed ? kExitInstallFailure : kExitSuccess;
+  run.Conclude(exitCode, Counts(decisions));
+  if (run.Interactive()) {
+    const std::string said = nothingToRemove && !failed
+                                 ? "Nothing to remove: no Quillet data source is as this setup "
+                                   "registered it."
+                                 : "Quillet " + Counts(decisions);
+    windows.Screen().MessageBoxA(said.c_str(), kTitle,
+                                 win::kMbOk | (failed ? win::kMbIconWarning : win::kMbIconInformation));
   }
-  windows.Screen().MessageBoxA(counts.c_str(), kTitle,
-                               win::kMbOk | (failed ? win::kMbIconWarning : win::kMbIconInformation));
   return exitCode;
 }
 

@@ -41,7 +41,8 @@ float CentredPosition(float outerExtent, float ownExtent) {
   return position;
 }
 
-frmMessage::frmMessage(win::ScreenApi& screen) : screen_(screen) {}
+frmMessage::frmMessage(win::ScreenApi& screen, const char* caption)
+    : screen_(screen), caption_(caption) {}
 
 frmMessage::~frmMessage() {
   if (!IsLoaded()) return;
@@ -74,7 +75,7 @@ void frmMessage::Load(const win::TwipRect& centreOn) {
   win::LabelWindowDesign design;
   design.caption = "Searching";
   design.clientSize = kDesignedClientArea;
-  design.label = {kInstallingCaption, 240, 480, 4095, 975, "MS Sans Serif", 18, 700, 0,
+  design.label = {caption_, 240, 480, 4095, 975, "MS Sans Serif", 18, 700, 0,
                   colours.background, colours.text};
   hWnd_ = screen_.CreateLabelWindow(design);
   Form_Load(centreOn);

@@ -8,6 +8,9 @@ namespace quillet {
 
 inline constexpr const char* kInstallingCaption =
     "   ***  Installing  ***   ***  Please Wait  ***";
+// While another copy of the program holds the run lock.
+inline constexpr const char* kWaitingCaption =
+    "   ***  Waiting for another copy of this setup to finish  ***";
 
 struct LabelColours {
   win::ColorRef background;
@@ -27,7 +30,7 @@ float CentredPosition(float outerExtent, float ownExtent);
 
 class frmMessage {
  public:
-  explicit frmMessage(win::ScreenApi& screen);
+  explicit frmMessage(win::ScreenApi& screen, const char* caption = kInstallingCaption);
   ~frmMessage();
   frmMessage(const frmMessage&) = delete;
   frmMessage& operator=(const frmMessage&) = delete;
@@ -43,6 +46,7 @@ class frmMessage {
   void Form_Load(const win::TwipRect& centreOn);
 
   win::ScreenApi& screen_;
+  const char* caption_;
   win::WindowHandle hWnd_ = 0;
 };
 

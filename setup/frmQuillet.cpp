@@ -61,6 +61,9 @@ void frmQuillet::CreateWindowOnce() const {
 void frmQuillet::Form_Load() {
   windows_.Screen().ShowWindow(hWnd_);
   SetupDataSources();
+  // The log is in place and the next run may start before the message waits for a person.
+  run_.Log().Add(FormatRunLog(windows_.System(), registrations_, run_.AccessDriverState()));
+  run_.Conclude(ExitCode(), RegistrationCounts(registrations_));
   ShowCompletionMessage();
   Unload();
 }
@@ -68,7 +71,7 @@ void frmQuillet::Form_Load() {
 void frmQuillet::ShowCompletionMessage() {
   const auto& failed = tally_.Named(MdlODBC::RegistrationStatus::Failed);
   const auto& incomplete = tally_.Named(MdlODBC::RegistrationStatus::Incomplete);
-  const std::string driver = "\n\n" + run_.AccessDriverState();
+  const std::string driver = run_.AccessDriverInstalled() ? "" : "\n\n" + run_.AccessDriverState();
   if (failed.empty() && incomplete.empty()) {
     windows_.Screen().MessageBoxA((kSetupComplete + driver).c_str(), kCompletionTitle, win::kMbOk);
   } else {

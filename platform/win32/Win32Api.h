@@ -57,7 +57,7 @@ class Win32System : public SystemApi {
   std::uint32_t PathAttributes(const std::string& path) override;
   std::string UnpredictableName() override;
   Status CreateNewFile(const std::string& path, FileHandle* file) override;
-  Status WriteWholeFile(FileHandle file, const std::string& contents) override;
+  Status AppendToFile(FileHandle file, const std::string& contents) override;
   Status CheckOrdinaryFile(FileHandle file) override;
   Status RenameOpenFile(FileHandle file, const std::string& currentPath,
                         const std::string& target) override;
@@ -79,6 +79,7 @@ class Win32System : public SystemApi {
 // Win32Screen.cpp
 class Win32Screen : public ScreenApi {
  public:
+  bool IsDesktopVisible() override;
   int MessageBoxA(const char* text, const char* caption, std::uint32_t style) override;
   WindowHandle CreateFrameWindow(const FrameWindowDesign& design) override;
   WindowHandle CreateLabelWindow(const LabelWindowDesign& design) override;

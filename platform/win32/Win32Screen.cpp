@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/win32/BoundFunction.h"
 #include "platform/win32/GdiObject.h"
 #include "platform/win32/SystemText.h"
 #include "platform/win32/Win32Api.h"
@@ -250,6 +251,25 @@ TwipRect Win32Screen::GetWorkArea() {
   const Dpi dpi = DisplayDpi();
   return {ToTwips(area.left, dpi.x), ToTwips(area.top, dpi.y), ToTwips(area.right - area.left, dpi.x),
           ToTwips(area.bottom - area.top, dpi.y)};
+}
+
+// A service's or session 0's window station is not visible: no one sees a window shown there.
+// Windows without window stations (95, 98) have a visible desktop, as do those where the flags
+// cannot be read.
+bool Win32Screen::IsDesktopVisible() {
+  using GetStationFunction = HWINSTA(WINAPI*)();
+  using GetInformationFunction = BOOL(WINAPI*)(HANDLE, int, PVOID, DWORD, LPDWORD);
+  const auto getStation = BoundFunction<GetStationFunction>("user32.dll", "GetProcessWindowStation");
+  const auto getInformation =
+      BoundFunction<GetInformationFunction>("user32.dll", "GetUserObjectInformationW");
+  if (getStation == nullptr || getInformation == nullptr) return true;
+  const HWINSTA station = getStation();
+  USEROBJECTFLAGS flags{};
+  DWORD needed = 0;
+  if (station == nullptr || !getInformation(station, UOI_FLAGS, &flags, sizeof flags, &needed)) {
+    return true;
+  }
+  return (flags.dwFlags & WSF_VISIBLE) != 0;
 }
 
 }  // namespace win

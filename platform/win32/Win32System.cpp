@@ -58,19 +58,52 @@ std::uint32_t Win32System::GetSystemWow64DirectoryA(char* buffer, std::uint32_t 
   return getDirectory != nullptr ? getDirectory(buffer, size) : 0;
 }
 
-std::uint32_t Win32System::GetFileAttributesA(const char* path, bool nativeFileSystem) {
-  using DisableFunction = BOOL(WINAPI*)(PVOID*);
+namespace {
+
+// For as long as it lives, this thread of a 32-bit process under WOW64 sees the files as 64-bit
+// programs do, past the file-system redirector; elsewhere it does nothing. Only file calls run
+// inside it: a DLL loaded meanwhile would come from the 64-bit system directory.
+class NativeFileSystem {
+ public:
+  NativeFileSystem() {
+    using DisableFunction = BOOL(WINAPI*)(PVOID*);
+    const auto disable =
+        BoundFunction<DisableFunction>("kernel32.dll", "Wow64DisableWow64FsRedirection");
+    revert_ = BoundFunction<RevertFunction>("kernel32.dll", "Wow64RevertWow64FsRedirection");
+    disabled_ = disable != nullptr && revert_ != nullptr && disable(&previous_);
+  }
+  ~NativeFileSystem() {
+    if (disabled_) revert_(previous_);
+  }
+  NativeFileSystem(const NativeFileSystem&) = delete;
+  NativeFileSystem& operator=(const NativeFileSystem&) = delete;
+
+ private:
   using RevertFunction = BOOL(WINAPI*)(PVOID);
+  RevertFunction revert_ = nullptr;
+  PVOID previous_ = nullptr;
+  bool disabled_ = false;
+};
+
+// Runs `call` past the redirector and keeps the error it left.
+template <typename Call>
+auto PastTheRedirector(Call call) {
+  DWORD error = ERROR_SUCCESS;
+  const auto result = [&] {
+    NativeFileSystem native;
+    const auto called = call();
+    error = ::GetLastError();
+    return called;
+  }();
+  ::SetLastError(error);
+  return result;
+}
+
+}  // namespace
+
+std::uint32_t Win32System::GetFileAttributesA(const char* path, bool nativeFileSystem) {
   if (!nativeFileSystem) return ::GetFileAttributesA(path);
-  const auto disable =
-      BoundFunction<DisableFunction>("kernel32.dll", "Wow64DisableWow64FsRedirection");
-  const auto revert =
-      BoundFunction<RevertFunction>("kernel32.dll", "Wow64RevertWow64FsRedirection");
-  PVOID previous = nullptr;
-  const bool disabled = disable != nullptr && revert != nullptr && disable(&previous);
-  const DWORD attributes = ::GetFileAttributesA(path);
-  if (disabled) revert(previous);
-  return attributes;
+  return PastTheRedirector([&] { return ::GetFileAttributesA(path); });
 }
 
 // The handle the program was given for the stream (a redirection), or else the console of the
@@ -180,7 +213,9 @@ std::string Win32System::FullPathName(const std::string& path) {
 
 std::uint32_t Win32System::PathAttributes(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!::GetFileAttributesExW(ToWide(path, CP_UTF8).c_str(), GetFileExInfoStandard, &data)) {
+  const std::wstring wide = ToWide(path, CP_UTF8);
+  if (!PastTheRedirector(
+          [&] { return ::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data); })) {
     return kInvalidFileAttributes;
   }
   return data.dwFileAttributes;
@@ -198,15 +233,19 @@ std::string Win32System::UnpredictableName() {
 Status Win32System::CreateNewFile(const std::string& path, FileHandle* file) {
   // CREATE_NEW fails on anything at the name, a link included, and never opens what another
   // user put there.
-  const HANDLE created = ::CreateFileW(ToWide(path, CP_UTF8).c_str(), GENERIC_WRITE | DELETE,
-                                       FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  // Shared for deletion too: the fallbacks by name (MoveFileExW, DeleteFileW) open it again.
+  const std::wstring wide = ToWide(path, CP_UTF8);
+  const HANDLE created = PastTheRedirector([&] {
+    return ::CreateFileW(wide.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                         nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  });
   if (created == INVALID_HANDLE_VALUE) return LastError();
   *file = reinterpret_cast<FileHandle>(created);
   return kErrorSuccess;
 }
 
-Status Win32System::WriteWholeFile(FileHandle file, const std::string& contents) {
+Status Win32System::AppendToFile(FileHandle file, const std::string& contents) {
   DWORD written = 0;
   if (!::WriteFile(ToHandle(file), contents.data(), static_cast<DWORD>(contents.size()), &written,
                    nullptr) ||
@@ -230,14 +269,19 @@ Status Win32System::RenameOpenFile(FileHandle file, const std::string& currentPa
   const std::wstring wideTarget = ToWide(target, CP_UTF8);
   if (const auto setInformation = SetFileInformation()) {
     auto info = RenameInfo(wideTarget);
-    if (setInformation(ToHandle(file), FileRenameInfo, info.data(),
-                       static_cast<DWORD>(info.size()))) {
+    if (PastTheRedirector([&] {
+          return setInformation(ToHandle(file), FileRenameInfo, info.data(),
+                                static_cast<DWORD>(info.size()));
+        })) {
       return kErrorSuccess;
     }
     if (!ByNameInstead(::GetLastError())) return LastError();
   }
-  if (!::MoveFileExW(ToWide(currentPath, CP_UTF8).c_str(), wideTarget.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  const std::wstring wideCurrent = ToWide(currentPath, CP_UTF8);
+  if (!PastTheRedirector([&] {
+        return ::MoveFileExW(wideCurrent.c_str(), wideTarget.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+      })) {
     return LastError();
   }
   return kErrorSuccess;
@@ -251,7 +295,9 @@ Status Win32System::DeleteOpenFile(FileHandle file, const std::string& currentPa
     }
     if (!ByNameInstead(::GetLastError())) return LastError();
   }
-  return ::DeleteFileW(ToWide(currentPath, CP_UTF8).c_str()) ? kErrorSuccess : LastError();
+  const std::wstring wide = ToWide(currentPath, CP_UTF8);
+  return PastTheRedirector([&] { return ::DeleteFileW(wide.c_str()); }) ? kErrorSuccess
+                                                                       : LastError();
 }
 
 void Win32System::CloseFile(FileHandle file) { ::CloseHandle(ToHandle(file)); }

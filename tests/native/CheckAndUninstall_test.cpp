@@ -71,7 +71,7 @@ TEST_F(Modes, CheckNamesWhatEachDataSourceIsAndChangesNothing) {
   }
   // One line per missing file, with how many data sources name it; the native view's missing
   // driver on 64-bit Windows is one note, and no warning.
-  EXPECT_NE(report.find("warning: driver file C:\\WinNT\\System32\\odbcjt32.dll not found "
+  EXPECT_NE(report.find("warning: driver file C:\\windows\\SysWOW64\\odbcjt32.dll not found "
                         "(10 data sources)\r\n"),
             std::string::npos) << report;
   EXPECT_NE(report.find("warning: database C:\\Brannic\\Quillet-2002\\Quillet-R.mdb not found "
@@ -159,8 +159,8 @@ TEST_F(Modes, UninstallAsksFirstAndAFailedRemovalCostsOnlyItsDataSource) {
 namespace {
 
 // Workstations set up by earlier versions on 64-bit Windows hold the table's "Driver" path in the
-// 32-bit view: /check calls them to be done, the plain run says how, /repair rewrites that value
-// alone, and /uninstall still takes them as this program's.
+// 32-bit view: /check calls them to be done, the plain run and /repair rewrite that value alone,
+// after which /check has nothing to do, and /uninstall still takes them as this program's.
 TEST(EarlierDriverPaths, AreReportedRepairedAndStillThisProgramsOwn) {
   win::FakeWindows windows;
   windows.System().SetSystemWow64Directory("C:\\Windows\\SysWOW64");
@@ -176,39 +176,39 @@ TEST(EarlierDriverPaths, AreReportedRepairedAndStillThisProgramsOwn) {
   windows.Registry().SetValue(s2, "Driver", win::kRegSz, win::Bytes("C:\\Windows\\System\\odbcjt32.dll"));
   windows.Registry().SetString(s2, "DBQ", "D:\\Custom.mdb");
   windows.Registry().SetString(kWow + "Quillet-S", "Driver", "D:\\Elsewhere\\odbcjt32.dll");
-  auto expected = windows.Registry().Tree();
+  const auto earlier = windows.Registry().Tree();
 
   EXPECT_EQ(run("/check /quiet"), quillet::kExitSomethingToDo);
   const std::string report = *windows.System().StandardOutput();
   EXPECT_NE(report.find("Quillet-R (32-bit-on-64-bit view): driver path of an earlier version: "
-                        "C:\\WinNT\\System32\\odbcjt32.dll (run /repair)\r\n"),
+                        "C:\\WinNT\\System32\\odbcjt32.dll (this setup rewrites it when run again)\r\n"),
             std::string::npos) << report;
   EXPECT_NE(report.find("Quillet2002-S2 (32-bit-on-64-bit view): driver path of an earlier version: "
-                        "C:\\Windows\\System\\odbcjt32.dll (run /repair); customised: DBQ differs"),
+                        "C:\\Windows\\System\\odbcjt32.dll (this setup rewrites it when run again); "
+                        "customised: DBQ differs"),
             std::string::npos);
   EXPECT_NE(report.find("warning: \"Driver\" D:\\Elsewhere\\odbcjt32.dll is outside the system "
                         "directory C:\\Windows\\SysWOW64 (1 data source)"),
             std::string::npos);
 
-  EXPECT_EQ(run("/quiet /log C:\\plain.log"), quillet::kExitSuccess) << "the exit code stays";
-  EXPECT_NE(windows.System().Files().at("C:\\plain.log").find(
-                "Quillet-R (32-bit-on-64-bit view): already present; its \"Driver\" "
-                "C:\\WinNT\\System32\\odbcjt32.dll is the path of an earlier version; run this "
-                "setup with /repair to correct it"),
-            std::string::npos);
-
-  EXPECT_EQ(run("/repair /quiet /log C:\\repair.log"), quillet::kExitSuccess);
-  const auto ours = win::StoredText("C:\\Windows\\SysWOW64\\odbcjt32.dll");
-  for (const auto& path : {r, s2}) expected[path] = windows.Registry().Tree().at(path);
-  EXPECT_TRUE(windows.Registry().Tree() == expected) << "nothing but the two values changed";
-  EXPECT_EQ(windows.Registry().Value(r, "Driver")->data, ours);
-  EXPECT_EQ(windows.Registry().Value(s2, "Driver")->data, ours);
-  EXPECT_EQ(windows.Registry().Value(s2, "DBQ")->data, win::StoredText("D:\\Custom.mdb"));
-  EXPECT_NE(windows.System().Files().at("C:\\repair.log").find(
-                "Quillet-R (32-bit-on-64-bit view): repaired; \"Driver\" corrected from "
-                "C:\\WinNT\\System32\\odbcjt32.dll"),
-            std::string::npos);
-  EXPECT_EQ(run("/check /quiet"), quillet::kExitSuccess);
+  for (const char* mode : {"", "/repair "}) {
+    SCOPED_TRACE(mode);
+    windows.Registry().SetString(r, "Driver", "C:\\WinNT\\System32\\odbcjt32.dll");
+    windows.Registry().SetValue(s2, "Driver", win::kRegSz, win::Bytes("C:\\Windows\\System\\odbcjt32.dll"));
+    auto expected = earlier;
+    EXPECT_EQ(run(std::string(mode) + "/quiet /log C:\\run.log"), quillet::kExitSuccess);
+    const auto ours = win::StoredText("C:\\Windows\\SysWOW64\\odbcjt32.dll");
+    for (const auto& path : {r, s2}) expected[path] = windows.Registry().Tree().at(path);
+    EXPECT_TRUE(windows.Registry().Tree() == expected) << "nothing but the two values changed";
+    EXPECT_EQ(windows.Registry().Value(r, "Driver")->data, ours);
+    EXPECT_EQ(windows.Registry().Value(s2, "Driver")->data, ours);
+    EXPECT_EQ(windows.Registry().Value(s2, "DBQ")->data, win::StoredText("D:\\Custom.mdb"));
+    EXPECT_NE(windows.System().Files().at("C:\\run.log").find(
+                  "\r\nQuillet-R (32-bit-on-64-bit view): repaired: driver path of an earlier "
+                  "version, \"Driver\" was C:\\WinNT\\System32\\odbcjt32.dll\r\n"),
+              std::string::npos);
+    EXPECT_EQ(run("/check /quiet"), quillet::kExitSuccess);
+  }
 
   windows.Registry().SetString(r, "Driver", "C:\\WinNT\\System32\\odbcjt32.dll");
   EXPECT_EQ(run("/uninstall /quiet"), quillet::kExitSuccess);

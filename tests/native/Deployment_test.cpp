@@ -114,6 +114,7 @@ TEST_F(Deployment, QuietRunShowsNothingAndRegistersTheSameAsAnInteractiveOne) {
 TEST_F(Deployment, QuietRunStaysSilentEvenWhenEveryDataSourceFails) {
   windows.Registry().SetProcessorIdentifier("x86 Family 6");
   windows.System().SetSystemDirectory("");
+  windows.System().SetSystemWow64Directory("");
   windows.System().SetVersion(4, 0, 0);  // no driver directory in either view
   EXPECT_EQ(Run("-q"), quillet::kExitInstallFailure);
   EXPECT_EQ(windows.CountCalls("MessageBoxA"), 0);
@@ -134,11 +135,12 @@ TEST_F(Deployment, TheLogSaysWhatBecameOfEveryDataSource) {
        start = end + 2) {
     lines.push_back(log.substr(start, end - start));
   }
-  ASSERT_EQ(lines.size(), 19u);
+  ASSERT_EQ(lines.size(), 20u);
   EXPECT_EQ(lines[0],
             "QuilletSetup 1.00 on WORKSTATION-7, 2003-05-01 00:00:00, archive years 2002-2002, "
             "command line: QuilletSetup.exe /quiet /log C:\\setup.log");
-  lines.erase(lines.begin());
+  EXPECT_EQ(lines[1], "Log file: C:\\setup.log");
+  lines.erase(lines.begin(), lines.begin() + 2);
   EXPECT_EQ(lines[0], "Quillet-R (32-bit-on-64-bit view): registered");
   EXPECT_EQ(lines[1].substr(0, 87),
             "Quillet-R1 (32-bit-on-64-bit view): present but incomplete, missing Description, "
@@ -159,30 +161,38 @@ TEST_F(Deployment, TheLogSaysWhatBecameOfEveryDataSource) {
 
 TEST_F(Deployment, TheLogNamesADriverDirectoryThatCouldNotBeDecided) {
   windows.System().SetLocalDate({2002, 5, 1});
+  windows.System().SetSystemWow64Directory("");
   windows.System().SetVersion(4, 0, 0);
   EXPECT_EQ(Run("/log run.log"), quillet::kExitInstallFailure);
   const std::string log = windows.System().Files().at("C:\\Setup\\run.log");
-  EXPECT_EQ(log.find("Quillet-R (32-bit-on-64-bit view): failed: the driver directory could not be "
+  EXPECT_NE(log.find("\r\nLog file: C:\\Setup\\run.log\r\n"
+                     "Quillet-R (32-bit-on-64-bit view): failed: the driver directory could not be "
                      "decided\r\n"),
-            log.find("\r\n") + 2)
+            std::string::npos)
       << log;
   EXPECT_EQ(windows.Screen().MessageBoxes().size(), 6u) << "interactive: five writer messages and the summary";
 }
 
-TEST_F(Deployment, ALogThatCannotBeWrittenIsReportedButDoesNotStopTheRun) {
-  windows.System().UnwritablePath("Z:\\nowhere.log");
-  EXPECT_EQ(Run("/log Z:\\nowhere.log"), quillet::kExitInstallFailure);
-  EXPECT_EQ(windows.CountCalls("RegRenameKey"), 25) << "every data source was registered";
-  const auto boxes = windows.Screen().MessageBoxes();
-  ASSERT_EQ(boxes.size(), 2u);
-  EXPECT_TRUE(boxes[0].valueName.starts_with("Setup Complete - DO NOT run this setup again.\n\n"));
-  EXPECT_NE(boxes[1].valueName.find("Z:\\nowhere.log"), std::string::npos);
-
-  win::FakeWindows quiet;
-  quiet.System().UnwritablePath("Z:\\nowhere.log");
-  quiet.System().SetCommandLine("QuilletSetup.exe /quiet /log Z:\\nowhere.log");
-  EXPECT_EQ(quillet::RunProgram(quiet), quillet::kExitInstallFailure);
-  EXPECT_EQ(quiet.CountCalls("MessageBoxA"), 0);
+// A run that could not keep its record changes nothing, and says why wherever someone may look.
+TEST_F(Deployment, ALogThatCannotBeStartedChangesNothing) {
+  for (const char* quiet : {"", "/quiet "}) {
+    SCOPED_TRACE(quiet);
+    win::FakeWindows machine;
+    machine.System().GiveStandardError();
+    machine.System().UnwritablePath("C:\\nowhere.log");
+    machine.System().SetCommandLine(std::string("QuilletSetup.exe ") + quiet + "/log C:\\nowhere.log");
+    EXPECT_EQ(quillet::RunProgram(machine), quillet::kExitLogFailure);
+    EXPECT_EQ(machine.Registry().RegistryCallCount(), 0);
+    EXPECT_EQ(machine.CountCalls("WaitForNamedMutex"), 0);
+    const std::string why = "The log file C:\\nowhere.log could not be written: Access is denied. "
+                            "Nothing was changed.";
+    EXPECT_EQ(*machine.System().StandardError(), why + "\r\n");
+    const auto boxes = machine.Screen().MessageBoxes();
+    ASSERT_EQ(boxes.size(), *quiet == '\0' ? 1u : 0u);
+    if (!boxes.empty()) {
+      EXPECT_EQ(boxes[0].valueName, why);
+    }
+  }
 }
 
 TEST_F(Deployment, HelpShowsTheSwitchesAndRegistersNothing) {
@@ -210,11 +220,12 @@ TEST_F(Deployment, AnUnknownArgumentIsNamedAndNothingIsRegistered) {
   EXPECT_EQ(quillet::RunProgram(quiet), quillet::kExitBadCommandLine);
   EXPECT_EQ(quiet.CountCalls("MessageBoxA"), 0);
   EXPECT_EQ(quiet.CountCalls("RegOpenKeyExA"), 0);
-  const std::string reason = "This argument is not understood: /bogus\r\n";
-  EXPECT_EQ(*quiet.System().StandardError(), reason);
+  const std::string reason = "This argument is not understood: /bogus";
+  EXPECT_EQ(*quiet.System().StandardError(), "QuilletSetup: " + reason + " (exit code 87)\r\n");
   const std::string log = quiet.System().Files().at("C:\\bad.log");
   EXPECT_EQ(log.substr(log.find("\r\n") + 2),
-            reason + "Result: command line not understood, exit code 87\r\n");
+            "Log file: C:\\bad.log\r\n" + reason +
+                "\r\nResult: command line not understood, exit code 87\r\n");
 }
 
 TEST_F(Deployment, NoCommandLineBehavesAsAlways) {
@@ -321,7 +332,8 @@ TEST(RunLock, OneRunAtATimeInEveryMode) {
     EXPECT_FALSE(windows.Registry().KeyExists("SOFTWARE\\ODBC")) << "nothing is registered";
     const std::string log = windows.System().Files().at("C:\\held.log");
     EXPECT_EQ(log.substr(log.find("\r\n") + 2),
-              why + "\r\nResult: another copy was running, exit code 1618\r\n");
+              "Log file: C:\\held.log\r\n" + why +
+                  "\r\nResult: another copy was running, exit code 1618\r\n");
     const auto boxes = windows.Screen().MessageBoxes();
     EXPECT_EQ(boxes.size(), quiet ? 0u : 1u);
     if (!quiet) {
@@ -337,12 +349,12 @@ TEST(RunLock, OneRunAtATimeInEveryMode) {
 namespace {
 
 // /check's exit code tells where the workstation stands, whatever becomes of its log; the other
-// modes fail when their log cannot be written.
+// modes change nothing when their log cannot be started.
 TEST(Reports, OnlyCheckKeepsItsExitCodeWhenTheLogCannotBeWritten) {
   const std::pair<const char*, int> cases[] = {
       {"/check /quiet", quillet::kExitSuccess},
-      {"/quiet", quillet::kExitInstallFailure},
-      {"/uninstall /quiet", quillet::kExitInstallFailure},
+      {"/quiet", quillet::kExitLogFailure},
+      {"/uninstall /quiet", quillet::kExitLogFailure},
   };
   for (const auto& [mode, exitCode] : cases) {
     SCOPED_TRACE(mode);

@@ -36,7 +36,7 @@ void Prepare(win::FakeWindows& windows, bool canRename) {
   if (!canRename) windows.Registry().RemoveRegRenameKey();
   WriteDataSource(windows, kWow,
                   {"Quillet-R1", "D:\\Custom\\Quillet-R1.mdb", "Quillet Current - County Interim #1"},
-                  "C:\\WinNT\\System32");
+                  "C:\\windows\\SysWOW64");
   windows.Registry().SetString(std::string(kNative) + "Payroll", "Server", "payroll.example");
   windows.Registry().SetString(std::string(kNative) + "ODBC Data Sources", "Payroll", "SQL Server");
   windows.Registry().SetString(std::string(kWow) + "ODBC Data Sources", "Orphan", "Old Driver");

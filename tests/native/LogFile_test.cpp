@@ -1,60 +1,124 @@
-// The log goes to a new file beside its target, which takes the target's place once whole: a
-// failure at any step leaves the old log as it was and no temporary file behind.
+// The log is created as a new file beside its target when the run starts and takes the target's
+// place once the run is over: a log that cannot be started says why before anything changes, and
+// one that cannot be put in place leaves the old log as it was and this run's log whole, named.
 
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 
-#include "setup/LogFile.h"
+#include "setup/RunLog.h"
 #include "tests/support/FakeWindows.h"
 
 namespace {
 
 constexpr const char* kLog = "C:\\Logs\\setup.log";
+constexpr const char* kFirstTemporary = "C:\\Logs\\setup.log.{00000000-0000-0000-0000-100000000001}.writing";
 
-struct FailingStep {
+struct LogCase {
   const char* name;
-  const char* function;  // where the fault lands; "" for none
-  win::Status expected;
+  const char* requested;
+  void (*arrange)(win::FakeWindows&);
+  const char* startFailure;   // part of what Start says; nullptr when it starts
+  const char* finishFailure;  // part of what Finish says; nullptr when the log is in place
+  std::map<std::string, std::string> files;  // what the disk holds afterwards ("new": this run's log)
 };
 
-TEST(ReplaceFileContents, AnyFailingStepLeavesTheOldLogAndNoTemporaryFile) {
-  const FailingStep steps[] = {
-      {"nothing fails", "", win::kErrorSuccess},
-      {"not an ordinary file", "CheckOrdinaryFile", win::kErrorStoppedOnSymlink},
-      {"disk full while writing", "WriteWholeFile", 112},
-      {"the move into place", "RenameOpenFile", win::kErrorAccessDenied},
+TEST(RunLog, StartsBeforeTheRunAndReplacesTheOldLogOnlyWhenWhole) {
+  const LogCase cases[] = {
+      {"a file", kLog, nullptr, nullptr, nullptr, {{kLog, "new"}}},
+      {"an existing folder", "C:\\Logs", nullptr, nullptr, nullptr,
+       {{kLog, "old"}, {"C:\\Logs\\QuilletSetup.log", "new"}}},
+      {"a folder with a trailing backslash", "C:\\Logs\\", nullptr, nullptr, nullptr,
+       {{kLog, "old"}, {"C:\\Logs\\QuilletSetup.log", "new"}}},
+      {"a relative path", "here.log", nullptr, nullptr, nullptr,
+       {{kLog, "old"}, {"C:\\Setup\\here.log", "new"}}},
+      {"a folder that does not exist", "C:\\Missing\\setup.log", nullptr, "cannot find the path specified", nullptr,
+       {{kLog, "old"}}},
+      {"a folder ending in a backslash that does not exist", "C:\\Missing\\", nullptr, "cannot find the path specified",
+       nullptr, {{kLog, "old"}}},
+      {"access denied", kLog, [](win::FakeWindows& w) { w.System().UnwritablePath("C:\\Logs\\"); },
+       "Access is denied.", nullptr, {{kLog, "old"}}},
+      {"a folder that is a junction", kLog,
+       [](win::FakeWindows& w) { w.System().MakeFolderALink("C:\\Logs"); }, "link or junction",
+       nullptr, {{kLog, "old"}}},
+      {"the old log held open without delete sharing", kLog,
+       [](win::FakeWindows& w) { w.System().HoldOpen(kLog, false); }, nullptr,
+       "could not be put in place (Access is denied.); the log of this run is kept as C:\\Logs\\setup.log.{",
+       {{kLog, "old"}, {kFirstTemporary, "new"}}},
+      {"the old log held open with delete sharing", kLog,
+       [](win::FakeWindows& w) { w.System().HoldOpen(kLog, true); }, nullptr, nullptr,
+       {{kLog, "new"}}},
+      {"disk full at the end", kLog,
+       [](win::FakeWindows& w) { w.FailAt({"AppendToFile", "", "", 2}, 112); }, nullptr,
+       "could not be put in place (Error 112.)", {{kLog, "old"}, {kFirstTemporary, "first lines"}}},
+      {"linked elsewhere while written", kLog,
+       [](win::FakeWindows& w) { w.FailAt({"CheckOrdinaryFile"}, win::kErrorStoppedOnSymlink); },
+       nullptr, "was deleted.", {{kLog, "old"}}},
+      {"linked elsewhere, and the delete fails", kLog,
+       [](win::FakeWindows& w) {
+         w.FailAt({"CheckOrdinaryFile"}, win::kErrorStoppedOnSymlink);
+         w.FailAt({"DeleteOpenFile"}, win::kErrorAccessDenied);
+       },
+       nullptr, "could not be deleted (Access is denied.): C:\\Logs\\setup.log.{",
+       {{kLog, "old"}, {kFirstTemporary, "new"}}},
   };
-  for (const auto& step : steps) {
-    SCOPED_TRACE(step.name);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     win::FakeWindows windows;
     auto& system = windows.System();
-    ASSERT_EQ(quillet::ReplaceFileContents(system, kLog, "old"), win::kErrorSuccess);
-    if (*step.function != '\0') windows.FailAt({step.function}, step.expected);
+    system.AddFolder("C:\\Logs");
+    win::FileHandle old = 0;
+    ASSERT_EQ(system.CreateNewFile(kLog, &old), win::kErrorSuccess);
+    ASSERT_EQ(system.AppendToFile(old, "old"), win::kErrorSuccess);
+    system.CloseFile(old);
+    if (c.arrange != nullptr) c.arrange(windows);
 
-    EXPECT_EQ(quillet::ReplaceFileContents(system, kLog, "new"), step.expected);
-    const bool replaced = step.expected == win::kErrorSuccess;
-    EXPECT_EQ(system.Files(), (std::map<std::string, std::string>{{kLog, replaced ? "new" : "old"}}));
+    quillet::RunLog log(system);
+    const auto started = log.Start(c.requested);
+    ASSERT_EQ(started.has_value(), c.startFailure != nullptr) << started.value_or("");
+    if (started) {
+      EXPECT_NE(started->find(std::string("The log file ") + c.requested + " could not be written: "),
+                std::string::npos) << *started;
+      EXPECT_NE(started->find(c.startFailure), std::string::npos) << *started;
+    }
+    log.Add("what became of each data source\r\n");
+    const auto finished = log.Finish(0);
+    ASSERT_EQ(finished.has_value(), c.finishFailure != nullptr || started) << finished.value_or("");
+    if (c.finishFailure != nullptr) {
+      EXPECT_NE(finished->find(c.finishFailure), std::string::npos) << *finished;
+    }
+    std::map<std::string, std::string> kinds;
+    for (const auto& [path, contents] : system.Files()) {
+      const bool whole = contents.starts_with("QuilletSetup 1.00 on WORKSTATION-7, 2026-12-08 ") &&
+                         contents.ends_with("what became of each data source\r\n"
+                                            "Result: success, exit code 0\r\n");
+      kinds[path] = contents == "old" ? "old" : whole ? "new" : "first lines";
+      if (whole) {
+        const std::string target = path.ends_with(".writing") ? kLog : path;
+        EXPECT_NE(contents.find("\r\nLog file: " + target + "\r\n"), std::string::npos)
+            << "names where it was meant to be: " << contents;
+      }
+    }
+    EXPECT_EQ(kinds, c.files);
     EXPECT_EQ(system.OpenFileCount(), 0);
   }
 }
 
-TEST(ReplaceFileContents, NeverTakesANameThatIsThereAndRefusesAFolderThatIsALink) {
+TEST(RunLog, NeverTakesANameThatIsThere) {
   win::FakeWindows windows;
   auto& system = windows.System();
+  system.AddFolder("C:\\Logs");
   // Someone guessed the first name: the file there stays as it is, and another name is taken.
-  const std::string guessed = std::string(kLog) + ".{00000000-0000-0000-0000-100000000001}.writing";
   win::FileHandle planted = 0;
-  ASSERT_EQ(system.CreateNewFile(guessed, &planted), win::kErrorSuccess);
+  ASSERT_EQ(system.CreateNewFile(kFirstTemporary, &planted), win::kErrorSuccess);
   system.CloseFile(planted);
-  EXPECT_EQ(quillet::ReplaceFileContents(system, kLog, "log"), win::kErrorSuccess);
-  EXPECT_EQ(system.Files(), (std::map<std::string, std::string>{{guessed, ""}, {kLog, "log"}}));
-
-  system.MakeFolderALink("C:\\Logs");
-  EXPECT_EQ(quillet::ReplaceFileContents(system, kLog, "again"), win::kErrorStoppedOnSymlink);
-  EXPECT_EQ(system.Files().at(kLog), "log");
-  EXPECT_EQ(windows.CountCalls("CreateNewFile"), 3) << "nothing is created in a linked folder";
+  quillet::RunLog log(system);
+  EXPECT_FALSE(log.Start(kLog));
+  EXPECT_FALSE(log.Finish(0));
+  EXPECT_EQ(system.Files().size(), 2u);
+  EXPECT_EQ(system.Files().at(kFirstTemporary), "");
+  EXPECT_TRUE(system.Files().at(kLog).ends_with("Result: success, exit code 0\r\n"));
 }
 
 }  // namespace

@@ -94,8 +94,10 @@ TEST(CreateDataSource, PublishesThroughAStagingKeyRenamedIntoPlace) {
             (std::vector<std::string>{"Quillet-R", "ODBC Data Sources"}));
 }
 
+// On 32-bit Windows, where the "WOW6432node" key is an ordinary key that no ODBC reads.
 TEST(CreateDataSourceWow64, WritesTheSameLayoutWithTheDriverOfTheVersionName) {
   win::FakeWindows windows;
+  windows.System().SetProcessKind(win::ProcessKind::Windows32);
   windows.System().SetVersion(2, 6, 1);  // "Vista"
   const auto outcome = MdlODBC::CreateDataSourceWow64(windows, kCounty);
 
@@ -109,6 +111,7 @@ TEST(CreateDataSourceWow64, WritesTheSameLayoutWithTheDriverOfTheVersionName) {
 
 TEST(CreateDataSourceWow64, UsesTheWindowsSystemFolderOnWin98) {
   win::FakeWindows windows;
+  windows.System().SetProcessKind(win::ProcessKind::Windows32);
   windows.System().SetVersion(1, 4, 10);
   MdlODBC::CreateDataSourceWow64(windows, kCounty);
   EXPECT_EQ(windows.Registry().Value(kWowKey, "Driver")->data, win::StoredText("C:\\Windows\\System\\odbcjt32.dll"));
@@ -187,6 +190,7 @@ TEST(CreateDataSource, WithoutASystemDirectoryShowsTheMessageOncePerCallAndWrite
 
 TEST(CreateDataSourceWow64, OnAnUnknownPlatformShowsTheMessageAndWritesNothing) {
   win::FakeWindows windows;
+  windows.System().SetProcessKind(win::ProcessKind::Windows32);
   windows.System().SetVersion(4, 10, 0);
   EXPECT_EQ(MdlODBC::CreateDataSourceWow64(windows, kCounty).status, RegistrationStatus::Failed);
   EXPECT_EQ(windows.Screen().MessageBoxes().size(), 1u);

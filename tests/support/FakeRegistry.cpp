@@ -39,6 +39,7 @@ struct FakeRegistry::Node {
   std::string name;
   Node* parent = nullptr;
   bool writeDenied = false;
+  bool openDenied = false;
   bool deleted = false;
   std::vector<std::unique_ptr<Node>> subkeys;
   std::vector<StoredValue> values;
@@ -50,7 +51,7 @@ struct FakeRegistry::Node {
     return nullptr;
   }
   Node* AddChild(const std::string& childName) {
-    subkeys.push_back(std::make_unique<Node>(Node{childName, this, false, false, {}, {}}));
+    subkeys.push_back(std::make_unique<Node>(Node{childName, this, false, false, false, {}, {}}));
     return subkeys.back().get();
   }
   StoredValue* FindValue(const std::string& valueName) {
@@ -64,7 +65,7 @@ struct FakeRegistry::Node {
 FakeRegistry::FakeRegistry(CallLog& log, const ProcessKind& processKind)
     : log_(log),
       processKind_(processKind),
-      localMachine_(std::make_unique<Node>(Node{"HKLM", nullptr, false, false, {}, {}})) {
+      localMachine_(std::make_unique<Node>(Node{"HKLM", nullptr, false, false, false, {}, {}})) {
   SetProcessorIdentifier("Intel64 Family 6 Model 58 Stepping 9");
 }
 
@@ -159,6 +160,8 @@ std::vector<StoredValue> FakeRegistry::Values(const std::string& path) const {
 
 void FakeRegistry::DenyWriteAccess(const std::string& path) { Ensure(path)->writeDenied = true; }
 
+void FakeRegistry::DenyAllAccess(const std::string& path) { Ensure(path)->openDenied = true; }
+
 namespace {
 
 void AddToTree(const std::string& path, const auto& node, RegistryTree& tree) {
@@ -252,6 +255,7 @@ Status FakeRegistry::OpenExisting(KeyHandle root, const char* subKey, OpenAccess
   if (result == nullptr) return kErrorInvalidParameter;
   Node* node = Find(base, TextOrEmpty(subKey));
   if (node == nullptr) return kErrorFileNotFound;
+  if (node->openDenied) return kErrorAccessDenied;
   if (wanted == OpenAccess::Write && node->writeDenied) return kErrorAccessDenied;
   *result = NewHandle(node, wanted != OpenAccess::Read && !node->writeDenied);
   return kErrorSuccess;
@@ -312,6 +316,7 @@ Status FakeRegistry::RegCreateKeyExA(KeyHandle root, const char* subKey, std::ui
       what = kCreatedNewKey;
     }
     node = child;
+    if (node->openDenied) return kErrorAccessDenied;
   }
   if (what == kOpenedExistingKey && node->writeDenied && (access & ~(kKeyRead | kKeyWow64_64Key))) {
     return kErrorAccessDenied;

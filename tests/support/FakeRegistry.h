@@ -53,6 +53,8 @@ class FakeRegistry : public RegistryApi {
   // The key may still be opened for reading, but not for full access, not written, and no
   // subkey may be created below it.
   void DenyWriteAccess(const std::string& path);
+  // The key cannot be opened at all (an ACL, security software): access denied, not "not found".
+  void DenyAllAccess(const std::string& path);
   [[nodiscard]] RegistryTree Tree() const;
   // Windows before Vista: RegRenameKey cannot be bound.
   void RemoveRegRenameKey() { hasRenameKey_ = false; }

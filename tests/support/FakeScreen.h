@@ -29,6 +29,9 @@ class FakeScreen : public ScreenApi {
 
   // What every message box answers (OK unless set).
   void AnswerMessageBoxes(int answer) { messageBoxAnswer_ = answer; }
+  // A service's or session 0's window station: no one sees the screen.
+  void HideDesktop() { desktopVisible_ = false; }
+  bool IsDesktopVisible() override { return desktopVisible_; }
   [[nodiscard]] std::vector<RecordedCall> MessageBoxes() const { return log_.CallsOf("MessageBoxA"); }
   void SetDpi(int dpi) { dpi_ = dpi; }
   // What frame and title bar add to a client area, in twips (defaults: 120 wide, 405 high).
@@ -63,6 +66,7 @@ class FakeScreen : public ScreenApi {
 
   CallLog& log_;
   int messageBoxAnswer_ = kIdOk;
+  bool desktopVisible_ = true;
   int dpi_ = 96;
   bool startMinimised_ = false;
   TwipRect workArea_{0, 0, 15360, 11070};  // 1024 x 738 pixels

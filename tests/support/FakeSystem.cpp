@@ -45,6 +45,7 @@ ProcessKind FakeSystem::GetProcessKind() {
 
 std::uint32_t FakeSystem::GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) {
   log_.Record("GetSystemWow64DirectoryA");
+  if (processKind_ == ProcessKind::Windows32) return 0;
   return CopyDirectory(wow64Directory_, buffer, size);
 }
 
@@ -97,6 +98,7 @@ std::string FakeSystem::GetCommandLineW() {
 std::string FakeSystem::ErrorText(Status code) {
   switch (code) {
     case kErrorFileNotFound: return "The system cannot find the file specified.";
+    case kErrorPathNotFound: return "The system cannot find the path specified.";
     case kErrorAccessDenied: return "Access is denied.";
     case kErrorInvalidHandle: return "The handle is invalid.";
     default: return "Error " + std::to_string(code) + ".";
@@ -108,12 +110,35 @@ std::string FakeSystem::FullPathName(const std::string& path) {
   return path.size() > 1 && path[1] == ':' ? path : "C:\\Setup\\" + path;
 }
 
+namespace {
+
+std::string WithoutTrailingSlash(std::string path) {
+  while (path.size() > 3 && path.back() == '\\') path.pop_back();
+  if (path.size() == 2 && path[1] == ':') path += '\\';
+  return path;
+}
+
+std::string FolderOf(const std::string& path) {
+  const auto slash = path.rfind('\\');
+  return slash == std::string::npos ? std::string() : WithoutTrailingSlash(path.substr(0, slash + 1));
+}
+
+}  // namespace
+
+bool FakeSystem::IsFolder(const std::string& path) const {
+  const std::string folder = WithoutTrailingSlash(path);
+  return std::any_of(folders_.begin(), folders_.end(),
+                     [&](const std::string& each) { return SameName(WithoutTrailingSlash(each), folder); });
+}
+
 std::uint32_t FakeSystem::PathAttributes(const std::string& path) {
   auto& call = log_.Record("PathAttributes");
   call.keyPath = path;
   if (files_.contains(path)) return 0x80;  // FILE_ATTRIBUTE_NORMAL
-  const bool link = std::any_of(linkFolders_.begin(), linkFolders_.end(),
-                                [&](const std::string& folder) { return SameName(folder, path); });
+  if (!IsFolder(path)) return kInvalidFileAttributes;
+  const bool link = std::any_of(linkFolders_.begin(), linkFolders_.end(), [&](const std::string& folder) {
+    return SameName(WithoutTrailingSlash(folder), WithoutTrailingSlash(path));
+  });
   return kFileAttributeDirectory | (link ? kFileAttributeReparsePoint : 0);
 }
 
@@ -128,18 +153,19 @@ Status FakeSystem::CreateNewFile(const std::string& path, FileHandle* file) {
   const bool unwritable = std::any_of(unwritable_.begin(), unwritable_.end(),
                                       [&](const std::string& p) { return path.starts_with(p); });
   if (unwritable) return kErrorAccessDenied;
-  if (files_.contains(path)) return kErrorFileExists;
+  if (!IsFolder(FolderOf(path))) return kErrorPathNotFound;
+  if (files_.contains(path) || IsFolder(path)) return kErrorFileExists;
   files_[path] = "";
   *file = nextFile_++;
   openFiles_[*file] = path;
   return kErrorSuccess;
 }
 
-Status FakeSystem::WriteWholeFile(FileHandle file, const std::string& contents) {
-  auto& call = log_.Record("WriteWholeFile");
+Status FakeSystem::AppendToFile(FileHandle file, const std::string& contents) {
+  auto& call = log_.Record("AppendToFile");
   call.keyPath = openFiles_.at(file);
   if (const auto fault = log_.InjectedFault(call)) return *fault;
-  files_[call.keyPath] = contents;
+  files_[call.keyPath] += contents;
   return kErrorSuccess;
 }
 
@@ -155,6 +181,10 @@ Status FakeSystem::RenameOpenFile(FileHandle file, const std::string& currentPat
   auto& call = log_.Record("RenameOpenFile");
   call.keyPath = target;
   if (const auto fault = log_.InjectedFault(call)) return *fault;
+  if (const auto held = held_.find(target); held != held_.end() && !held->second) {
+    return kErrorAccessDenied;
+  }
+  if (!IsFolder(FolderOf(target))) return kErrorPathNotFound;
   files_[target] = files_.at(currentPath);
   files_.erase(currentPath);
   openFiles_.at(file) = target;
@@ -164,6 +194,7 @@ Status FakeSystem::RenameOpenFile(FileHandle file, const std::string& currentPat
 Status FakeSystem::DeleteOpenFile(FileHandle file, const std::string& currentPath) {
   auto& call = log_.Record("DeleteOpenFile");
   call.keyPath = currentPath;
+  if (const auto fault = log_.InjectedFault(call)) return *fault;
   files_.erase(openFiles_.at(file));
   return kErrorSuccess;
 }

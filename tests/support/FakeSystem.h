@@ -27,7 +27,8 @@ class FakeSystem : public SystemApi {
   // "SOFTWARE\Wow6432Node\..." unless it asks for the 64-bit view, as on Windows.
   void SetProcessKind(ProcessKind kind) { processKind_ = kind; }
   [[nodiscard]] const ProcessKind& ProcessKindOfThisProcess() const { return processKind_; }
-  // GetSystemWow64DirectoryA reports it; empty (the default) makes the call fail.
+  // GetSystemWow64DirectoryA reports it on 64-bit Windows; empty makes the call fail, as it
+  // always does on 32-bit Windows.
   void SetSystemWow64Directory(std::string directory) { wow64Directory_ = std::move(directory); }
   // Files that exist on the fake disk (GetFileAttributesA), by full path, any letter case.
   void AddFile(const std::string& path) { diskFiles_.push_back(path); }
@@ -37,11 +38,19 @@ class FakeSystem : public SystemApi {
   void GiveStandardError() { standardError_ = std::string(); }
   [[nodiscard]] const std::optional<std::string>& StandardError() const { return standardError_; }
   // The files on the fake disk that the program wrote, by full path. No file may be created at
-  // a path that starts with one given to UnwritablePath. Folders exist wherever they are asked
-  // for; one given to MakeFolderALink is a junction.
+  // a path that starts with one given to UnwritablePath. The folders that exist are the drive's
+  // root, the working directory C:\Setup, the Windows directories and those given to AddFolder;
+  // one given to MakeFolderALink is a junction.
   [[nodiscard]] const std::map<std::string, std::string>& Files() const { return files_; }
   void UnwritablePath(const std::string& path) { unwritable_.push_back(path); }
-  void MakeFolderALink(const std::string& folder) { linkFolders_.push_back(folder); }
+  void AddFolder(const std::string& folder) { folders_.push_back(folder); }
+  void MakeFolderALink(const std::string& folder) {
+    AddFolder(folder);
+    linkFolders_.push_back(folder);
+  }
+  // Another program holds the file open; without delete sharing, nothing may replace or
+  // delete it meanwhile (ERROR_ACCESS_DENIED, as Windows answers a rename onto it).
+  void HoldOpen(const std::string& path, bool sharesDelete) { held_[path] = sharesDelete; }
   [[nodiscard]] int OpenFileCount() const { return static_cast<int>(openFiles_.size()); }
   // Another process holds every named mutex (TimedOut), or held it and was killed (TakenOver).
   void OtherRunHoldsMutexes(LockOutcome answer) { mutexAnswer_ = answer; }
@@ -65,7 +74,7 @@ class FakeSystem : public SystemApi {
   std::uint32_t PathAttributes(const std::string& path) override;
   std::string UnpredictableName() override;
   Status CreateNewFile(const std::string& path, FileHandle* file) override;
-  Status WriteWholeFile(FileHandle file, const std::string& contents) override;
+  Status AppendToFile(FileHandle file, const std::string& contents) override;
   Status CheckOrdinaryFile(FileHandle file) override;
   Status RenameOpenFile(FileHandle file, const std::string& currentPath,
                         const std::string& target) override;
@@ -76,6 +85,7 @@ class FakeSystem : public SystemApi {
   void ReleaseNamedMutex(MutexHandle handle) override;
 
  private:
+  [[nodiscard]] bool IsFolder(const std::string& path) const;
   // A write to a standard stream: false where the program was given none.
   bool Write(std::optional<std::string>& stream, const char* function, const std::string& text);
 
@@ -85,14 +95,17 @@ class FakeSystem : public SystemApi {
   LocalDate date_{2026, 12, 8};
   std::string commandLine_ = "QuilletSetup.exe";
   ProcessKind processKind_ = ProcessKind::Windows64;
-  std::string wow64Directory_;
+  std::string wow64Directory_ = "C:\\windows\\SysWOW64";
   std::vector<std::string> diskFiles_;
   std::optional<std::string> standardOutput_;
   std::optional<std::string> standardError_;
   std::string windowsDirectory_ = "C:\\windows";
   std::map<std::string, std::string> files_;
   std::vector<std::string> unwritable_;
+  std::vector<std::string> folders_ = {"C:\\", "C:\\Setup", "C:\\windows",
+                                       "C:\\windows\\system32", "C:\\windows\\SysWOW64"};
   std::vector<std::string> linkFolders_;
+  std::map<std::string, bool> held_;  // files other programs hold open: whether they share deletion
   std::map<FileHandle, std::string> openFiles_;  // by handle, the path each has now
   FileHandle nextFile_ = 0x4000;
   int namesGiven_ = 0;
