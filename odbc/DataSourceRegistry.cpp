@@ -331,16 +331,23 @@ bool DataSourceRegistry::DriverRegistered() {
 RegistrationOutcome DataSourceRegistry::Register(const DataSourceSpec& spec) {
   const DataSourceReading reading = Read(spec);
   if (!reading.present) return Publish(spec);
+  return SweepStaging(spec, RegisterPresent(spec, reading));
+}
+
+RegistrationOutcome DataSourceRegistry::RegisterPresent(const DataSourceSpec& spec,
+                                                        const DataSourceReading& reading) {
+  // The path an earlier version of this program wrote is its own value, not a customisation,
+  // and names a folder any user may create: that one value is rewritten.
+  const auto earlier = EarlierDriver(reading);
   if (reading.missing.empty()) {
-    // The path an earlier version of this program wrote is its own value, not a customisation,
-    // and names a folder any user may create: that one value is rewritten.
-    if (const auto earlier = EarlierDriver(reading)) return AddMissing(spec, reading, earlier);
+    if (earlier) return AddMissing(spec, reading, earlier);
     return {RegistrationStatus::AlreadyPresent, {}, 0, {}};
   }
   // Exactly as written but for its list line: a registration cut off before its last step, which
   // this run finishes.
   if (reading.missing == std::vector<DataSourcePart>{{"", spec.name, true}} &&
       reading.Differing(LayoutsAsWritten(spec)).empty()) {
+    if (earlier) return AddMissing(spec, reading, earlier);
     RegistrationOutcome outcome{RegistrationStatus::Registered, {}, 0, {}};
     outcome.note = "only its line in \"ODBC Data Sources\" was missing, and was added";
     return AddList(spec, outcome);
@@ -352,8 +359,31 @@ RegistrationOutcome DataSourceRegistry::Repair(const DataSourceSpec& spec) {
   const DataSourceReading reading = Read(spec);
   if (!reading.present) return Publish(spec);
   const auto earlier = EarlierDriver(reading);
-  if (reading.missing.empty() && !earlier) return {RegistrationStatus::AlreadyPresent, {}, 0, {}};
-  return AddMissing(spec, reading, earlier);
+  if (reading.missing.empty() && !earlier) {
+    return SweepStaging(spec, {RegistrationStatus::AlreadyPresent, {}, 0, {}});
+  }
+  return SweepStaging(spec, AddMissing(spec, reading, earlier));
+}
+
+// A staging key beside a data source that is there was left by a run cut off after someone else
+// (another run, a person) had made the data source: it is taken away, and the log says so.
+RegistrationOutcome DataSourceRegistry::SweepStaging(const DataSourceSpec& spec,
+                                                     RegistrationOutcome outcome) {
+  const win::KeyHandle odbcIni = Open(odbcIni_, false);
+  const std::string name = spec.name + std::string(kStagingSuffix);
+  win::RegistryKey staging(registry_);
+  if (odbcIni == 0 || registry_.RegOpenKeyExA(odbcIni, name.c_str(), 0, Access(win::kKeyRead),
+                                             staging.Receive()) != win::kErrorSuccess) {
+    return outcome;
+  }
+  staging.Close();
+  const win::Status status = RemoveStaging(spec);
+  std::string note = status == win::kErrorSuccess
+                         ? "a staging key left by a cut-off run was removed"
+                         : "a staging key left by a cut-off run could not be removed: " +
+                               system_.ErrorText(status);
+  outcome.note += (outcome.note.empty() ? "" : "; ") + note;
+  return outcome;
 }
 
 // Decided once per run: the system directory, the version and the driver files do not change

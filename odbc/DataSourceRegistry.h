@@ -117,6 +117,8 @@ class DataSourceRegistry {
   // The key opened for writing, or none with why not.
   std::pair<win::KeyHandle, win::Status> OpenForWriting(ViewKey& viewKey);
   RegistrationOutcome Publish(const DataSourceSpec& spec);
+  RegistrationOutcome RegisterPresent(const DataSourceSpec& spec, const DataSourceReading& reading);
+  RegistrationOutcome SweepStaging(const DataSourceSpec& spec, RegistrationOutcome outcome);
   RegistrationOutcome AddList(const DataSourceSpec& spec, RegistrationOutcome outcome);
   RegistrationOutcome AddMissing(const DataSourceSpec& spec, const DataSourceReading& reading,
                                  const std::optional<std::string>& earlierDriver);
