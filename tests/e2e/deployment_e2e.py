@@ -14,6 +14,9 @@ import odbc_expectation as expect  # noqa: E402
 from registration_e2e import INSTALL_FAILURE, Scenario, assert_tree  # noqa: E402
 from winelab import Display, WinePrefix, kill_group, press_ok_when_shown, seconds_until  # noqa: E402
 
+LOG_FAILURE = 1622 & 0xFF
+USER_DECLINED = 1602 & 0xFF
+
 LOG = "C:\\quillet-setup.log"
 NO_DRIVER = ('"Microsoft Access Driver (*.mdb)" is not installed for the 32-bit-on-64-bit view, '
              "which Quillet uses: Quillet cannot open its databases until it is.")
@@ -27,12 +30,14 @@ def visible_windows(display):
 
 def run_quietly(s, arguments, timeout=300, bits=64, through_cmd=False):
     """Runs the program with these arguments, watching the display the whole time. Through cmd,
-    the arguments are one command line, passed exactly as typed."""
+    the arguments are one command line, passed exactly as typed: from a batch file, since Wine
+    escapes the quotes of a command line it is given by Linux."""
     exe = s.exe if bits == 32 else s.build / "QuilletSetup.exe"
     if through_cmd:
         windows_exe = "Z:" + str(Path(exe).resolve()).replace("/", "\\")
-        # Unquoted: cmd /c strips the first and the last quote of a line with more than two.
-        process = s.prefix.start_wine(["cmd", "/c", f"{windows_exe} {arguments}"], bits=bits)
+        batch = s.prefix.path / "prefix" / "drive_c" / "typed.cmd"
+        batch.write_bytes(f'@"{windows_exe}" {arguments}\r\n@exit /b %errorlevel%\r\n'.encode())
+        process = s.prefix.start_wine(["cmd", "/c", "C:\\typed.cmd"], bits=bits)
     else:
         process = s.prefix.start_wine([exe, *arguments], bits=bits)
     deadline, seen = time.time() + timeout, []
@@ -68,7 +73,8 @@ def quiet_runs(s):
     names = expected_names(expect.this_year())
     lines = log_lines(s)
     assert lines[0].startswith("QuilletSetup 1.00 on ") and "archive years 2002-" in lines[0], lines[0]
-    assert lines[1:-3] == [f"{name}: registered" for name in names], lines[:3]
+    assert lines[1] == f"Log file: {LOG}", lines[1]
+    assert lines[2:-3] == [f"{name}: registered" for name in names], lines[:3]
     assert lines[-3] == NO_DRIVER, lines[-3]
     assert lines[-2] == (f"{len(names)} data sources: {len(names)} registered, 0 already present, "
                          "0 present but incomplete, 0 repaired, 0 failed"), lines[-2]
@@ -78,7 +84,7 @@ def quiet_runs(s):
     assert run_quietly(s, ["-Q", "-LOG", LOG]) == 0
     assert_tree(s.dump(), after_first)
     lines = log_lines(s)
-    assert lines[1:-3] == [f"{name}: already present" for name in names], lines[:3]
+    assert lines[2:-3] == [f"{name}: already present" for name in names], lines[:3]
     assert lines[-2] == (f"{len(names)} data sources: 0 registered, {len(names)} already present, "
                          "0 present but incomplete, 0 repaired, 0 failed"), lines[-2]
 
@@ -89,8 +95,14 @@ def unknown_switch(s):
     must never leave a run waiting for a person."""
     before = s.dump()
     assert run_quietly(s, ["/quiet", "/log", LOG, "/bogus"]) == 87
-    assert log_lines(s)[1:] == ["This argument is not understood: /bogus",
+    assert log_lines(s)[1:] == [f"Log file: {LOG}", "This argument is not understood: /bogus",
                                 "Result: command line not understood, exit code 87"], log_lines(s)
+    # Deployment tools add /norestart out of habit; the program never restarts Windows anyway.
+    result = s.prefix.run_wine([s.build / "QuilletSetup.exe", "/qn", "/norestart", "/bogus"],
+                               check=False, timeout=120)
+    assert result.returncode == 87, result.returncode
+    assert result.stderr.strip() == ("QuilletSetup: This argument is not understood: /bogus "
+                                     "(exit code 87)"), result.stderr
     process = s.prefix.start_wine([s.build / "QuilletSetup.exe", "/bogus"])
     assert press_ok_when_shown(s.prefix.display, "Setup", process, timeout=120) == 87
     assert_tree(s.dump(), before)
@@ -207,8 +219,9 @@ def check_and_uninstall(s):
 
 
 def log_folders_as_administrators_type_them(s):
-    """The trap of a folder with a trailing backslash before its closing quote, a log path beyond
-    the ANSI code page, and a log that another program holds open."""
+    """The trap of a folder with a trailing backslash before its closing quote, a folder given for
+    the log, a log path beyond the ANSI code page, a folder that does not exist, and a previous log
+    that another program holds open without sharing its deletion."""
     logs = s.prefix.path / "prefix" / "drive_c" / "Logs"
     logs.mkdir()
     before = s.dump()
@@ -216,23 +229,48 @@ def log_folders_as_administrators_type_them(s):
     assert trapped == 87, trapped
     assert s.dump() == before, "nothing is registered"
 
+    # Nothing changes when the log cannot be started: 1622, and standard error says why.
+    missing = s.prefix.run_wine([s.build / "QuilletSetup.exe", "/quiet", "/log", "C:\\NoSuchFolder\\"],
+                                check=False, timeout=120)
+    assert missing.returncode == LOG_FAILURE, missing.returncode
+    assert s.dump() == before, "nothing is registered without a log"
+    assert "The log file C:\\NoSuchFolder\\ could not be written: " in missing.stderr, missing.stderr
+    assert missing.stderr.rstrip().endswith("Nothing was changed."), missing.stderr
+
+    # A folder, however it is written, gets QuilletSetup.log.
+    written = logs / "QuilletSetup.log"
+    for typed in ('/quiet /log "C:\\Logs\\\\"', "/quiet /log C:\\Logs", "/quiet /log C:\\Logs\\"):
+        code = run_quietly(s, typed, through_cmd=True, timeout=300)
+        assert code == 0, (typed, code, sorted(p.name for p in logs.iterdir()))
+        first = written.read_bytes().decode("utf-8").split("\r\n")[:2]
+        assert first[1] == "Log file: C:\\Logs\\QuilletSetup.log", (typed, first)
+        written.unlink()
+
     polish = "C:\\Logs\\Łódź.log"
     assert run_quietly(s, ["/quiet", "/log", polish]) == 0
     written = (logs / "Łódź.log").read_bytes().decode("utf-8")
     first = written.split("\r\n")[0]
     assert first.startswith("QuilletSetup 1.00 on ") and first.endswith(f"/quiet /log {polish}"), first
 
+    # Held open by a viewer that does not share deletion: the run keeps its exit code, the old log
+    # stays whole, and this run's log is kept under the name standard error gives.
     holder = s.prefix.start_wine([s.build / "holdfile.exe", polish])
     try:
         deadline = time.time() + 60
         while not (logs / "Łódź.log.held").exists() and time.time() < deadline:
             time.sleep(0.1)
         assert (logs / "Łódź.log.held").exists(), "holdfile did not take the log"
-        assert run_quietly(s, ["/quiet", "/log", polish]) == INSTALL_FAILURE
+        held = s.prefix.run_wine([s.build / "QuilletSetup.exe", "/quiet", "/log", polish],
+                                 check=False, timeout=300)
     finally:
         kill_group(holder)
+    assert held.returncode == 0, (held.returncode, held.stderr)
     assert (logs / "Łódź.log").read_bytes().decode("utf-8") == written, "the old log is intact"
-    assert sorted(p.name for p in logs.iterdir()) == ["Łódź.log", "Łódź.log.held"], "no half log"
+    kept = [p for p in logs.iterdir() if p.name.endswith(".writing")]
+    assert len(kept) == 1, sorted(p.name for p in logs.iterdir())
+    assert f"the log of this run is kept as C:\\Logs\\{kept[0].name}" in held.stderr, held.stderr
+    assert kept[0].read_bytes().decode("utf-8").endswith("Result: success, exit code 0\r\n")
+    print("held log:", held.stderr.strip())
 
 
 def planted_beside_the_log(s):
@@ -329,7 +367,98 @@ def exported_and_retyped(s):
     assert log_lines(s)[-1] == "Result: success, exit code 0", log_lines(s)[-1]
 
 
-SCENARIOS = {"quiet_runs": quiet_runs, "unknown_switch": unknown_switch,
+def wait_for_window(display, title, timeout=300):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"],
+                               capture_output=True, text=True, env={"DISPLAY": display.name})
+        if found.stdout.split():
+            return found.stdout.split()
+        time.sleep(0.2)
+    raise AssertionError(f"no {title!r} window within {timeout} s")
+
+
+def timed(s, arguments):
+    started = time.time()
+    result = s.prefix.run_wine([s.build / "QuilletSetup.exe", *arguments], check=False, timeout=300)
+    return result.returncode, time.time() - started
+
+
+def box_left_open(s):
+    """A technician leaves the completion message open: the log is already in place, and neither
+    an install nor a detection rule started meanwhile waits for that box."""
+    process = s.prefix.start_wine([s.build / "QuilletSetup.exe", "/log", LOG])
+    try:
+        wait_for_window(s.prefix.display, "Quillet Installation")
+        assert log_lines(s)[-1] == "Result: success, exit code 0", log_lines(s)[-3:]
+        for arguments in (["/quiet"], ["/check", "/quiet"]):
+            code, took = timed(s, arguments)
+            print(f"{' '.join(arguments)} while the box is open: exit code {code} in {took:.1f} s")
+            assert code == 0 and took < 30, (arguments, code, took)
+        assert process.poll() is None, "the box is still open"
+    finally:
+        code = press_ok_when_shown(s.prefix.display, "Quillet Installation", process, timeout=120)
+    assert code == 0, code
+
+
+def uninstall_answered_no(s):
+    """The question of /uninstall holds no lock while it waits, and No leaves everything as it was
+    and says so in the log."""
+    assert run_quietly(s, ["/quiet"]) == 0
+    before = s.dump()
+    process = s.prefix.start_wine([s.build / "QuilletSetup.exe", "/uninstall", "/log", LOG])
+    try:
+        wait_for_window(s.prefix.display, "Quillet Installation")
+        code, took = timed(s, ["/check", "/quiet"])
+        print(f"/check while the question is open: exit code {code} in {took:.1f} s")
+        assert code == 0 and took < 30, (code, took)
+        answered = press_ok_when_shown(s.prefix.display, "Quillet Installation", process, timeout=60,
+                                       key="n")
+        assert answered == USER_DECLINED, answered
+    finally:
+        kill_group(process)
+    assert s.dump() == before, "nothing was removed"
+    assert log_lines(s)[-2:] == ["The user answered No: nothing was removed.",
+                                 "Result: declined by the user, exit code 1602"], log_lines(s)
+
+
+def windows_path(path):
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+def recipes(s):
+    """The README's commands for deployment tools, as its scripts are, under Wine's cmd: the
+    install command keeps the program in %windir%\\QuilletSetup, detection then passes, and the
+    remediation leaves things as they are."""
+    deploy = Path(__file__).resolve().parent.parent.parent / "scripts" / "deploy"
+    readme = (deploy.parent.parent / "README.md").read_text()
+    package = s.prefix.path / "prefix" / "drive_c" / "Package"
+    package.mkdir()
+    for script in deploy.glob("*.cmd"):
+        text = script.read_text().replace("\r\n", "\n")
+        assert text.strip() in readme, f"README does not show {script.name} as it is"
+        (package / script.name).write_bytes(script.read_bytes())
+    (package / "QuilletSetup.exe").write_bytes((s.build / "QuilletSetup.exe").read_bytes())
+    windows = s.prefix.path / "prefix" / "drive_c" / "windows"
+    before = s.dump()
+    for script, expected in (("Check-QuilletSetup.cmd", 1), ("Install-QuilletSetup.cmd", 0),
+                             ("Check-QuilletSetup.cmd", 0), ("Repair-QuilletSetup.cmd", 0),
+                             ("Install-QuilletSetup.cmd", 0), ("Check-QuilletSetup.cmd", 0)):
+        result = s.prefix.run_wine(["cmd", "/c", f"C:\\Package\\{script}"], check=False, timeout=300)
+        print(f"{script}: exit code {result.returncode}")
+        assert result.returncode == expected, (script, result.returncode, result.stdout[-300:],
+                                               result.stderr[-300:])
+        if script == "Install-QuilletSetup.cmd":
+            assert (windows / "QuilletSetup" / "QuilletSetup.exe").exists()
+            assert_tree(s.dump(), before | expect.expected_lines(expect.this_year(), x86=False))
+    logs = next(folder for folder in windows.iterdir() if folder.name.lower() == "logs")
+    for log in ("QuilletSetup.log", "QuilletSetup-repair.log"):
+        lines = (logs / log).read_bytes().decode("utf-8").split("\r\n")
+        assert lines[-2] == "Result: success, exit code 0", (log, lines[-3:])
+
+
+SCENARIOS = {"quiet_runs": quiet_runs, "box_left_open": box_left_open,
+             "uninstall_answered_no": uninstall_answered_no, "recipes": recipes, "unknown_switch": unknown_switch,
              "log_folders_as_administrators_type_them": log_folders_as_administrators_type_them,
              "check_and_uninstall": check_and_uninstall,
              "killed_part_way": killed_part_way, "incomplete_then_repair": incomplete_then_repair,

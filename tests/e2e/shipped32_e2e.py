@@ -52,16 +52,27 @@ def install_and_rerun(s, x86, wow_label, wow64_driver_dir=None):
     after = s.dump()
     assert_tree(after, before | expect.expected_lines(expect.this_year(), x86=x86,
                                                       wow64_driver_dir=wow64_driver_dir))
-    assert s.log_lines()[1:-3] == expected_log(x86, "registered", wow_label), s.log_lines()[:3]
+    assert s.log_lines()[1] == f"Log file: {LOG}", s.log_lines()[:3]
+    assert s.log_lines()[2:-3] == expected_log(x86, "registered", wow_label), s.log_lines()[:3]
     assert s.log_lines()[-1] == "Result: success, exit code 0", s.log_lines()[-1]
 
     assert s.run("/quiet", "/log", LOG) == 0
     assert_tree(s.dump(), after)
-    assert s.log_lines()[1:-3] == expected_log(x86, "already present", wow_label), s.log_lines()[:3]
+    assert s.log_lines()[2:-3] == expected_log(x86, "already present", wow_label), s.log_lines()[:3]
 
 
 def wow64_prefix(s):
     install_and_rerun(s, x86=False, wow_label="32-bit-on-64-bit view")
+    # Started from C:\Windows\System32, as a deployment tool's command often is: a relative log
+    # lands there, not in the folder the redirector would give a 32-bit program.
+    exe = "Z:" + str(Path(s.exe).resolve()).replace("/", "\\")
+    windows = s.prefix.path / "prefix" / "drive_c" / "windows"
+    result = s.prefix.run_wine(["cmd", "/c", f"cd /d C:\\windows\\system32 && {exe} /quiet /log relative.log"],
+                               check=False, timeout=300, bits=32)
+    assert result.returncode == 0, (result.returncode, result.stderr[-300:])
+    assert not (windows / "syswow64" / "relative.log").exists(), "written through the redirector"
+    written = (windows / "system32" / "relative.log").read_bytes().decode("utf-8").split("\r\n")
+    assert written[1] == "Log file: C:\\windows\\system32\\relative.log", written[:2]
 
 
 def check(s):
@@ -71,8 +82,9 @@ def check(s):
 
 def wow64_planted_and_earlier_driver(s):
     """A DLL that anyone could plant at the root of C: decides nothing: with no driver installed
-    at all, every 32-bit "Driver" names the system's 32-bit directory. Data sources that carry an
-    earlier version's driver path are named by /check, and /repair mends that value alone."""
+    at all, every 32-bit "Driver" names the system's 32-bit directory. A workstation an earlier
+    version set up converges in one cycle: /check names the earlier driver paths, the install
+    command mends that value alone, and detection then passes; /repair does the same."""
     planted = s.prefix.path / "prefix" / "drive_c" / "WinNT" / "System32"
     planted.mkdir(parents=True)
     (planted / "odbcjt32.dll").write_bytes(b"MZ planted by a standard user")
@@ -87,12 +99,19 @@ def wow64_planted_and_earlier_driver(s):
     code, report = check(s)
     assert code == 1, report[-600:]
     for name, path in earlier.items():
-        line = f"{name} (32-bit-on-64-bit view): driver path of an earlier version: {path} (run /repair)\n"
+        line = (f"{name} (32-bit-on-64-bit view): driver path of an earlier version: {path} "
+                "(this setup rewrites it when run again)\n")
         assert line in report, report[:1500]
-    assert s.run("/repair", "/quiet", "/log", LOG) == 0
-    assert_tree(s.dump(), before)
-    code, report = check(s)
-    assert code == 0, report[-600:]
+    for mode in ([], ["/repair"]):
+        for name, path in earlier.items():
+            s.prefix.reg_add(f"HKLM\\{wow}\\{name}", "Driver", path)
+        assert s.run(*mode, "/quiet", "/log", LOG) == 0, mode
+        assert_tree(s.dump(), before)
+        repaired = [line for line in s.log_lines() if "earlier version" in line]
+        assert repaired[0] == ("Quillet-S1 (32-bit-on-64-bit view): repaired: driver path of an earlier "
+                               "version, \"Driver\" was C:\\WinNT\\System32\\odbcjt32.dll"), repaired
+        code, report = check(s)
+        assert code == 0, (mode, report[-600:])
 
 
 def win32_prefix(s):

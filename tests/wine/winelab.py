@@ -196,15 +196,15 @@ class WinePrefix:
 
 
 
-def press_ok_when_shown(display, title, process, timeout=600):
-    """Waits for a message box with this title, presses OK in it, and returns the exit code of
-    the process. Gives up (killing the process) after `timeout` seconds."""
+def press_ok_when_shown(display, title, process, timeout=600, key="Return"):
+    """Waits for a message box with this title, presses OK in it (or another key), and returns
+    the exit code of the process. Gives up (killing the process) after `timeout` seconds."""
     deadline = time.time() + timeout
     while process.poll() is None and time.time() < deadline:
         found = subprocess.run(["xdotool", "search", "--name", f"^{title}$"], capture_output=True, text=True,
                                env={"DISPLAY": display.name})
         for window in found.stdout.split():
-            subprocess.run(["xdotool", "key", "--window", window, "Return"], capture_output=True,
+            subprocess.run(["xdotool", "key", "--window", window, key], capture_output=True,
                            env={"DISPLAY": display.name})
         time.sleep(0.2)
     if process.poll() is None:
