@@ -37,7 +37,9 @@ def reg_file(lines):
             if kind == 4:
                 out.append(f'"{name}"=dword:{int.from_bytes(bytes.fromhex(data), "little"):08x}')
             else:
-                text = bytes.fromhex(data).decode("utf-16-le").replace("\\", "\\\\").replace('"', '\\"')
+                # The expected data hold the terminating NUL the program stores; regedit adds its own.
+                text = bytes.fromhex(data).decode("utf-16-le").removesuffix("\0")
+                text = text.replace("\\", "\\\\").replace('"', '\\"')
                 out.append(f'"{name}"="{text}"')
         out.append("")
     return "\r\n".join(out)
@@ -59,8 +61,8 @@ def clear(prefix):
 
 
 def dump(prefix, build):
-    """The tree, texts without a terminating NUL: regedit stores one after every text, the program
-    does not, and the two trees are otherwise the same."""
+    """The tree, texts without a terminating NUL: regedit stores one after every text, empty ones
+    included, where the program stores none after an empty text."""
     lines = prefix.run_wine([build / "regdump.exe", *HKLM_ODBC_VIEWS]).stdout.splitlines()
     return {line[:-4] if "|1|" in line and line.endswith("0000") and len(line.rsplit("|", 1)[1]) % 4 == 0
             else line for line in lines}
