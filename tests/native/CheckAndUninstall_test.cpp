@@ -137,12 +137,16 @@ TEST_F(Modes, UninstallRemovesOnlyWhatIsStillAsWrittenAndReportsEveryDataSource)
 
 TEST_F(Modes, UninstallAsksFirstAndAFailedRemovalCostsOnlyItsDataSource) {
   windows.Screen().AnswerMessageBoxes(win::kIdNo);
-  EXPECT_EQ(Run("/uninstall"), quillet::kExitUserDeclined);
+  EXPECT_EQ(Run("/uninstall /log C:\\declined.log"), quillet::kExitUserDeclined);
   ASSERT_EQ(windows.Screen().MessageBoxes().size(), 1u);
   EXPECT_EQ(windows.Screen().MessageBoxes()[0].valueName,
             "Remove the 12 Quillet data sources this setup registered?");
   EXPECT_EQ(windows.Screen().MessageBoxes()[0].type, win::kMbYesNo | win::kMbIconQuestion);
   EXPECT_TRUE(windows.Registry().Tree() == arranged) << "No removes nothing";
+  EXPECT_EQ(windows.CountCalls("WaitForNamedMutex"), 0) << "the question holds no lock";
+  EXPECT_TRUE(windows.System().Files().at("C:\\declined.log").ends_with(
+      "\r\nThe user answered No: nothing was removed.\r\n"
+      "Result: declined by the user, exit code 1602\r\n"));
 
   windows.Screen().AnswerMessageBoxes(win::kIdYes);
   windows.FailAt({"RegDeleteKeyA", "ODBC.INI\\Quillet-R1\\Engines"}, win::kErrorAccessDenied);
@@ -152,6 +156,66 @@ TEST_F(Modes, UninstallAsksFirstAndAFailedRemovalCostsOnlyItsDataSource) {
             "Quillet-R1 (32-bit-on-64-bit view): failed: could not delete the key "
             "\"SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet-R1\": Access is denied.");
   EXPECT_EQ(Line(log, "15 data"), "15 data sources: 11 removed, 2 kept, 1 not present, 1 failed");
+}
+
+// What changed while the question was open counts: the removal reads every data source again.
+TEST_F(Modes, UninstallDecidesAgainOnceTheQuestionIsAnswered) {
+  windows.Screen().AnswerMessageBoxes(win::kIdYes);
+  windows.BeforeNextCall("WaitForNamedMutex", [&] {
+    windows.Registry().SetString(kWow + "Quillet-R1", "DBQ", "D:\\Changed meanwhile.mdb");
+  });
+  EXPECT_EQ(Run("/uninstall /log C:\\removal.log"), quillet::kExitSuccess);
+  EXPECT_TRUE(windows.Registry().KeyExists(kWow + "Quillet-R1"));
+  EXPECT_EQ(Line(windows.System().Files().at("C:\\removal.log"), "Quillet-R1 "),
+            "Quillet-R1 (32-bit-on-64-bit view): kept: customised, DBQ differs");
+}
+
+TEST(Uninstall, WithNothingToRemoveAsksNothing) {
+  win::FakeWindows windows;
+  windows.System().SetCommandLine("QuilletSetup.exe /uninstall /log C:\\removal.log");
+  EXPECT_EQ(quillet::RunProgram(windows), quillet::kExitSuccess);
+  const auto boxes = windows.Screen().MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].valueName,
+            "Nothing to remove: no Quillet data source is as this setup registered it.");
+  EXPECT_NE(windows.System().Files().at("C:\\removal.log").find("\r\nNothing to remove.\r\n"),
+            std::string::npos);
+}
+
+struct Unreadable {
+  const char* key;  // below HKLM, made unreadable after a full install
+  const char* line;  // the start of the line that names the failure
+};
+
+// A key that an ACL or security software keeps closed is a failure with Windows' status in every
+// mode, never a data source that is not there.
+TEST(UnreadableKeys, AreAFailureInEveryModeNeverAbsence) {
+  const Unreadable keys[] = {
+      {"SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI", "Quillet-R (32-bit-on-64-bit view): "},
+      {"SOFTWARE\\ODBC\\ODBC.INI\\ODBC Data Sources", "Quillet2002-R (native view): "},
+      {"SOFTWARE\\ODBC\\ODBC.INI\\Quillet2002-S1", "Quillet2002-S1 (native view): "},
+  };
+  for (const auto& key : keys) {
+    for (const char* mode : {"", "/repair ", "/check ", "/uninstall "}) {
+      SCOPED_TRACE(std::string(mode) + key.key);
+      win::FakeWindows windows;
+      windows.System().SetLocalDate({2003, 6, 15});
+      windows.System().SetCommandLine("QuilletSetup.exe /quiet");
+      ASSERT_EQ(quillet::RunProgram(windows), quillet::kExitSuccess);
+      windows.Registry().DenyAllAccess(key.key);
+      windows.System().GiveStandardError();
+      windows.System().SetCommandLine(std::string("QuilletSetup.exe ") + mode + "/quiet /log C:\\u.log");
+      EXPECT_EQ(quillet::RunProgram(windows), quillet::kExitInstallFailure);
+      const std::string log = windows.System().Files().at("C:\\u.log");
+      const auto at = log.find(key.line);
+      ASSERT_NE(at, std::string::npos) << log;
+      const std::string line = log.substr(at, log.find("\r\n", at) - at);
+      EXPECT_NE(line.find("Access is denied."), std::string::npos) << line;
+      EXPECT_TRUE(line.find("failed: ") != std::string::npos ||
+                  line.find("could not be read: ") != std::string::npos) << line;
+      EXPECT_FALSE(windows.System().StandardError()->empty());
+    }
+  }
 }
 
 }  // namespace

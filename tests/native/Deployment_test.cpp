@@ -228,6 +228,18 @@ TEST_F(Deployment, AnUnknownArgumentIsNamedAndNothingIsRegistered) {
                 "\r\nResult: command line not understood, exit code 87\r\n");
 }
 
+// Where no one can see the screen (session 0, a service), nothing waits for a person.
+TEST_F(Deployment, NoVisibleDesktopRunsQuietlyAndSaysWhy) {
+  windows.Screen().HideDesktop();
+  EXPECT_EQ(Run("/log C:\\unseen.log"), 0);
+  EXPECT_EQ(windows.CountCalls("MessageBoxA"), 0);
+  EXPECT_EQ(windows.CountCalls("CreateFrameWindow"), 0);
+  EXPECT_NE(windows.System().Files().at("C:\\unseen.log").find(
+                "\r\nNo one can see this session's screen (its window station is not visible"),
+            std::string::npos);
+  EXPECT_TRUE(windows.Registry().KeyExists("SOFTWARE\\ODBC\\ODBC.INI\\Quillet2003-S2"));
+}
+
 TEST_F(Deployment, NoCommandLineBehavesAsAlways) {
   windows.System().SetCommandLine("\"C:\\Setup\\QuilletSetup.exe\"");
   EXPECT_EQ(quillet::RunProgram(windows), 0);
@@ -259,6 +271,7 @@ TEST(TypedCommandLines, QuietWhereverItStandsAndNoLogPathWithAQuote) {
       {"\"/q\"", true, nullptr, true},
       {"/quiet /quiet -q", true, nullptr, true},
       {"/log \"C:\\Logs\\Łódź.log\" /q", true, "C:\\Logs\\Łódź.log", true},
+      {"/qn /norestart", true, nullptr, true},
   };
   for (const auto& c : cases) {
     auto arguments = quillet::SplitCommandLine(std::string("QuilletSetup.exe ") + c.text);
@@ -297,8 +310,9 @@ struct LockCase {
   int exitCode;
 };
 
-// Every mode takes the one lock; a run still held after the wait changes nothing, says why and
-// ends with 1618; a lock left by a killed run is taken over.
+// Every mode takes the one lock, for its registry work alone: no box waits for a person while it
+// is held. A run still held after the wait changes nothing, says why and ends with 1618; a lock
+// left by a killed run is taken over, and the log says so.
 TEST(RunLock, OneRunAtATimeInEveryMode) {
   const std::string why = "Another copy of this setup has been running for 60 seconds; this one "
                           "changed nothing. Run it again when that one has ended.";
@@ -308,14 +322,18 @@ TEST(RunLock, OneRunAtATimeInEveryMode) {
       {"/check /quiet /log C:\\held.log", win::LockOutcome::TimedOut, quillet::kExitAlreadyRunning},
       {"/uninstall /quiet /log C:\\held.log", win::LockOutcome::TimedOut,
        quillet::kExitAlreadyRunning},
-      {"/repair /quiet", win::LockOutcome::TakenOver, quillet::kExitSuccess},
+      {"/repair /quiet /log C:\\held.log", win::LockOutcome::TakenOver, quillet::kExitSuccess},
       {"/quiet", win::LockOutcome::Taken, quillet::kExitSuccess},
+      {"/log C:\\held.log", win::LockOutcome::Taken, quillet::kExitSuccess},
+      {"/check", win::LockOutcome::Taken, quillet::kExitSomethingToDo},
+      {"/uninstall", win::LockOutcome::Taken, quillet::kExitSuccess},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments);
     win::FakeWindows windows;
     windows.System().SetLocalDate({2004, 5, 1});
     windows.System().OtherRunHoldsMutexes(c.otherRun);
+    windows.System().GiveStandardError();
     windows.System().SetCommandLine(std::string("QuilletSetup.exe ") + c.arguments);
     EXPECT_EQ(quillet::RunProgram(windows), c.exitCode);
 
@@ -323,11 +341,30 @@ TEST(RunLock, OneRunAtATimeInEveryMode) {
     ASSERT_FALSE(waits.empty());
     EXPECT_EQ(waits.front().keyPath, "Global\\QuilletSetup.OneRunAtATime");
     EXPECT_EQ(windows.System().HeldMutexCount(), 0) << "released when the run ends";
+    bool held = false;
+    for (const auto& call : windows.Calls()) {
+      if (call.function == "WaitForNamedMutex") held = c.otherRun != win::LockOutcome::TimedOut;
+      if (call.function == "ReleaseNamedMutex") held = false;
+      EXPECT_FALSE(held && call.function == "MessageBoxA") << call.valueName;
+      EXPECT_FALSE(!held && call.function.starts_with("Reg") &&
+                   call.keyPath.find("ODBC") != std::string::npos &&
+                   call.function != "RegOpenKeyExA" && call.function != "RegQueryValueExA" &&
+                   call.function != "RegCloseKey" && call.function != "RegEnumKeyExA" &&
+                   call.function != "RegEnumValueA")
+          << "written without the lock: " << call.function << " " << call.keyPath;
+    }
     const bool quiet = std::string(c.arguments).find("/quiet") != std::string::npos;
-    if (c.exitCode == quillet::kExitSuccess) {
-      EXPECT_TRUE(windows.Registry().KeyExists("SOFTWARE\\ODBC\\ODBC.INI\\Quillet2003-S2"));
+    if (c.otherRun != win::LockOutcome::TimedOut) {
+      if (c.otherRun == win::LockOutcome::TakenOver) {
+        EXPECT_NE(windows.System().Files().at("C:\\held.log").find(
+                      "\r\nThe run lock was left by a copy of this setup that ended without "
+                      "releasing it (it was stopped or crashed); this run took it over.\r\n"),
+                  std::string::npos);
+      }
       continue;
     }
+    EXPECT_EQ(*windows.System().StandardError(),
+              "QuilletSetup: " + why + " (exit code 1618)\r\n");
     EXPECT_EQ(waits.back().number, 60000) << "waits a minute for the other run";
     EXPECT_FALSE(windows.Registry().KeyExists("SOFTWARE\\ODBC")) << "nothing is registered";
     const std::string log = windows.System().Files().at("C:\\held.log");
