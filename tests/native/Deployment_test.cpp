@@ -375,7 +375,10 @@ TEST(RunLock, OneRunAtATimeInEveryMode) {
     EXPECT_EQ(boxes.size(), quiet ? 0u : 1u);
     if (!quiet) {
       EXPECT_EQ(boxes[0].valueName, why);
-      EXPECT_EQ(windows.CountCalls("CreateLabelWindow"), 1) << "the progress window shows while it waits";
+      ASSERT_EQ(windows.CountCalls("CreateLabelWindow"), 1) << "a window shows while it waits";
+      const auto waiting = windows.CallsOf("CreateLabelWindow")[0].window;
+      EXPECT_STREQ(windows.Screen().Window(waiting).label.caption,
+                   "Waiting for another copy of this setup");
       EXPECT_EQ(windows.Screen().LiveWindowCount(), 0);
     }
   }
