@@ -39,6 +39,11 @@ class SystemApi {
   // The system's description of an error code, as UTF-8 text without a trailing line break.
   virtual std::string ErrorText(Status code) = 0;
 
+  // Asks Windows not to follow, for this process, junctions and links that non-administrators
+  // made (the redirection trust mitigation, Windows 10 2004 and later; bound at run time). The
+  // Windows status: kErrorCallNotImplemented where Windows does not offer it.
+  virtual Status TrustOnlyAdministratorsRedirections() = 0;
+
   // --- files; paths in UTF-8 ---
   // Every file call below sees the files as 64-bit programs do: a 32-bit process under WOW64
   // looks past the file-system redirector, so "C:\Windows\System32" is that folder.

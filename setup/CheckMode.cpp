@@ -165,7 +165,9 @@ class Checker {
         !SameText(driver.substr(0, driver.rfind('\\')), *systemDirectory)) {
       Count("\"Driver\" " + driver + " is outside the system directory " + *systemDirectory);
     }
-    if (!driver.empty() &&
+    // An earlier version's path is known to be wrong without looking, and lies below a folder any
+    // user may create: an elevated detection rule never touches it.
+    if (!driver.empty() && each.earlierDriver.empty() &&
         system_.GetFileAttributesA(driver.c_str(), nativeFiles) == win::kInvalidFileAttributes) {
       if (driverExpectedMissing) {
         expectedNote_ = true;

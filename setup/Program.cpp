@@ -74,6 +74,13 @@ int RunCommand(win::WindowsApi& system, const CommandLine& command) {
     }
     return kExitSuccess;
   }
+  // Before any file or registry work of the run: junctions a standard user made are not followed.
+  const win::Status trust = run.Windows().System().TrustOnlyAdministratorsRedirections();
+  run.Log().Add(trust == win::kErrorSuccess
+                    ? "Junctions and links made by non-administrators are not followed "
+                      "(redirection trust).\r\n"
+                    : "Redirection trust is not available here (" +
+                          run.Windows().System().ErrorText(trust) + ").\r\n");
   // Before anything changes: a run that cannot keep its record changes nothing. /check's exit
   // code tells the workstation's state alone, and it says where the report goes that it has no log.
   std::optional<std::string> logFailure;

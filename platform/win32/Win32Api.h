@@ -53,6 +53,7 @@ class Win32System : public SystemApi {
   std::string GetCommandLineW() override;
   std::string GetComputerNameW() override;
   std::string ErrorText(Status code) override;
+  Status TrustOnlyAdministratorsRedirections() override;
   std::string FullPathName(const std::string& path) override;
   std::uint32_t PathAttributes(const std::string& path) override;
   std::string UnpredictableName() override;

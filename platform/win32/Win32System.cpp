@@ -198,6 +198,19 @@ bool ByNameInstead(DWORD error) {
 
 }  // namespace
 
+Status Win32System::TrustOnlyAdministratorsRedirections() {
+  // PROCESS_MITIGATION_POLICY's ProcessRedirectionTrustPolicy and the enforcing flag of its
+  // PROCESS_MITIGATION_REDIRECTION_TRUST_POLICY, which older headers lack.
+  constexpr int kProcessRedirectionTrustPolicy = 16;
+  constexpr DWORD kEnforceRedirectionTrust = 1;
+  using SetPolicyFunction = BOOL(WINAPI*)(int, PVOID, SIZE_T);
+  const auto setPolicy =
+      BoundFunction<SetPolicyFunction>("kernel32.dll", "SetProcessMitigationPolicy");
+  if (setPolicy == nullptr) return kErrorCallNotImplemented;
+  DWORD flags = kEnforceRedirectionTrust;
+  return setPolicy(kProcessRedirectionTrustPolicy, &flags, sizeof flags) ? kErrorSuccess : LastError();
+}
+
 std::string Win32System::FullPathName(const std::string& path) {
   const std::wstring wide = ToWide(path, CP_UTF8);
   std::wstring full(MAX_PATH, L'\0');

@@ -11,7 +11,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "wine"))
 
 import odbc_expectation as expect  # noqa: E402
 from registration_e2e import assert_tree  # noqa: E402
-from deployment_e2e import run_quietly  # noqa: E402
+from deployment_e2e import TRUST_LINES, run_quietly  # noqa: E402
 from winelab import HKLM_ODBC_VIEWS, Display, WinePrefix, thirty_two_bit_wine  # noqa: E402
 
 SKIPPED = 77  # ctest's SKIP_RETURN_CODE for these tests
@@ -35,7 +35,8 @@ class Shipped:
 
     def log_lines(self):
         path = self.prefix.path / "prefix" / "drive_c" / LOG[3:]
-        return path.read_bytes().decode("utf-8").split("\r\n")[:-1]
+        return [line for line in path.read_bytes().decode("utf-8").split("\r\n")[:-1]
+                if not line.startswith(TRUST_LINES)]
 
 
 def expected_log(x86, outcome, wow_label="32-bit-on-64-bit view"):

@@ -251,6 +251,11 @@ TEST(EarlierDriverPaths, AreReportedRepairedAndStillThisProgramsOwn) {
                         "C:\\Windows\\System\\odbcjt32.dll (this setup rewrites it when run again); "
                         "customised: DBQ differs"),
             std::string::npos);
+  for (const auto& call : windows.CallsOf("GetFileAttributesA")) {
+    EXPECT_FALSE(call.keyPath.starts_with("C:\\WinNT\\") ||
+                 call.keyPath.starts_with("C:\\Windows\\System\\"))
+        << "an earlier version's path lies below a folder anyone may create: " << call.keyPath;
+  }
   EXPECT_NE(report.find("warning: \"Driver\" D:\\Elsewhere\\odbcjt32.dll is outside the system "
                         "directory C:\\Windows\\SysWOW64 (1 data source)"),
             std::string::npos);

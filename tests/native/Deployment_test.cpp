@@ -135,12 +135,13 @@ TEST_F(Deployment, TheLogSaysWhatBecameOfEveryDataSource) {
        start = end + 2) {
     lines.push_back(log.substr(start, end - start));
   }
-  ASSERT_EQ(lines.size(), 20u);
+  ASSERT_EQ(lines.size(), 21u);
   EXPECT_EQ(lines[0],
             "QuilletSetup 1.00 on WORKSTATION-7, 2003-05-01 00:00:00, archive years 2002-2002, "
             "command line: QuilletSetup.exe /quiet /log C:\\setup.log");
   EXPECT_EQ(lines[1], "Log file: C:\\setup.log");
-  lines.erase(lines.begin(), lines.begin() + 2);
+  EXPECT_EQ(lines[2], "Junctions and links made by non-administrators are not followed (redirection trust).");
+  lines.erase(lines.begin(), lines.begin() + 3);
   EXPECT_EQ(lines[0], "Quillet-R (32-bit-on-64-bit view): registered");
   EXPECT_EQ(lines[1].substr(0, 87),
             "Quillet-R1 (32-bit-on-64-bit view): present but incomplete, missing Description, "
@@ -165,7 +166,7 @@ TEST_F(Deployment, TheLogNamesADriverDirectoryThatCouldNotBeDecided) {
   windows.System().SetVersion(4, 0, 0);
   EXPECT_EQ(Run("/log run.log"), quillet::kExitInstallFailure);
   const std::string log = windows.System().Files().at("C:\\Setup\\run.log");
-  EXPECT_NE(log.find("\r\nLog file: C:\\Setup\\run.log\r\n"
+  EXPECT_NE(log.find("\r\nLog file: C:\\Setup\\run.log\r\nJunctions and links made by non-administrators are not followed (redirection trust).\r\n"
                      "Quillet-R (32-bit-on-64-bit view): failed: the driver directory could not be "
                      "decided\r\n"),
             std::string::npos)
@@ -224,7 +225,7 @@ TEST_F(Deployment, AnUnknownArgumentIsNamedAndNothingIsRegistered) {
   EXPECT_EQ(*quiet.System().StandardError(), "QuilletSetup: " + reason + " (exit code 87)\r\n");
   const std::string log = quiet.System().Files().at("C:\\bad.log");
   EXPECT_EQ(log.substr(log.find("\r\n") + 2),
-            "Log file: C:\\bad.log\r\n" + reason +
+            "Log file: C:\\bad.log\r\nJunctions and links made by non-administrators are not followed (redirection trust).\r\n" + reason +
                 "\r\nResult: command line not understood, exit code 87\r\n");
 }
 
@@ -369,7 +370,7 @@ TEST(RunLock, OneRunAtATimeInEveryMode) {
     EXPECT_FALSE(windows.Registry().KeyExists("SOFTWARE\\ODBC")) << "nothing is registered";
     const std::string log = windows.System().Files().at("C:\\held.log");
     EXPECT_EQ(log.substr(log.find("\r\n") + 2),
-              "Log file: C:\\held.log\r\n" + why +
+              "Log file: C:\\held.log\r\nJunctions and links made by non-administrators are not followed (redirection trust).\r\n" + why +
                   "\r\nResult: another copy was running, exit code 1618\r\n");
     const auto boxes = windows.Screen().MessageBoxes();
     EXPECT_EQ(boxes.size(), quiet ? 0u : 1u);

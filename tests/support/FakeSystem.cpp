@@ -105,6 +105,12 @@ std::string FakeSystem::ErrorText(Status code) {
   }
 }
 
+Status FakeSystem::TrustOnlyAdministratorsRedirections() {
+  auto& call = log_.Record("TrustOnlyAdministratorsRedirections");
+  if (const auto fault = log_.InjectedFault(call)) return *fault;
+  return kErrorSuccess;
+}
+
 std::string FakeSystem::FullPathName(const std::string& path) {
   // The working directory is C:\Setup.
   return path.size() > 1 && path[1] == ':' ? path : "C:\\Setup\\" + path;

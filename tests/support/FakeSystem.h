@@ -70,6 +70,7 @@ class FakeSystem : public SystemApi {
   std::string GetCommandLineW() override;
   std::string GetComputerNameW() override { return "WORKSTATION-7"; }
   std::string ErrorText(Status code) override;
+  Status TrustOnlyAdministratorsRedirections() override;
   std::string FullPathName(const std::string& path) override;
   std::uint32_t PathAttributes(const std::string& path) override;
   std::string UnpredictableName() override;
