@@ -68,12 +68,15 @@ class SystemApi {
   // Deletes the open file (now at `currentPath`).
   virtual Status DeleteOpenFile(FileHandle file, const std::string& currentPath) = 0;
   virtual void CloseFile(FileHandle file) = 0;
-  // Waits up to `timeoutMs` to own the named mutex (created if need be), keeping the program's
-  // windows painted meanwhile. When taken (or taken over), `*handle` owns it until
-  // ReleaseNamedMutex; when it failed, `*error` says why.
-  virtual LockOutcome WaitForNamedMutex(const std::string& name, std::uint32_t timeoutMs,
-                                        MutexHandle* handle, Status* error) = 0;
-  // Releases the mutex and closes its handle.
+  // Creates the named mutex, or opens the one that exists, asking only for what a wait needs; it
+  // is created with SYSTEM and the Administrators group as its owner and in its DACL, so that any
+  // elevated run may open it. Says what it found at the name; `*handle` is set when it opened one.
+  virtual NamedMutexFinding CreateNamedMutex(const std::string& name, MutexHandle* handle) = 0;
+  // Waits up to `timeoutMs` to own the mutex, keeping the program's windows painted meanwhile;
+  // when it failed, `*error` says why.
+  virtual LockOutcome WaitForNamedMutex(MutexHandle handle, std::uint32_t timeoutMs,
+                                        Status* error) = 0;
+  // Releases the mutex when this process owns it, and closes its handle.
   virtual void ReleaseNamedMutex(MutexHandle handle) = 0;
 };
 

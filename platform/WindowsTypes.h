@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace win {
 
@@ -66,6 +67,28 @@ enum class LockOutcome {
   TimedOut,   // its owner still held it when the wait ran out
   Failed,     // it could not be created or waited for
 };
+
+// What is at a mutex's name when the program creates it.
+enum class NameFinding {
+  Created,    // nothing: the mutex is new
+  Existing,   // a mutex, opened; its owner says whose it is
+  OtherKind,  // an object of another kind (an event, a semaphore...) has the name
+  Denied,     // a mutex whose security does not let this process wait for it
+  Failed,     // anything else; the status says what
+};
+
+struct NamedMutexFinding {
+  NameFinding kind = NameFinding::Created;
+  std::string ownerSid;      // Existing: "S-1-5-18"; "" when Windows did not tell
+  std::string ownerAccount;  // Existing: "NT AUTHORITY\SYSTEM"; "" when it has no name
+  Status error = 0;          // Failed: why
+};
+
+// The accounts whose mutex is this program's own lock: SYSTEM and the Administrators group, the
+// owners that every elevated run of it gives the mutex.
+inline bool IsAdministrativeOwner(const std::string& sid) {
+  return sid == "S-1-5-18" || sid == "S-1-5-32-544";
+}
 
 // OSVERSIONINFOA, field for field.
 struct OsVersionInfo {

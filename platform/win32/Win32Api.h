@@ -64,8 +64,8 @@ class Win32System : public SystemApi {
                         const std::string& target) override;
   Status DeleteOpenFile(FileHandle file, const std::string& currentPath) override;
   void CloseFile(FileHandle file) override;
-  LockOutcome WaitForNamedMutex(const std::string& name, std::uint32_t timeoutMs,
-                                MutexHandle* handle, Status* error) override;
+  NamedMutexFinding CreateNamedMutex(const std::string& name, MutexHandle* handle) override;
+  LockOutcome WaitForNamedMutex(MutexHandle handle, std::uint32_t timeoutMs, Status* error) override;
   void ReleaseNamedMutex(MutexHandle handle) override;
 
  private:

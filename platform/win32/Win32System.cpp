@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
 #include <objbase.h>
 #include <sddl.h>
 
@@ -325,51 +326,86 @@ void DispatchWaitingMessages() {
   }
 }
 
-// Any elevated run may open the lock, whoever created it: SYSTEM and the Administrators. With the
-// default security, a lock created by one administrator's run would refuse another's.
+// Any elevated run may open the lock, whoever created it: SYSTEM and the Administrators own it
+// and are alone in its DACL. With the default security, a lock created by one administrator's
+// run would refuse another's. Only what a wait needs is asked for, and the right to read the
+// owner of a mutex someone else made.
 HANDLE CreateRunMutex(const std::wstring& name) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  const bool described = ::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                             L"D:(A;;GA;;;SY)(A;;GA;;;BA)", SDDL_REVISION_1, &descriptor, nullptr) != FALSE;
-  SECURITY_ATTRIBUTES attributes{sizeof attributes, described ? descriptor : nullptr, FALSE};
-  const HANDLE mutex = ::CreateMutexW(&attributes, FALSE, name.c_str());
-  const DWORD error = ::GetLastError();
-  if (described) ::LocalFree(descriptor);
+  constexpr DWORD kAccess = SYNCHRONIZE | MUTEX_MODIFY_STATE | READ_CONTROL;
+  using CreateMutexExFunction = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD, DWORD);
+  const auto createEx = BoundFunction<CreateMutexExFunction>("kernel32.dll", "CreateMutexExW");
+  HANDLE mutex = nullptr;
+  DWORD error = ERROR_SUCCESS;
+  for (const wchar_t* sddl : {L"O:BAD:(A;;GA;;;SY)(A;;GA;;;BA)", L"D:(A;;GA;;;SY)(A;;GA;;;BA)"}) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const bool described = ::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                               sddl, SDDL_REVISION_1, &descriptor, nullptr) != FALSE;
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, described ? descriptor : nullptr, FALSE};
+    mutex = createEx != nullptr ? createEx(&attributes, name.c_str(), 0, kAccess)
+                                : ::CreateMutexW(&attributes, FALSE, name.c_str());
+    error = ::GetLastError();
+    if (described) ::LocalFree(descriptor);
+    // A process that is not an administrator cannot name the Administrators as owner.
+    if (mutex != nullptr || error != ERROR_INVALID_OWNER) break;
+  }
   ::SetLastError(error);
   return mutex;
 }
 
-// Waits for messages only, painting the windows, for up to `milliseconds`.
-void PaintWhileWaiting(DWORD milliseconds) {
-  if (::MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds, QS_ALLINPUT) == WAIT_OBJECT_0) {
-    DispatchWaitingMessages();
-  }
+std::string SidText(PSID sid) {
+  wchar_t* text = nullptr;
+  if (!::ConvertSidToStringSidW(sid, &text)) return {};
+  std::string result = FromWide(text, CP_UTF8);
+  ::LocalFree(text);
+  return result;
+}
+
+std::string AccountName(PSID sid) {
+  wchar_t name[256] = L"";
+  wchar_t domain[256] = L"";
+  DWORD nameLength = 256;
+  DWORD domainLength = 256;
+  SID_NAME_USE use{};
+  if (!::LookupAccountSidW(nullptr, sid, name, &nameLength, domain, &domainLength, &use)) return {};
+  const std::wstring account = domainLength > 0 ? std::wstring(domain) + L"\\" + name : name;
+  return FromWide(account, CP_UTF8);
 }
 
 }  // namespace
 
-LockOutcome Win32System::WaitForNamedMutex(const std::string& name, std::uint32_t timeoutMs,
-                                           MutexHandle* handle, Status* error) {
-  constexpr DWORD kRetryMs = 250;
-  const std::wstring wideName = ToWide(name, CP_UTF8);
+NamedMutexFinding Win32System::CreateNamedMutex(const std::string& name, MutexHandle* handle) {
+  const HANDLE mutex = CreateRunMutex(ToWide(name, CP_UTF8));
+  const DWORD error = ::GetLastError();
+  if (mutex == nullptr) {
+    // ERROR_INVALID_HANDLE: the name belongs to an object of another kind.
+    if (error == ERROR_INVALID_HANDLE) return {NameFinding::OtherKind, {}, {}, kErrorSuccess};
+    if (error == ERROR_ACCESS_DENIED) return {NameFinding::Denied, {}, {}, kErrorSuccess};
+    return {NameFinding::Failed, {}, {}, static_cast<Status>(error)};
+  }
+  *handle = reinterpret_cast<MutexHandle>(mutex);
+  if (error != ERROR_ALREADY_EXISTS) return {NameFinding::Created, {}, {}, kErrorSuccess};
+  NamedMutexFinding found{NameFinding::Existing, {}, {}, kErrorSuccess};
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetSecurityInfo(mutex, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                        nullptr, nullptr, &descriptor) == ERROR_SUCCESS) {
+    if (owner != nullptr) {
+      found.ownerSid = SidText(owner);
+      found.ownerAccount = AccountName(owner);
+    }
+    ::LocalFree(descriptor);
+  }
+  return found;
+}
+
+LockOutcome Win32System::WaitForNamedMutex(MutexHandle handle, std::uint32_t timeoutMs,
+                                           Status* error) {
+  const HANDLE mutex = reinterpret_cast<HANDLE>(handle);
   const DWORD start = ::GetTickCount();
   const auto left = [&] {
     const DWORD waited = ::GetTickCount() - start;
     return waited < timeoutMs ? timeoutMs - waited : 0;
   };
-  HANDLE mutex = CreateRunMutex(wideName);
-  // A lock another account's run created without this program's security cannot be opened: it
-  // is held all the same, and it is gone once that run ends.
-  while (mutex == nullptr && ::GetLastError() == ERROR_ACCESS_DENIED && left() != 0) {
-    PaintWhileWaiting(std::min<DWORD>(kRetryMs, left()));
-    mutex = CreateRunMutex(wideName);
-  }
-  if (mutex == nullptr) {
-    const DWORD failure = ::GetLastError();
-    if (failure == ERROR_ACCESS_DENIED) return LockOutcome::TimedOut;
-    *error = static_cast<Status>(failure);
-    return LockOutcome::Failed;
-  }
   for (;;) {
     const DWORD remaining = left();
     // The windows are painted while the wait lasts; at its end, only the mutex counts.
@@ -380,21 +416,17 @@ LockOutcome Win32System::WaitForNamedMutex(const std::string& name, std::uint32_
       DispatchWaitingMessages();
       continue;
     }
-    if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED_0) {
-      *handle = reinterpret_cast<MutexHandle>(mutex);
-      return result == WAIT_OBJECT_0 ? LockOutcome::Taken : LockOutcome::TakenOver;
-    }
-    const DWORD failure = result == WAIT_TIMEOUT ? ERROR_SUCCESS : ::GetLastError();
-    ::CloseHandle(mutex);
-    if (failure == ERROR_SUCCESS) return LockOutcome::TimedOut;
-    *error = static_cast<Status>(failure);
+    if (result == WAIT_OBJECT_0) return LockOutcome::Taken;
+    if (result == WAIT_ABANDONED_0) return LockOutcome::TakenOver;
+    if (result == WAIT_TIMEOUT) return LockOutcome::TimedOut;
+    *error = LastError();
     return LockOutcome::Failed;
   }
 }
 
 void Win32System::ReleaseNamedMutex(MutexHandle handle) {
   const HANDLE mutex = reinterpret_cast<HANDLE>(handle);
-  ::ReleaseMutex(mutex);
+  ::ReleaseMutex(mutex);  // fails harmlessly where this process does not own it
   ::CloseHandle(mutex);
 }
 

@@ -355,6 +355,35 @@ def abandoned_lock(s):
     assert_tree(s.dump(), before | expect.expected_lines(expect.this_year(), x86=False))
 
 
+def lock_name_taken(s):
+    """Anyone may create an object of the lock's name in the global namespace: an event of that
+    name, or a mutex another account owns, is someone else's, not another copy. Every run ends at
+    once with 1603 and says so on standard error, and nothing is registered."""
+    before = s.dump()
+    for kind, who in (("event", "an object of another kind than a mutex"), ("foreign", "a mutex ")):
+        marker = Path(s.prefix.path) / "prefix" / "drive_c" / f"taken-{kind}"
+        holder = s.prefix.start_wine([s.build / "holdmutex.exe", "Global\\QuilletSetup.OneRunAtATime",
+                                      f"C:\\taken-{kind}", kind])
+        try:
+            deadline = time.time() + 60
+            while not marker.exists() and time.time() < deadline:
+                time.sleep(0.1)
+            assert marker.exists(), "holdmutex did not take the name"
+            for arguments in (["/quiet"], ["/check", "/quiet"]):
+                started = time.time()
+                result = s.prefix.run_wine([s.build / "QuilletSetup.exe", *arguments], check=False,
+                                           timeout=120)
+                took = time.time() - started
+                print(f"{kind}, {' '.join(arguments)}: exit code {result.returncode} in {took:.1f} s: "
+                      f"{result.stderr.strip()}")
+                assert result.returncode == INSTALL_FAILURE and took < 30, (result.returncode, took)
+                assert f"The name of this setup's run lock is taken by {who}" in result.stderr, result.stderr
+                assert ", which is not this setup" in result.stderr and "Another copy" not in result.stderr
+        finally:
+            kill_group(holder)
+    assert s.dump() == before, "nothing is registered"
+
+
 def exported_and_retyped(s):
     """Texts are stored as Windows stores them, terminator included: a data source exported with
     reg export, deleted and imported again, and a value typed back by hand with exactly the
@@ -466,7 +495,8 @@ def recipes(s):
 
 
 SCENARIOS = {"quiet_runs": quiet_runs, "box_left_open": box_left_open,
-             "uninstall_answered_no": uninstall_answered_no, "recipes": recipes, "unknown_switch": unknown_switch,
+             "uninstall_answered_no": uninstall_answered_no, "recipes": recipes,
+             "lock_name_taken": lock_name_taken, "unknown_switch": unknown_switch,
              "log_folders_as_administrators_type_them": log_folders_as_administrators_type_them,
              "check_and_uninstall": check_and_uninstall,
              "killed_part_way": killed_part_way, "incomplete_then_repair": incomplete_then_repair,

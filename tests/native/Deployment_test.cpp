@@ -385,6 +385,57 @@ TEST(RunLock, OneRunAtATimeInEveryMode) {
   }
 }
 
+struct NameCase {
+  const char* found;
+  win::NamedMutexFinding finding;
+  const char* takenBy;  // nullptr: the lock is this program's, and the run goes on
+};
+
+// A standard user may create any object of the lock's name: unless it is a mutex owned by SYSTEM
+// or the Administrators, it is someone else's, and every run ends at once instead of waiting.
+TEST(RunLock, ANameSomeoneElseTookIsNeverAnotherCopy) {
+  const NameCase cases[] = {
+      {"free", {win::NameFinding::Created, "", "", 0}, nullptr},
+      {"this program's, owned by SYSTEM", {win::NameFinding::Existing, "S-1-5-18", "NT AUTHORITY\\SYSTEM", 0},
+       nullptr},
+      {"an event", {win::NameFinding::OtherKind, "", "", 0}, "an object of another kind than a mutex"},
+      {"a mutex shut to this run", {win::NameFinding::Denied, "", "", 0},
+       "a mutex whose security keeps this setup out"},
+      {"a pupil's mutex", {win::NameFinding::Existing, "S-1-5-21-7-7-7-1001", "WORKSTATION-7\\pupil", 0},
+       "a mutex owned by WORKSTATION-7\\pupil"},
+      {"a mutex without a named owner", {win::NameFinding::Existing, "S-1-5-21-7-7-7-1002", "", 0},
+       "a mutex owned by S-1-5-21-7-7-7-1002"},
+  };
+  for (const auto& c : cases) {
+    for (const char* quiet : {"/quiet ", ""}) {
+      SCOPED_TRACE(std::string(c.found) + ", " + quiet);
+      win::FakeWindows windows;
+      windows.System().FindAtMutexNames(c.finding);
+      windows.System().GiveStandardError();
+      windows.System().SetCommandLine(std::string("QuilletSetup.exe ") + quiet + "/log C:\\lock.log");
+      const int exitCode = quillet::RunProgram(windows);
+      EXPECT_EQ(windows.System().HeldMutexCount(), 0);
+      if (c.takenBy == nullptr) {
+        EXPECT_EQ(exitCode, quillet::kExitSuccess);
+        continue;
+      }
+      const std::string why = std::string("The name of this setup's run lock is taken by ") +
+                              c.takenBy + ", which is not this setup; it changed nothing.";
+      EXPECT_EQ(exitCode, quillet::kExitInstallFailure);
+      EXPECT_EQ(windows.CountCalls("WaitForNamedMutex"), 0) << "nothing to wait for";
+      EXPECT_FALSE(windows.Registry().KeyExists("SOFTWARE\\ODBC"));
+      EXPECT_NE(windows.System().StandardError()->find(why), std::string::npos)
+          << *windows.System().StandardError();
+      EXPECT_NE(windows.System().Files().at("C:\\lock.log").find(why), std::string::npos);
+      const auto boxes = windows.Screen().MessageBoxes();
+      ASSERT_EQ(boxes.size(), *quiet == '\0' ? 1u : 0u);
+      if (!boxes.empty()) {
+        EXPECT_TRUE(boxes[0].valueName.starts_with(why)) << boxes[0].valueName;
+      }
+    }
+  }
+}
+
 }  // namespace
 
 namespace {

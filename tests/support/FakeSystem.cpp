@@ -210,18 +210,32 @@ void FakeSystem::CloseFile(FileHandle file) {
   openFiles_.erase(file);
 }
 
-LockOutcome FakeSystem::WaitForNamedMutex(const std::string& name, std::uint32_t timeoutMs,
-                                          MutexHandle* handle, Status* error) {
-  auto& call = log_.Record("WaitForNamedMutex");
+NamedMutexFinding FakeSystem::CreateNamedMutex(const std::string& name, MutexHandle* handle) {
+  auto& call = log_.Record("CreateNamedMutex");
   call.keyPath = name;
+  if (const auto fault = log_.InjectedFault(call)) return {NameFinding::Failed, {}, {}, *fault};
+  NamedMutexFinding found;
+  if (mutexFinding_) {
+    found = *mutexFinding_;
+  } else if (mutexAnswer_ != LockOutcome::Taken) {
+    found = {NameFinding::Existing, "S-1-5-32-544", "BUILTIN\\Administrators", kErrorSuccess};
+  }
+  if (found.kind == NameFinding::Created || found.kind == NameFinding::Existing) {
+    *handle = nextMutex_++;
+    openMutexes_[*handle] = name;
+  }
+  return found;
+}
+
+LockOutcome FakeSystem::WaitForNamedMutex(MutexHandle handle, std::uint32_t timeoutMs, Status* error) {
+  auto& call = log_.Record("WaitForNamedMutex");
+  call.keyPath = openMutexes_.at(handle);
   call.number = timeoutMs;
   if (const auto fault = log_.InjectedFault(call)) {
     *error = *fault;
     return LockOutcome::Failed;
   }
   if (mutexAnswer_ == LockOutcome::TimedOut) return LockOutcome::TimedOut;
-  *handle = nextMutex_++;
-  heldMutexes_.push_back(*handle);
   const LockOutcome answer = mutexAnswer_;
   mutexAnswer_ = LockOutcome::Taken;  // a mutex taken over is this process's from now on
   return answer;
@@ -229,7 +243,7 @@ LockOutcome FakeSystem::WaitForNamedMutex(const std::string& name, std::uint32_t
 
 void FakeSystem::ReleaseNamedMutex(MutexHandle handle) {
   log_.Record("ReleaseNamedMutex");
-  std::erase(heldMutexes_, handle);
+  openMutexes_.erase(handle);
 }
 
 }  // namespace win

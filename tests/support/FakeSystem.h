@@ -52,10 +52,13 @@ class FakeSystem : public SystemApi {
   // delete it meanwhile (ERROR_ACCESS_DENIED, as Windows answers a rename onto it).
   void HoldOpen(const std::string& path, bool sharesDelete) { held_[path] = sharesDelete; }
   [[nodiscard]] int OpenFileCount() const { return static_cast<int>(openFiles_.size()); }
-  // Another process holds every named mutex (TimedOut), or held it and was killed (TakenOver).
+  // Another run of the program holds every named mutex (TimedOut), or held it and was killed
+  // (TakenOver): the mutex exists, owned by the Administrators group.
   void OtherRunHoldsMutexes(LockOutcome answer) { mutexAnswer_ = answer; }
-  // The named mutexes this process holds now.
-  [[nodiscard]] int HeldMutexCount() const { return static_cast<int>(heldMutexes_.size()); }
+  // What is at every mutex name instead: someone else's object.
+  void FindAtMutexNames(NamedMutexFinding finding) { mutexFinding_ = std::move(finding); }
+  // The named mutexes this process has open now, held or not.
+  [[nodiscard]] int HeldMutexCount() const { return static_cast<int>(openMutexes_.size()); }
 
   // --- SystemApi ---
   ProcessKind GetProcessKind() override;
@@ -81,8 +84,8 @@ class FakeSystem : public SystemApi {
                         const std::string& target) override;
   Status DeleteOpenFile(FileHandle file, const std::string& currentPath) override;
   void CloseFile(FileHandle file) override;
-  LockOutcome WaitForNamedMutex(const std::string& name, std::uint32_t timeoutMs,
-                                MutexHandle* handle, Status* error) override;
+  NamedMutexFinding CreateNamedMutex(const std::string& name, MutexHandle* handle) override;
+  LockOutcome WaitForNamedMutex(MutexHandle handle, std::uint32_t timeoutMs, Status* error) override;
   void ReleaseNamedMutex(MutexHandle handle) override;
 
  private:
@@ -111,7 +114,8 @@ class FakeSystem : public SystemApi {
   FileHandle nextFile_ = 0x4000;
   int namesGiven_ = 0;
   LockOutcome mutexAnswer_ = LockOutcome::Taken;
-  std::vector<MutexHandle> heldMutexes_;
+  std::optional<NamedMutexFinding> mutexFinding_;
+  std::map<MutexHandle, std::string> openMutexes_;  // by handle, the name
   MutexHandle nextMutex_ = 0x3000;
 };
 
