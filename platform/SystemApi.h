@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/WindowsTypes.h"
 
@@ -51,6 +52,20 @@ class SystemApi {
   virtual std::string FullPathName(const std::string& path) = 0;
   // kInvalidFileAttributes when nothing can be seen there.
   virtual std::uint32_t PathAttributes(const std::string& path) = 0;
+  // Opens a folder itself, never what a link or junction at its name points to, and holds it: while
+  // it is open, nobody can rename, delete or replace it (its deletion is not shared). Closed with
+  // CloseFile.
+  virtual Status OpenFolder(const std::string& path, FileHandle* folder) = 0;
+  // Success when the open folder is a folder and not a link or junction; kErrorStoppedOnSymlink
+  // when it is one; the error when its attributes cannot be read.
+  virtual Status CheckFolder(FileHandle folder) = 0;
+  // Where an open file or folder really is, every link and junction on the way resolved, as a
+  // plain path ("C:\Logs", "\\server\share\Logs"); "" where Windows cannot tell (before Vista).
+  virtual std::string FinalPath(FileHandle file) = 0;
+  // The accounts, besides SYSTEM, the Administrators, TrustedInstaller, the folder's owner (who made
+  // it) and the creator of what is made in it, that the open folder's security lets create or
+  // change files in it.
+  virtual std::vector<std::string> OtherWriters(FileHandle folder) = 0;
   // A name nobody can guess beforehand (a GUID as text).
   virtual std::string UnpredictableName() = 0;
   // Creates a file that does not exist yet, failing on anything at that name, a link included,
@@ -62,8 +77,10 @@ class SystemApi {
   // Success when the open file is an ordinary file with this one name (not a directory, not a
   // link, no other hard link to it).
   virtual Status CheckOrdinaryFile(FileHandle file) = 0;
-  // Gives the open file (now at `currentPath`) the name `target`, replacing what is there.
-  virtual Status RenameOpenFile(FileHandle file, const std::string& currentPath,
+  // Gives the open file (now at `currentPath`) the name `target`, replacing what is there: by its
+  // name relative to the open `folder` that holds it, so that no link met on the way by path can
+  // send it elsewhere; by full paths only where Windows cannot rename through a handle.
+  virtual Status RenameOpenFile(FileHandle file, FileHandle folder, const std::string& currentPath,
                                 const std::string& target) = 0;
   // Deletes the open file (now at `currentPath`).
   virtual Status DeleteOpenFile(FileHandle file, const std::string& currentPath) = 0;

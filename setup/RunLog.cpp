@@ -109,11 +109,21 @@ std::optional<std::string> RunLog::Start(const std::string& requested) {
   if (status == win::kErrorSuccess) {
     status = file_.Append(LogHeader(system_) + "Log file: " + target + kLineEnd);
   }
-  if (status == win::kErrorSuccess) return std::nullopt;
+  if (status == win::kErrorSuccess) {
+    // Not a refusal: the folder is the administrator's choice, but whoever else may write there
+    // may prepare what the log's name meets next time.
+    if (const auto others = file_.OtherWriters(); !others.empty()) {
+      text_ += "warning: the log's folder may also be written by " + Joined(others) +
+               "; keep the log in a folder only administrators can write, such as "
+               "%windir%\\Logs" + kLineEnd;
+    }
+    return std::nullopt;
+  }
   if (file_.IsOpen()) file_.Discard();
+  file_.Close();
   const std::string why = status == win::kErrorStoppedOnSymlink
-                              ? "its folder is a link or junction; write the log to a folder "
-                                "that is not one."
+                              ? "its folder, or a folder above it, is a link or junction; write "
+                                "the log to a folder reached without one."
                               : system_.ErrorText(status);
   startFailure_ = "The log file " + requested + " could not be written: " + why;
   return startFailure_;

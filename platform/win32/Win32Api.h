@@ -56,11 +56,15 @@ class Win32System : public SystemApi {
   Status TrustOnlyAdministratorsRedirections() override;
   std::string FullPathName(const std::string& path) override;
   std::uint32_t PathAttributes(const std::string& path) override;
+  Status OpenFolder(const std::string& path, FileHandle* folder) override;
+  Status CheckFolder(FileHandle folder) override;
+  std::string FinalPath(FileHandle file) override;
+  std::vector<std::string> OtherWriters(FileHandle folder) override;
   std::string UnpredictableName() override;
   Status CreateNewFile(const std::string& path, FileHandle* file) override;
   Status AppendToFile(FileHandle file, const std::string& contents) override;
   Status CheckOrdinaryFile(FileHandle file) override;
-  Status RenameOpenFile(FileHandle file, const std::string& currentPath,
+  Status RenameOpenFile(FileHandle file, FileHandle folder, const std::string& currentPath,
                         const std::string& target) override;
   Status DeleteOpenFile(FileHandle file, const std::string& currentPath) override;
   void CloseFile(FileHandle file) override;

@@ -174,15 +174,35 @@ HANDLE ToHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 Status LastError() { return static_cast<Status>(::GetLastError()); }
 
 // FILE_RENAME_INFO with room for the new name, which follows it in the same buffer.
-std::vector<unsigned char> RenameInfo(const std::wstring& target) {
+// The new name is relative to `folder`: the rename cannot be sent elsewhere by a link on the path.
+std::vector<unsigned char> RenameInfo(HANDLE folder, const std::wstring& target) {
   const std::size_t nameBytes = target.size() * sizeof(wchar_t);
   std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes, 0);
   auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
   info->ReplaceIfExists = TRUE;
-  info->RootDirectory = nullptr;
+  info->RootDirectory = folder;
   info->FileNameLength = static_cast<DWORD>(nameBytes);
   std::copy(target.begin(), target.end(), info->FileName);
   return buffer;
+}
+
+std::string SidText(PSID sid) {
+  wchar_t* text = nullptr;
+  if (!::ConvertSidToStringSidW(sid, &text)) return {};
+  std::string result = FromWide(text, CP_UTF8);
+  ::LocalFree(text);
+  return result;
+}
+
+std::string AccountName(PSID sid) {
+  wchar_t name[256] = L"";
+  wchar_t domain[256] = L"";
+  DWORD nameLength = 256;
+  DWORD domainLength = 256;
+  SID_NAME_USE use{};
+  if (!::LookupAccountSidW(nullptr, sid, name, &nameLength, domain, &domainLength, &use)) return {};
+  const std::wstring account = domainLength > 0 ? std::wstring(domain) + L"\\" + name : name;
+  return FromWide(account, CP_UTF8);
 }
 
 using SetFileInformationFunction = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
@@ -235,6 +255,96 @@ std::uint32_t Win32System::PathAttributes(const std::string& path) {
   return data.dwFileAttributes;
 }
 
+Status Win32System::OpenFolder(const std::string& path, FileHandle* folder) {
+  const std::wstring wide = ToWide(path, CP_UTF8);
+  // Not shared for deletion: while it is held, nobody renames, deletes or replaces it.
+  const HANDLE opened = PastTheRedirector([&] {
+    return ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY | READ_CONTROL,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  });
+  if (opened == INVALID_HANDLE_VALUE) return LastError();
+  *folder = reinterpret_cast<FileHandle>(opened);
+  return kErrorSuccess;
+}
+
+Status Win32System::CheckFolder(FileHandle folder) {
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!::GetFileInformationByHandle(ToHandle(folder), &information)) return LastError();
+  if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    return kErrorStoppedOnSymlink;
+  }
+  return (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+             ? kErrorSuccess
+             : static_cast<Status>(ERROR_DIRECTORY);
+}
+
+std::string Win32System::FinalPath(FileHandle file) {
+  using GetFinalPathFunction = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+  const auto getFinalPath =
+      BoundFunction<GetFinalPathFunction>("kernel32.dll", "GetFinalPathNameByHandleW");
+  if (getFinalPath == nullptr) return {};
+  std::wstring path(MAX_PATH, L'\0');
+  DWORD length = getFinalPath(ToHandle(file), path.data(), static_cast<DWORD>(path.size()),
+                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (length >= path.size()) {
+    path.resize(length + 1);
+    length = getFinalPath(ToHandle(file), path.data(), static_cast<DWORD>(path.size()),
+                          FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  }
+  if (length == 0 || length >= path.size()) return {};
+  path.resize(length);
+  // "\\?\C:\Logs" and "\\?\UNC\server\share": the plain paths people write.
+  if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+    path = L"\\" + path.substr(7);
+  } else if (path.rfind(L"\\\\?\\", 0) == 0) {
+    path = path.substr(4);
+  }
+  return FromWide(path, CP_UTF8);
+}
+
+std::vector<std::string> Win32System::OtherWriters(FileHandle folder) {
+  PACL dacl = nullptr;
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetSecurityInfo(ToHandle(folder), SE_FILE_OBJECT,
+                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                        &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return {};
+  }
+  const std::string ownerText = owner != nullptr ? SidText(owner) : std::string();
+  std::vector<std::string> writers;
+  if (dacl == nullptr) writers.push_back("Everyone");  // no DACL: everyone may do anything
+  constexpr DWORD kWriting = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_WRITE_DATA |
+                             FILE_APPEND_DATA | FILE_DELETE_CHILD | DELETE | WRITE_DAC |
+                             WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+  // SYSTEM, the Administrators, TrustedInstaller, and CREATOR OWNER (the creator of each file).
+  const char* trusted[] = {"S-1-5-18", "S-1-5-32-544",
+                           "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",
+                           "S-1-3-0"};
+  for (DWORD index = 0; dacl != nullptr && index < dacl->AceCount; ++index) {
+    void* ace = nullptr;
+    if (!::GetAce(dacl, index, &ace)) continue;
+    const auto* header = static_cast<ACE_HEADER*>(ace);
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE) != 0) {
+      continue;
+    }
+    const auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+    if ((allowed->Mask & kWriting) == 0) continue;
+    auto* sid = const_cast<DWORD*>(&allowed->SidStart);
+    const std::string text = SidText(sid);
+    if (text == ownerText ||
+        std::find(std::begin(trusted), std::end(trusted), text) != std::end(trusted)) {
+      continue;
+    }
+    std::string account = AccountName(sid);
+    if (account.empty()) account = text;
+    if (std::find(writers.begin(), writers.end(), account) == writers.end()) writers.push_back(account);
+  }
+  ::LocalFree(descriptor);
+  return writers;
+}
+
 std::string Win32System::UnpredictableName() {
   GUID guid{};
   wchar_t text[40] = L"";
@@ -278,11 +388,11 @@ Status Win32System::CheckOrdinaryFile(FileHandle file) {
   return ordinary ? kErrorSuccess : kErrorStoppedOnSymlink;
 }
 
-Status Win32System::RenameOpenFile(FileHandle file, const std::string& currentPath,
-                                   const std::string& target) {
+Status Win32System::RenameOpenFile(FileHandle file, FileHandle folder,
+                                   const std::string& currentPath, const std::string& target) {
   const std::wstring wideTarget = ToWide(target, CP_UTF8);
   if (const auto setInformation = SetFileInformation()) {
-    auto info = RenameInfo(wideTarget);
+    auto info = RenameInfo(ToHandle(folder), wideTarget.substr(wideTarget.rfind(L'\\') + 1));
     if (PastTheRedirector([&] {
           return setInformation(ToHandle(file), FileRenameInfo, info.data(),
                                 static_cast<DWORD>(info.size()));
@@ -350,25 +460,6 @@ HANDLE CreateRunMutex(const std::wstring& name) {
   }
   ::SetLastError(error);
   return mutex;
-}
-
-std::string SidText(PSID sid) {
-  wchar_t* text = nullptr;
-  if (!::ConvertSidToStringSidW(sid, &text)) return {};
-  std::string result = FromWide(text, CP_UTF8);
-  ::LocalFree(text);
-  return result;
-}
-
-std::string AccountName(PSID sid) {
-  wchar_t name[256] = L"";
-  wchar_t domain[256] = L"";
-  DWORD nameLength = 256;
-  DWORD domainLength = 256;
-  SID_NAME_USE use{};
-  if (!::LookupAccountSidW(nullptr, sid, name, &nameLength, domain, &domainLength, &use)) return {};
-  const std::wstring account = domainLength > 0 ? std::wstring(domain) + L"\\" + name : name;
-  return FromWide(account, CP_UTF8);
 }
 
 }  // namespace

@@ -384,6 +384,25 @@ def lock_name_taken(s):
     assert s.dump() == before, "nothing is registered"
 
 
+def log_below_a_link(s):
+    """A folder a standard user owns on the way to the log, turned into a link: the log is refused
+    before anything changes (1622), and nothing is written where the link leads."""
+    drive = s.prefix.path / "prefix" / "drive_c"
+    elsewhere = s.prefix.path / "elsewhere"
+    (elsewhere / "Sub").mkdir(parents=True)
+    os.symlink(elsewhere, drive / "Linked")
+    before = s.dump()
+    for log in ("C:\\Linked\\Sub\\run.log", "C:\\Linked\\run.log"):
+        result = s.prefix.run_wine([s.build / "QuilletSetup.exe", "/quiet", "/log", log], check=False,
+                                   timeout=120)
+        print(f"/log {log}: exit code {result.returncode}: {result.stderr.strip()}")
+        assert result.returncode == LOG_FAILURE, (log, result.returncode, result.stderr)
+        assert "link or junction" in result.stderr, result.stderr
+        assert s.dump() == before, "nothing is registered"
+    written = [str(p) for p in elsewhere.rglob("*") if p.is_file()]
+    assert not written, f"written through the link: {written}"
+
+
 def exported_and_retyped(s):
     """Texts are stored as Windows stores them, terminator included: a data source exported with
     reg export, deleted and imported again, and a value typed back by hand with exactly the
@@ -496,7 +515,7 @@ def recipes(s):
 
 SCENARIOS = {"quiet_runs": quiet_runs, "box_left_open": box_left_open,
              "uninstall_answered_no": uninstall_answered_no, "recipes": recipes,
-             "lock_name_taken": lock_name_taken, "unknown_switch": unknown_switch,
+             "lock_name_taken": lock_name_taken, "log_below_a_link": log_below_a_link, "unknown_switch": unknown_switch,
              "log_folders_as_administrators_type_them": log_folders_as_administrators_type_them,
              "check_and_uninstall": check_and_uninstall,
              "killed_part_way": killed_part_way, "incomplete_then_repair": incomplete_then_repair,

@@ -42,6 +42,30 @@ TEST(RunLog, StartsBeforeTheRunAndReplacesTheOldLogOnlyWhenWhole) {
       {"a folder that is a junction", kLog,
        [](win::FakeWindows& w) { w.System().MakeFolderALink("C:\\Logs"); }, "link or junction",
        nullptr, {{kLog, "old"}}},
+      {"a junction above the log's folder", "C:\\Logs\\Sub\\setup.log",
+       [](win::FakeWindows& w) {
+         w.System().MakeFolderALink("C:\\Logs");
+         w.System().AddFolder("C:\\Logs\\Sub");
+       },
+       "link or junction", nullptr, {{kLog, "old"}}},
+      {"a junction above, where Windows tells no final path", "C:\\Logs\\Sub\\setup.log",
+       [](win::FakeWindows& w) {
+         w.System().MakeFolderALink("C:\\Logs");
+         w.System().AddFolder("C:\\Logs\\Sub");
+         w.FailAt({"FinalPath"}, win::kErrorCallNotImplemented);
+       },
+       "link or junction", nullptr, {{kLog, "old"}}},
+      {"a folder whose attributes cannot be read", kLog,
+       [](win::FakeWindows& w) { w.FailAt({"CheckFolder"}, win::kErrorAccessDenied); },
+       "Access is denied.", nullptr, {{kLog, "old"}}},
+      {"the folder swapped for a junction before the move", kLog,
+       [](win::FakeWindows& w) {
+         w.BeforeNextCall("RenameOpenFile", [&w] {
+           EXPECT_EQ(w.System().ReplaceFolderWithLink("C:\\Logs"), win::kErrorSharingViolation)
+               << "the folder is held while the log is written";
+         });
+       },
+       nullptr, nullptr, {{kLog, "new"}}},
       {"the old log held open without delete sharing", kLog,
        [](win::FakeWindows& w) { w.System().HoldOpen(kLog, false); }, nullptr,
        "could not be put in place (Access is denied.); the log of this run is kept as C:\\Logs\\setup.log.{",
@@ -103,6 +127,20 @@ TEST(RunLog, StartsBeforeTheRunAndReplacesTheOldLogOnlyWhenWhole) {
     EXPECT_EQ(kinds, c.files);
     EXPECT_EQ(system.OpenFileCount(), 0);
   }
+}
+
+TEST(RunLog, WarnsWhenOthersMayWriteInTheLogsFolder) {
+  win::FakeWindows windows;
+  windows.System().AddFolder("C:\\Logs");
+  windows.System().LetOthersWrite("C:\\Logs", {"BUILTIN\\Users", "Everyone"});
+  quillet::RunLog log(windows.System());
+  EXPECT_FALSE(log.Start(kLog));
+  EXPECT_FALSE(log.Finish(0));
+  EXPECT_NE(windows.System().Files().at(kLog).find(
+                "\r\nwarning: the log's folder may also be written by BUILTIN\\Users, Everyone; "
+                "keep the log in a folder only administrators can write, such as "
+                "%windir%\\Logs\r\n"),
+            std::string::npos);
 }
 
 TEST(RunLog, NeverTakesANameThatIsThere) {

@@ -137,6 +137,61 @@ bool FakeSystem::IsFolder(const std::string& path) const {
                      [&](const std::string& each) { return SameName(WithoutTrailingSlash(each), folder); });
 }
 
+bool FakeSystem::IsLink(const std::string& folder) const {
+  return std::any_of(linkFolders_.begin(), linkFolders_.end(), [&](const std::string& link) {
+    return SameName(WithoutTrailingSlash(link), WithoutTrailingSlash(folder));
+  });
+}
+
+std::string FakeSystem::Resolved(const std::string& path) const {
+  for (const auto& link : linkFolders_) {
+    const std::string prefix = WithoutTrailingSlash(link);
+    if (path.size() >= prefix.size() && SameName(path.substr(0, prefix.size()), prefix) &&
+        (path.size() == prefix.size() || path[prefix.size()] == '\\')) {
+      return "D:\\Elsewhere" + path.substr(prefix.size());
+    }
+  }
+  return path;
+}
+
+Status FakeSystem::ReplaceFolderWithLink(const std::string& folder) {
+  for (const auto& [handle, held] : openFolders_) {
+    if (SameName(WithoutTrailingSlash(held), WithoutTrailingSlash(folder))) return kErrorSharingViolation;
+  }
+  MakeFolderALink(folder);
+  return kErrorSuccess;
+}
+
+Status FakeSystem::OpenFolder(const std::string& path, FileHandle* folder) {
+  auto& call = log_.Record("OpenFolder");
+  call.keyPath = path;
+  if (const auto fault = log_.InjectedFault(call)) return *fault;
+  if (!IsFolder(path)) return kErrorPathNotFound;
+  *folder = nextFile_++;
+  openFolders_[*folder] = path;
+  return kErrorSuccess;
+}
+
+Status FakeSystem::CheckFolder(FileHandle folder) {
+  auto& call = log_.Record("CheckFolder");
+  call.keyPath = openFolders_.at(folder);
+  if (const auto fault = log_.InjectedFault(call)) return *fault;
+  return IsLink(call.keyPath) ? kErrorStoppedOnSymlink : kErrorSuccess;
+}
+
+std::string FakeSystem::FinalPath(FileHandle file) {
+  auto& call = log_.Record("FinalPath");
+  const auto folder = openFolders_.find(file);
+  call.keyPath = folder != openFolders_.end() ? folder->second : openFiles_.at(file);
+  if (log_.InjectedFault(call)) return {};  // Windows before Vista cannot tell
+  return Resolved(WithoutTrailingSlash(call.keyPath));
+}
+
+std::vector<std::string> FakeSystem::OtherWriters(FileHandle folder) {
+  const auto found = otherWriters_.find(openFolders_.at(folder));
+  return found == otherWriters_.end() ? std::vector<std::string>{} : found->second;
+}
+
 std::uint32_t FakeSystem::PathAttributes(const std::string& path) {
   auto& call = log_.Record("PathAttributes");
   call.keyPath = path;
@@ -182,11 +237,15 @@ Status FakeSystem::CheckOrdinaryFile(FileHandle file) {
   return kErrorSuccess;
 }
 
-Status FakeSystem::RenameOpenFile(FileHandle file, const std::string& currentPath,
-                                  const std::string& target) {
+Status FakeSystem::RenameOpenFile(FileHandle file, FileHandle folder,
+                                  const std::string& currentPath, const std::string& requested) {
   auto& call = log_.Record("RenameOpenFile");
-  call.keyPath = target;
+  call.keyPath = requested;
   if (const auto fault = log_.InjectedFault(call)) return *fault;
+  // By its name in the folder held, wherever the path would lead by now.
+  std::string target = openFolders_.at(folder);
+  if (target.ends_with('\\')) target.pop_back();
+  target += requested.substr(requested.rfind('\\'));
   if (const auto held = held_.find(target); held != held_.end() && !held->second) {
     return kErrorAccessDenied;
   }
@@ -208,6 +267,7 @@ Status FakeSystem::DeleteOpenFile(FileHandle file, const std::string& currentPat
 void FakeSystem::CloseFile(FileHandle file) {
   log_.Record("CloseFile");
   openFiles_.erase(file);
+  openFolders_.erase(file);
 }
 
 NamedMutexFinding FakeSystem::CreateNamedMutex(const std::string& name, MutexHandle* handle) {

@@ -40,7 +40,7 @@ class FakeSystem : public SystemApi {
   // The files on the fake disk that the program wrote, by full path. No file may be created at
   // a path that starts with one given to UnwritablePath. The folders that exist are the drive's
   // root, the working directory C:\Setup, the Windows directories and those given to AddFolder;
-  // one given to MakeFolderALink is a junction.
+  // one given to MakeFolderALink is a junction to a folder on D:, where FinalPath leads.
   [[nodiscard]] const std::map<std::string, std::string>& Files() const { return files_; }
   void UnwritablePath(const std::string& path) { unwritable_.push_back(path); }
   void AddFolder(const std::string& folder) { folders_.push_back(folder); }
@@ -51,7 +51,16 @@ class FakeSystem : public SystemApi {
   // Another program holds the file open; without delete sharing, nothing may replace or
   // delete it meanwhile (ERROR_ACCESS_DENIED, as Windows answers a rename onto it).
   void HoldOpen(const std::string& path, bool sharesDelete) { held_[path] = sharesDelete; }
-  [[nodiscard]] int OpenFileCount() const { return static_cast<int>(openFiles_.size()); }
+  // Someone replaces the folder with a junction: refused (ERROR_SHARING_VIOLATION) while a
+  // handle holds it.
+  Status ReplaceFolderWithLink(const std::string& folder);
+  // Accounts the folder's security lets write in it, besides the administrative ones.
+  void LetOthersWrite(const std::string& folder, std::vector<std::string> accounts) {
+    otherWriters_[folder] = std::move(accounts);
+  }
+  [[nodiscard]] int OpenFileCount() const {
+    return static_cast<int>(openFiles_.size() + openFolders_.size());
+  }
   // Another run of the program holds every named mutex (TimedOut), or held it and was killed
   // (TakenOver): the mutex exists, owned by the Administrators group.
   void OtherRunHoldsMutexes(LockOutcome answer) { mutexAnswer_ = answer; }
@@ -80,7 +89,11 @@ class FakeSystem : public SystemApi {
   Status CreateNewFile(const std::string& path, FileHandle* file) override;
   Status AppendToFile(FileHandle file, const std::string& contents) override;
   Status CheckOrdinaryFile(FileHandle file) override;
-  Status RenameOpenFile(FileHandle file, const std::string& currentPath,
+  Status OpenFolder(const std::string& path, FileHandle* folder) override;
+  Status CheckFolder(FileHandle folder) override;
+  std::string FinalPath(FileHandle file) override;
+  std::vector<std::string> OtherWriters(FileHandle folder) override;
+  Status RenameOpenFile(FileHandle file, FileHandle folder, const std::string& currentPath,
                         const std::string& target) override;
   Status DeleteOpenFile(FileHandle file, const std::string& currentPath) override;
   void CloseFile(FileHandle file) override;
@@ -90,6 +103,9 @@ class FakeSystem : public SystemApi {
 
  private:
   [[nodiscard]] bool IsFolder(const std::string& path) const;
+  [[nodiscard]] bool IsLink(const std::string& folder) const;
+  // The path with the junctions on its way resolved.
+  [[nodiscard]] std::string Resolved(const std::string& path) const;
   // A write to a standard stream: false where the program was given none.
   bool Write(std::optional<std::string>& stream, const char* function, const std::string& text);
 
@@ -111,6 +127,8 @@ class FakeSystem : public SystemApi {
   std::vector<std::string> linkFolders_;
   std::map<std::string, bool> held_;  // files other programs hold open: whether they share deletion
   std::map<FileHandle, std::string> openFiles_;  // by handle, the path each has now
+  std::map<FileHandle, std::string> openFolders_;  // by handle, the folder held
+  std::map<std::string, std::vector<std::string>> otherWriters_;
   FileHandle nextFile_ = 0x4000;
   int namesGiven_ = 0;
   LockOutcome mutexAnswer_ = LockOutcome::Taken;
