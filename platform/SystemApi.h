@@ -37,6 +37,10 @@ class SystemApi {
   virtual std::string GetCommandLineW() = 0;
   // The computer's name, as UTF-8.
   virtual std::string GetComputerNameW() = 0;
+  // Writes one event to the Application log under `source` (RegisterEventSourceW, ReportEventW);
+  // the text is UTF-8. The Windows status.
+  virtual Status WriteEvent(const std::string& source, EventKind kind, std::uint32_t id,
+                             const std::string& text) = 0;
   // The system's description of an error code, as UTF-8 text without a trailing line break.
   virtual std::string ErrorText(Status code) = 0;
 

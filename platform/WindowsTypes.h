@@ -109,7 +109,11 @@ struct LocalDate {
   int hour = 0;
   int minute = 0;
   int second = 0;
+  int utcOffsetMinutes = 0;  // local time minus UTC, daylight saving included
 };
+
+// The kinds of event the Application log shows.
+enum class EventKind { Information, Warning, Error };
 
 // System colour indexes (GetSysColor).
 inline constexpr int kColorWindow = 5;

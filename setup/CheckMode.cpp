@@ -21,6 +21,19 @@ constexpr std::size_t kNamesInTheBox = 3;
 
 enum class Condition { Complete, Customised, EarlierDriver, Incomplete, Missing, Unreadable };
 
+// How the report names each condition.
+const char* ReportedState(Condition condition) {
+  switch (condition) {
+    case Condition::Complete: return "complete";
+    case Condition::Customised: return "customised";
+    case Condition::EarlierDriver: return "earlier-driver";
+    case Condition::Incomplete: return "incomplete";
+    case Condition::Missing: return "missing";
+    case Condition::Unreadable: return "unreadable";
+  }
+  return "unreadable";
+}
+
 const std::vector<OutcomeLabel<Condition>> kConditionLabels = {
     {Condition::Complete, "complete"},
     {Condition::Customised, "customised"},
@@ -78,6 +91,12 @@ class Checker {
   void CheckAll() {
     for (const auto& each : SurveyDataSources(run_)) {
       const Verdict verdict = Judge(each);
+      run_.Report().dataSources.push_back({each.planned.spec.name,
+                                           RunContext::ReportedView(*each.planned.view),
+                                           ReportedState(verdict.condition),
+                                           each.reading.present ? each.reading.MissingNames()
+                                                                : std::vector<std::string>{},
+                                           each.differing, each.unreadable});
       std::string line = each.Who() + ": " + verdict.text;
       if (each.reading.staging) line += "; a staging key left by a cut-off run";
       lines_ += line + kLineEnd;
@@ -85,6 +104,22 @@ class Checker {
       if (each.reading.present) WarnAbout(each);
       staging_ += each.reading.staging ? 1 : 0;
     }
+  }
+
+  // Every warning, grouped, without its "warning: " prefix.
+  [[nodiscard]] std::vector<std::string> WarningList() const {
+    std::vector<std::string> list;
+    std::string text = Warnings();
+    for (std::size_t start = 0, end; (end = text.find(kLineEnd, start)) != std::string::npos;
+         start = end + 2) {
+      const std::string line = text.substr(start, end - start);
+      if (line.starts_with("warning: ")) list.push_back(line.substr(9));
+    }
+    return list;
+  }
+
+  [[nodiscard]] std::string Counts() const {
+    return std::to_string(tally_.Total()) + " data sources: " + CountsText(tally_, kConditionLabels);
   }
 
   [[nodiscard]] std::string Report() const {
@@ -219,18 +254,23 @@ int RunCheck(RunContext& run) {
     report = checker.Report();
     summary = checker.Summary();
     exitCode = checker.ExitCode();
+    run.Report().warnings = checker.WarningList();
+    run.Report().summary = checker.Counts();
   } catch (const std::exception& error) {
     report = std::string("The check could not be done: ") + error.what() + kLineEnd;
     summary = report;
     exitCode = kExitInstallFailure;
   }
-  const bool printed = windows.System().WriteStandardOutput(report);
+  // With /json the document is what goes to standard output.
+  const bool printed = run.WritesJson() || windows.System().WriteStandardOutput(report);
   run.Log().Add(report);
   // The exit code tells the workstation's state alone, as detection rules read it: a log that
   // cannot be written is said where the report goes, and in the box.
   const auto logFailure =
       run.Conclude(exitCode, exitCode == kExitInstallFailure ? "the check could not be done" : "");
-  if (logFailure && printed) windows.System().WriteStandardOutput(*logFailure + kLineEnd);
+  if (logFailure && printed && !run.WritesJson()) {
+    windows.System().WriteStandardOutput(*logFailure + kLineEnd);
+  }
   if (!printed && run.Interactive()) {
     windows.Screen().MessageBoxA(summary.c_str(), kTitle,
                         win::kMbOk | (exitCode == kExitSuccess ? win::kMbIconInformation

@@ -48,7 +48,7 @@ bool HoldsQuietSwitch(const std::string& argument) {
 bool IsKnownSwitch(const std::string& argument) {
   const auto name = SwitchName(argument);
   return IsQuietName(name) || name == "?" || name == "help" || name == "log" ||
-         name == "repair" || name == "check" || name == "uninstall" || name == "norestart";
+         name == "repair" || name == "check" || name == "uninstall" || name == "norestart" || name == "json";
 }
 
 }  // namespace
@@ -113,6 +113,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       command.check = true;
     } else if (name == "uninstall") {
       command.uninstall = true;
+    } else if (name == "json") {
+      command.json = true;
     } else if (name == "norestart") {
       // What deployment tools add out of habit: this program never restarts Windows.
     } else if (name == "log" && i + 1 < arguments.size() && !arguments[i + 1].empty() &&
@@ -158,6 +160,7 @@ constexpr UsageRow kSwitches[] = {
     {"/repair", "also complete incomplete data sources and mend old driver paths"},
     {"/check", "report every data source and change nothing"},
     {"/uninstall", "remove the data sources still as this setup wrote them"},
+    {"/json", "write one JSON document of the run to standard output"},
     {"/norestart", "accepted; this setup never restarts Windows"},
     {"/?, /help", "show this text"},
 };

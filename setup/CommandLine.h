@@ -13,6 +13,7 @@ struct CommandLine {
   bool repair = false;                    // /repair: complete incomplete data sources
   bool check = false;                     // /check: report where the machine stands, change nothing
   bool uninstall = false;                 // /uninstall: remove what is still as this program wrote it
+  bool json = false;                      // /json: a JSON document on standard output instead
   std::optional<std::string> logPath;     // /log FILE
   std::optional<std::string> notUnderstood;  // the first argument that is not a switch above
 };

@@ -32,6 +32,7 @@ int Setup(RunContext& run, const CommandLine& command) {
   } catch (const std::exception& error) {
     if (!run.Concluded()) {
       run.Log().Add(FormatRunLog(windows.System(), mainWindow.Registrations(), {}, error.what()));
+      ReportRegistrations(run, mainWindow.Registrations());
       run.Conclude(kExitInstallFailure, std::string("Setup stopped: ") + error.what());
     }
     if (run.Interactive()) {
@@ -62,6 +63,11 @@ int RunCommand(win::WindowsApi& system, const CommandLine& command) {
   const bool unseen = !command.quiet && !system.Screen().IsDesktopVisible();
   win::QuietWindows quiet(system);
   RunContext run(command.quiet || unseen ? quiet : system);
+  run.Report().mode = command.check       ? "check"
+                      : command.uninstall ? "uninstall"
+                      : command.repair    ? "repair"
+                                          : "install";
+  if (command.json) run.WriteJson();
 
   if (command.help && !command.notUnderstood) {
     std::string text = UsageText();
@@ -97,7 +103,8 @@ int RunCommand(win::WindowsApi& system, const CommandLine& command) {
   }
   if (logFailure && !command.check) {
     const std::string why = *logFailure + " Nothing was changed.";
-    run.Windows().System().WriteStandardError(why + kLineEnd);
+    run.Log().Abandon();  // said once, here
+    run.Conclude(kExitLogFailure, why);
     if (run.Interactive()) {
       run.Windows().Screen().MessageBoxA(why.c_str(), app::kTitle, win::kMbOk | win::kMbIconError);
     }

@@ -7,6 +7,7 @@
 
 #include "platform/Application.h"
 #include "platform/basRegistry.h"
+#include "setup/EventSource.h"
 #include "setup/ExitCodes.h"
 #include "setup/RunLock.h"
 
@@ -37,7 +38,20 @@ RunContext::RunContext(win::WindowsApi& windows)
       access_(MdlODBC::DetectRegistryAccess(windows)),
       native_(windows, access_, MdlODBC::kNativeView),
       wow64_(windows, access_, MdlODBC::kWow64View),
-      log_(windows.System()) {}
+      log_(windows.System()),
+      started_(windows.System().GetLocalDate()) {}
+
+std::string RunContext::ReportedView(const MdlODBC::RegistryView& view) {
+  return &view == &MdlODBC::kNativeView ? "native" : "32-bit";
+}
+
+void RunContext::RegisterEventSource() {
+  const win::Status status = quillet::RegisterEventSource(windows_.Registry(), access_.viewFlag);
+  if (status != win::kErrorSuccess) {
+    log_.Add("The Application log's source \"QuilletSetup\" could not be registered: " +
+             windows_.System().ErrorText(status) + kLineEnd);
+  }
+}
 
 const std::string& RunContext::ProcessorId() {
   if (!processorId_) {
@@ -111,6 +125,49 @@ void RunContext::EndRegistryWork() {
   if (lock_) lock_->Release();
 }
 
+win::LocalDate RunContext::Started() const { return started_; }
+
+ReportFrame RunContext::Frame(int exitCode) {
+  ReportFrame frame;
+  frame.computer = windows_.System().GetComputerNameW();
+  frame.version = app::kVersion;
+  frame.started = started_;
+  frame.exitCode = exitCode;
+  frame.result = ResultWords(exitCode);
+  frame.sixtyFourBitWindows = access_.sixtyFourBitWindows;
+  frame.accessDriverView = ReportedView(access_.sixtyFourBitWindows ? MdlODBC::kWow64View
+                                                                    : MdlODBC::kNativeView);
+  // Asked of the registry only for the document, which says it.
+  try {
+    frame.accessDriverInstalled = json_ && AccessDriverInstalled();
+  } catch (const std::exception&) {
+    frame.accessDriverInstalled = false;
+  }
+  return frame;
+}
+
+// One event for each run of a mode that changes the workstation; its failure changes nothing.
+void RunContext::ReportEvent(int exitCode) {
+  bool registeredSome = false;
+  for (const auto& each : report_.dataSources) {
+    registeredSome = registeredSome || each.state == "registered" || each.state == "repaired";
+  }
+  const win::EventKind kind = exitCode == kExitSuccess ? win::EventKind::Information
+                              : exitCode == kExitInstallFailure && registeredSome
+                                  ? win::EventKind::Warning
+                                  : win::EventKind::Error;
+  const std::uint32_t id = kind == win::EventKind::Information ? kEventSucceeded
+                           : kind == win::EventKind::Warning   ? kEventPartly
+                                                               : kEventFailed;
+  const std::string text = SummaryLine(report_, Frame(exitCode)) + kLineEnd +
+                           (log_.Path().empty() ? "No log was asked for." : "Log: " + log_.Path());
+  const win::Status status = windows_.System().WriteEvent(kEventSource, kind, id, text);
+  if (status != win::kErrorSuccess) {
+    log_.Add("The run's event could not be written to the Application log: " +
+             windows_.System().ErrorText(status) + kLineEnd);
+  }
+}
+
 std::optional<std::string> RunContext::Conclude(int exitCode, const std::string& failure) {
   EndRegistryWork();
   if (concluded_) return std::nullopt;
@@ -120,6 +177,8 @@ std::optional<std::string> RunContext::Conclude(int exitCode, const std::string&
     system.WriteStandardError("QuilletSetup: " + failure + " (exit code " +
                               std::to_string(exitCode) + ")" + kLineEnd);
   }
+  if (report_.mode != "check" && !report_.mode.empty()) ReportEvent(exitCode);
+  if (json_) system.WriteStandardOutput(ReportJson(report_, Frame(exitCode)));
   auto problem = log_.Finish(exitCode);
   if (problem) {
     system.WriteStandardError(*problem + kLineEnd);

@@ -17,6 +17,7 @@
 #include "setup/QuilletDataSources.h"
 #include "setup/RegistrationRecord.h"
 #include "setup/RunLog.h"
+#include "setup/RunReport.h"
 
 namespace quillet {
 
@@ -55,6 +56,15 @@ class RunContext {
   // Whether a person may see and answer what the run shows: not in a quiet run.
   [[nodiscard]] bool Interactive() const { return windows_.Screen().IsDesktopVisible(); }
   RunLog& Log() { return log_; }
+  // What the mode found and did, for /json and the Application log; the mode names itself in it.
+  RunReport& Report() { return report_; }
+  // /json: the document goes to standard output when the run is concluded, instead of any text.
+  void WriteJson() { json_ = true; }
+  [[nodiscard]] bool WritesJson() const { return json_; }
+  // "native" or "32-bit", as the report names a view.
+  [[nodiscard]] static std::string ReportedView(const MdlODBC::RegistryView& view);
+  // After the last registry write of a mode that registers: the Application log's source.
+  void RegisterEventSource();
   // Takes the run lock before the first registry read, waiting for another run that holds it.
   // 0 once it is held; otherwise the exit code, after the run was concluded and everyone who
   // may look was told why.
@@ -65,11 +75,15 @@ class RunContext {
   // `failure` (the counts, the reason), said on standard error when the run failed. What went
   // wrong with the log is said on standard error and, when interactive, in a box, and returned.
   std::optional<std::string> Conclude(int exitCode, const std::string& failure = {});
+  [[nodiscard]] win::LocalDate Started() const;
   [[nodiscard]] bool Concluded() const { return concluded_; }
   // The view as this machine has it, for messages and logs ("native view").
   [[nodiscard]] std::string Where(const MdlODBC::RegistryView& view) const;
 
  private:
+  ReportFrame Frame(int exitCode);
+  void ReportEvent(int exitCode);
+
   win::WindowsApi& windows_;
   MdlODBC::RegistryAccess access_;
   std::optional<std::string> processorId_;
@@ -79,6 +93,9 @@ class RunContext {
   MdlODBC::DataSourceRegistry wow64_;
   std::optional<bool> accessDriverInstalled_;
   RunLog log_;
+  RunReport report_;
+  bool json_ = false;
+  win::LocalDate started_;
   std::optional<win::NamedMutex> lock_;
   bool concluded_ = false;
 };

@@ -40,8 +40,9 @@ std::string Outcome(win::SystemApi& system, const MdlODBC::RegistrationOutcome& 
   return text;
 }
 
-// The log's last line: "Result: success, exit code 0".
-std::string ResultLine(int exitCode) {
+}  // namespace
+
+std::string ResultWords(int exitCode) {
   const char* result = "failed";
   switch (exitCode) {
     case kExitLogFailure: result = "the log could not be written"; break;
@@ -52,7 +53,14 @@ std::string ResultLine(int exitCode) {
     case kExitAlreadyRunning: result = "another copy was running"; break;
     default: break;
   }
-  return std::string("Result: ") + result + ", exit code " + std::to_string(exitCode) + kLineEnd;
+  return result;
+}
+
+namespace {
+
+// The log's last line: "Result: success, exit code 0".
+std::string ResultLine(int exitCode) {
+  return "Result: " + ResultWords(exitCode) + ", exit code " + std::to_string(exitCode) + kLineEnd;
 }
 
 }  // namespace

@@ -21,6 +21,9 @@ std::string FormatRunLog(win::SystemApi& system, const std::vector<RegistrationR
 // "25 data sources: 25 registered, 0 already present, ...": every count, zeros included.
 std::string RegistrationCounts(const std::vector<RegistrationRecord>& records);
 
+// What the log's last line says of an exit code: "success", "something to do", "failed", ...
+std::string ResultWords(int exitCode);
+
 // "a, b, c": a list in a log line or a message.
 std::string Joined(const std::vector<std::string>& parts);
 
@@ -44,6 +47,10 @@ class RunLog {
   // worked or no log was asked for; otherwise what went wrong, naming where the log is kept.
   std::optional<std::string> Finish(int exitCode);
   [[nodiscard]] bool Finished() const noexcept { return finished_; }
+  // No log after all: the run ends without one, and says so itself.
+  void Abandon() noexcept { requested_.reset(); }
+  // Where the log goes: its full path; "" when none was asked for or it could not be started.
+  [[nodiscard]] const std::string& Path() const noexcept { return file_.Target(); }
 
  private:
   win::SystemApi& system_;

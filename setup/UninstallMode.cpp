@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "setup/DataSourceSurvey.h"
+#include "setup/EventSource.h"
 #include "setup/ExitCodes.h"
 #include "setup/RunLog.h"
 #include "setup/Tally.h"
@@ -87,6 +88,25 @@ void Carry(RunContext& run, Decision& decision) {
   }
 }
 
+ReportedDataSource Reported(const Decision& decision) {
+  const auto& each = decision.surveyed;
+  ReportedDataSource reported{each.planned.spec.name, RunContext::ReportedView(*each.planned.view),
+                              {}, {}, {}, {}};
+  switch (decision.fate) {
+    case Fate::Removed: reported.state = "removed"; break;
+    case Fate::Kept:
+      reported.state = "kept";
+      reported.differs = each.differing;
+      break;
+    case Fate::NotPresent: reported.state = "not-present"; break;
+    case Fate::Failed:
+      reported.state = "failed";
+      reported.reason = decision.why;
+      break;
+  }
+  return reported;
+}
+
 std::string Counts(const std::vector<Decision>& decisions) {
   Tally<Fate> tally;
   for (const auto& decision : decisions) tally.Add(decision.fate, decision.surveyed.Who());
@@ -154,6 +174,15 @@ int RunUninstall(RunContext& run) {
     stoppedBy = error.what();
   }
   const bool nothingToRemove = stoppedBy.empty() && Removable(decisions) == 0;
+  bool allGone = stoppedBy.empty();
+  for (const auto& decision : decisions) {
+    allGone = allGone && (decision.fate == Fate::Removed || decision.fate == Fate::NotPresent);
+    run.Report().dataSources.push_back(Reported(decision));
+  }
+  run.Report().summary = Counts(decisions);
+  // With every data source gone, the Application log's source goes too; this run's own event
+  // is still written.
+  if (allGone) RemoveEventSource(windows.Registry(), run.Access().viewFlag);
   bool failed = !stoppedBy.empty();
   for (const auto& decision : decisions) failed = failed || decision.fate == Fate::Failed;
   std::string log;

@@ -23,6 +23,32 @@ std::string Listed(const std::vector<std::string>& names, const char* what) {
 
 }  // namespace
 
+void ReportRegistrations(RunContext& run, const std::vector<RegistrationRecord>& records) {
+  using MdlODBC::RegistrationStatus;
+  for (const auto& record : records) {
+    const auto& outcome = record.outcome;
+    ReportedDataSource each{record.name, RunContext::ReportedView(*record.view), {}, {}, {}, {}};
+    switch (outcome.status) {
+      case RegistrationStatus::Registered: each.state = "registered"; break;
+      case RegistrationStatus::AlreadyPresent: each.state = "already-present"; break;
+      case RegistrationStatus::Incomplete: each.state = "incomplete"; break;
+      case RegistrationStatus::Repaired: each.state = "repaired"; break;
+      case RegistrationStatus::Failed: each.state = "failed"; break;
+    }
+    if (outcome.status == RegistrationStatus::Incomplete ||
+        outcome.status == RegistrationStatus::Repaired) {
+      each.missing = outcome.parts;
+    }
+    if (outcome.status == RegistrationStatus::Failed) {
+      each.reason = outcome.failure + (outcome.errorCode != 0
+                                           ? ": " + run.Windows().System().ErrorText(outcome.errorCode)
+                                           : std::string());
+    }
+    run.Report().dataSources.push_back(std::move(each));
+  }
+  run.Report().summary = RegistrationCounts(records);
+}
+
 std::string FailureSummary(const std::vector<std::string>& failed,
                            const std::vector<std::string>& incomplete) {
   std::string text = "Setup did not complete.";
@@ -63,6 +89,7 @@ void frmQuillet::Form_Load() {
   SetupDataSources();
   // The log is in place and the next run may start before the message waits for a person.
   run_.Log().Add(FormatRunLog(windows_.System(), registrations_, run_.AccessDriverState()));
+  ReportRegistrations(run_, registrations_);
   run_.Conclude(ExitCode(), RegistrationCounts(registrations_));
   ShowCompletionMessage();
   Unload();
@@ -130,6 +157,7 @@ void frmQuillet::RegisterEveryDataSource() {
     if (planned.archiveYear != 0) intYear = planned.archiveYear;
     Register(planned);
   }
+  run_.RegisterEventSource();
   run_.CloseRegistries();  // the views' keys stay open for the registration alone
   // As the yearly loop leaves it: one past the last archive year it registered.
   if (lastArchiveYear >= kFirstArchiveYear) intYear = static_cast<std::int16_t>(lastArchiveYear + 1);

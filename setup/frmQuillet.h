@@ -87,6 +87,9 @@ class frmQuillet {
   Tally<MdlODBC::RegistrationStatus> tally_;  // who came to which outcome, as Who() names them
 };
 
+// What became of each data source, in the run's report.
+void ReportRegistrations(RunContext& run, const std::vector<RegistrationRecord>& records);
+
 // The completion message for a run that could not register the data sources named in `failed`
 // or found those in `incomplete` present with parts missing.
 std::string FailureSummary(const std::vector<std::string>& failed,

@@ -53,6 +53,8 @@ class Win32System : public SystemApi {
   std::string GetCommandLineW() override;
   std::string GetComputerNameW() override;
   std::string ErrorText(Status code) override;
+  Status WriteEvent(const std::string& source, EventKind kind, std::uint32_t id,
+                     const std::string& text) override;
   Status TrustOnlyAdministratorsRedirections() override;
   std::string FullPathName(const std::string& path) override;
   std::uint32_t PathAttributes(const std::string& path) override;

@@ -148,8 +148,46 @@ std::uint32_t Win32System::GetWindowsDirectoryA(char* buffer, std::uint32_t size
 
 LocalDate Win32System::GetLocalDate() {
   SYSTEMTIME now;
+  SYSTEMTIME utc;
+  ::GetSystemTime(&utc);
   ::GetLocalTime(&now);
-  return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+  FILETIME local{};
+  FILETIME universal{};
+  int offset = 0;
+  if (::SystemTimeToFileTime(&now, &local) && ::SystemTimeToFileTime(&utc, &universal)) {
+    const auto ticks = [](const FILETIME& time) {
+      return static_cast<long long>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) |
+                                    time.dwLowDateTime);
+    };
+    // In minutes, rounded: the two clocks were read a moment apart.
+    offset = static_cast<int>((ticks(local) - ticks(universal) + 300000000LL) / 600000000LL);
+  }
+  return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, offset};
+}
+
+Status Win32System::WriteEvent(const std::string& source, EventKind kind, std::uint32_t id,
+                                const std::string& text) {
+  // Windows 95 and 98 keep no event log: bound by name, as they may lack the functions.
+  using RegisterFunction = HANDLE(WINAPI*)(LPCWSTR, LPCWSTR);
+  using ReportFunction = BOOL(WINAPI*)(HANDLE, WORD, WORD, DWORD, PSID, WORD, DWORD, LPCWSTR*, LPVOID);
+  using DeregisterFunction = BOOL(WINAPI*)(HANDLE);
+  const auto registerSource = BoundFunction<RegisterFunction>("advapi32.dll", "RegisterEventSourceW");
+  const auto report = BoundFunction<ReportFunction>("advapi32.dll", "ReportEventW");
+  const auto deregister = BoundFunction<DeregisterFunction>("advapi32.dll", "DeregisterEventSource");
+  if (registerSource == nullptr || report == nullptr || deregister == nullptr) {
+    return kErrorCallNotImplemented;
+  }
+  const HANDLE log = registerSource(nullptr, ToWide(source, CP_UTF8).c_str());
+  if (log == nullptr) return static_cast<Status>(::GetLastError());
+  const std::wstring wide = ToWide(text, CP_UTF8);
+  LPCWSTR strings[] = {wide.c_str()};
+  const WORD type = kind == EventKind::Information ? EVENTLOG_INFORMATION_TYPE
+                    : kind == EventKind::Warning   ? EVENTLOG_WARNING_TYPE
+                                                   : EVENTLOG_ERROR_TYPE;
+  const BOOL reported = report(log, type, 0, id, nullptr, 1, 0, strings, nullptr);
+  const DWORD error = reported ? ERROR_SUCCESS : ::GetLastError();
+  deregister(log);
+  return static_cast<Status>(error);
 }
 
 std::string Win32System::GetCommandLineW() { return FromWide(::GetCommandLineW(), CP_UTF8); }

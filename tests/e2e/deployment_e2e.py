@@ -2,6 +2,7 @@
 no window ever appears, the exit code tells the outcome, and the log tells every data source."""
 
 import argparse
+import json
 import os
 import subprocess
 import sys
@@ -11,6 +12,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "wine"))
 
 import odbc_expectation as expect  # noqa: E402
+from report_schema import check_report  # noqa: E402
 from registration_e2e import INSTALL_FAILURE, Scenario, assert_tree  # noqa: E402
 from winelab import Display, WinePrefix, kill_group, press_ok_when_shown, seconds_until  # noqa: E402
 
@@ -403,6 +405,65 @@ def log_below_a_link(s):
     assert not written, f"written through the link: {written}"
 
 
+def report(s, *arguments, expected):
+    """Runs the program with /json; the document, validated, whose exitCode is the process's."""
+    result = s.prefix.run_wine([s.build / "QuilletSetup.exe", *arguments, "/json"], check=False,
+                               timeout=300)
+    assert result.returncode == expected & 0xFF, (arguments, result.returncode, result.stderr[-300:])
+    document = check_report(result.stdout)
+    assert document["exitCode"] == expected, document["exitCode"]
+    return document
+
+
+def states(document):
+    return {(each["name"], each["view"]): each for each in document["dataSources"]}
+
+
+def json_reports(s):
+    """/check /json on a workstation in each state, and what /repair /json did: documents that
+    validate against the schema, each state named exactly; and the event the install reports to
+    the Application log, as Wine's trace shows it."""
+    fresh = report(s, "/check", "/quiet", expected=1)
+    assert set(fresh["counts"]) == {"missing"}, fresh["counts"]
+    env = dict(s.prefix.env(), WINEDEBUG="+eventlog")
+    traced = subprocess.run([s.prefix.loader(), s.build / "QuilletSetup.exe", "/quiet", "/log", LOG],
+                            env=env, capture_output=True, timeout=300)
+    assert traced.returncode == 0, traced.returncode
+    events = [line for line in traced.stderr.decode(errors="replace").splitlines() if "eventlog" in line]
+    print("event:", events[-2:])
+    assert any("QuilletSetup install on " in line and "result: success, exit code 0" in line
+               for line in events), events[-5:]
+    complete = report(s, "/check", "/quiet", expected=0)
+    assert set(complete["counts"]) == {"complete"}, complete["counts"]
+    print("complete:", complete["summary"])
+
+    native, wow = expect.NATIVE[0], expect.WOW64[0]
+    s.prefix.run_wine(["reg", "delete", f"HKLM\\{native}\\Quillet2010-S\\Engines\\Jet", "/v", "Threads", "/f"])
+    s.prefix.reg_add(f"HKLM\\{wow}\\Quillet-R", "DBQ", "D:\\Custom \"Łódź\".mdb")
+    s.prefix.reg_add(f"HKLM\\{wow}\\Quillet-S1", "Driver", "C:\\WinNT\\System32\\odbcjt32.dll")
+    s.prefix.run_wine(["reg", "delete", f"HKLM\\{native}\\Quillet2005-R", "/f"])
+    s.prefix.run_wine(["reg", "delete", f"HKLM\\{native}\\ODBC Data Sources", "/v", "Quillet2005-R", "/f"])
+    mixed = report(s, "/check", "/quiet", expected=1)
+    found = states(mixed)
+    assert found[("Quillet2010-S", "native")] == {"name": "Quillet2010-S", "view": "native", "state": "incomplete",
+                                                  "missing": ["Engines\\Jet\\Threads"]}, found[("Quillet2010-S", "native")]
+    assert found[("Quillet-R", "32-bit")]["state"] == "customised"
+    assert found[("Quillet-R", "32-bit")]["differs"] == ["DBQ"]
+    assert found[("Quillet-S1", "32-bit")]["state"] == "earlier-driver"
+    assert found[("Quillet2005-R", "native")]["state"] == "missing"
+    assert mixed["counts"]["complete"] == len(found) - 4, mixed["counts"]
+    print("/check /json:", json.dumps({k: mixed[k] for k in ("mode", "exitCode", "result", "summary", "counts")}))
+
+    repaired = report(s, "/repair", "/quiet", expected=0)
+    found = states(repaired)
+    assert found[("Quillet2010-S", "native")]["state"] == "repaired", found[("Quillet2010-S", "native")]
+    assert found[("Quillet2010-S", "native")]["missing"] == ["Engines\\Jet\\Threads"]
+    assert found[("Quillet-S1", "32-bit")]["state"] == "repaired"
+    assert found[("Quillet2005-R", "native")]["state"] == "registered"
+    assert found[("Quillet-R", "32-bit")]["state"] == "already-present"
+    report(s, "/check", "/quiet", expected=0)
+
+
 def exported_and_retyped(s):
     """Texts are stored as Windows stores them, terminator included: a data source exported with
     reg export, deleted and imported again, and a value typed back by hand with exactly the
@@ -515,7 +576,8 @@ def recipes(s):
 
 SCENARIOS = {"quiet_runs": quiet_runs, "box_left_open": box_left_open,
              "uninstall_answered_no": uninstall_answered_no, "recipes": recipes,
-             "lock_name_taken": lock_name_taken, "log_below_a_link": log_below_a_link, "unknown_switch": unknown_switch,
+             "lock_name_taken": lock_name_taken, "log_below_a_link": log_below_a_link,
+             "json_reports": json_reports, "unknown_switch": unknown_switch,
              "log_folders_as_administrators_type_them": log_folders_as_administrators_type_them,
              "check_and_uninstall": check_and_uninstall,
              "killed_part_way": killed_part_way, "incomplete_then_repair": incomplete_then_repair,

@@ -116,7 +116,8 @@ TEST_F(Modes, UninstallRemovesOnlyWhatIsStillAsWrittenAndReportsEveryDataSource)
   // not there (nothing of it is touched), and everything not the program's.
   win::RegistryTree kept;
   for (const auto& [path, values] : arranged) {
-    const bool ours = path.find("\\Quillet") != std::string::npos;
+    // The Application log's source stays while any data source does.
+    const bool ours = path.find("\\Quillet") != std::string::npos && !path.starts_with("SYSTEM\\");
     const auto within = [&](const std::string& key) {
       return path == key || path.starts_with(key + "\\");
     };

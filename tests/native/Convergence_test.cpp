@@ -59,6 +59,12 @@ int Run(win::FakeWindows& machine, Mode mode) {
   return quillet::RunProgram(machine);
 }
 
+// The data sources' part of the registry.
+win::RegistryTree DataSources(win::RegistryTree tree) {
+  std::erase_if(tree, [](const auto& key) { return !key.first.starts_with("SOFTWARE"); });
+  return tree;
+}
+
 // Another workstation holding the same registry: where a probe may run without changing this one.
 win::RegistryTree Repaired(const win::RegistryTree& tree) {
   win::FakeWindows copy;
@@ -68,7 +74,7 @@ win::RegistryTree Repaired(const win::RegistryTree& tree) {
     for (const auto& value : values) copy.Registry().SetValue(path, value.name, value.type, value.data);
   }
   Run(copy, Mode::Repair);
-  return copy.Registry().Tree();
+  return DataSources(copy.Registry().Tree());
 }
 
 // An administrator's edit, and what it makes customised: values no run may change afterwards.
@@ -155,7 +161,7 @@ RC_GTEST_PROP(Convergence, TheCycleConvergesWhateverHappensBetweenRuns, ()) {
     const std::string log = machine.System().Files().at(kLog);
     RC_ASSERT(log.ends_with(", exit code " + std::to_string(exitCode) + "\r\n"));
 
-    const bool nothingToDo = Repaired(tree) == tree;
+    const bool nothingToDo = Repaired(tree) == DataSources(tree);
     if (step.mode == Mode::Check) {
       RC_ASSERT((exitCode == quillet::kExitSuccess) == nothingToDo);
       RC_ASSERT(exitCode == quillet::kExitSuccess || exitCode == quillet::kExitSomethingToDo);

@@ -28,7 +28,8 @@ ANSI_ALSO_WIDE_IN_RUNTIME = ["LoadLibraryExA"]
 BOUND_BY_NAME = ["IsWow64Process", "GetSystemWow64DirectoryA", "RegRenameKey", "RegDeleteKeyExA",
                  "Wow64DisableWow64FsRedirection", "Wow64RevertWow64FsRedirection", "AttachConsole",
                  "SetDefaultDllDirectories", "SetDllDirectoryW", "GetProcessWindowStation",
-                 "GetUserObjectInformationW", "SetProcessMitigationPolicy"]
+                 "GetUserObjectInformationW", "SetProcessMitigationPolicy",
+                 "RegisterEventSourceW", "ReportEventW", "DeregisterEventSource"]
 FORMATS = {"x86": "pei-i386", "x86_64": "pei-x86-64"}
 
 

@@ -95,6 +95,18 @@ std::string FakeSystem::GetCommandLineW() {
   return commandLine_;
 }
 
+// Recorded as a call: `caption` the source, `type` the kind, `number` the ID, `valueName` the text.
+Status FakeSystem::WriteEvent(const std::string& source, EventKind kind, std::uint32_t id,
+                               const std::string& text) {
+  auto& call = log_.Record("WriteEvent");
+  call.caption = source;
+  call.type = static_cast<std::uint32_t>(kind);
+  call.number = id;
+  call.valueName = text;
+  if (const auto fault = log_.InjectedFault(call)) return *fault;
+  return kErrorSuccess;
+}
+
 std::string FakeSystem::ErrorText(Status code) {
   switch (code) {
     case kErrorFileNotFound: return "The system cannot find the file specified.";

@@ -82,6 +82,8 @@ class FakeSystem : public SystemApi {
   std::string GetCommandLineW() override;
   std::string GetComputerNameW() override { return "WORKSTATION-7"; }
   std::string ErrorText(Status code) override;
+  Status WriteEvent(const std::string& source, EventKind kind, std::uint32_t id,
+                     const std::string& text) override;
   Status TrustOnlyAdministratorsRedirections() override;
   std::string FullPathName(const std::string& path) override;
   std::uint32_t PathAttributes(const std::string& path) override;

@@ -1,0 +1,180 @@
+// What a fleet's tools collect: the JSON document of a run and its event in the Application log.
+
+#include <gtest/gtest.h>
+#include <rapidcheck.h>
+#include <rapidcheck/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "setup/EventSource.h"
+#include "setup/ExitCodes.h"
+#include "setup/Program.h"
+#include "setup/RunReport.h"
+#include "tests/support/FakeWindows.h"
+
+namespace {
+
+void AppendUtf8(std::string& text, unsigned code) {
+  if (code < 0x80) {
+    text += static_cast<char>(code);
+  } else if (code < 0x800) {
+    text += static_cast<char>(0xC0 | (code >> 6));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    text += static_cast<char>(0xE0 | (code >> 12));
+    text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    text += static_cast<char>(0xF0 | (code >> 18));
+    text += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// What a JSON reader makes of a string the program wrote; nothing when it is not one.
+std::optional<std::string> Read(const std::string& json) {
+  if (json.size() < 2 || json.front() != '"' || json.back() != '"') return std::nullopt;
+  std::string text;
+  for (std::size_t at = 1; at + 1 < json.size(); ++at) {
+    const char c = json[at];
+    if (c == '"' || static_cast<unsigned char>(c) < 0x20) return std::nullopt;
+    if (c != '\\') {
+      text += c;
+      continue;
+    }
+    const char escape = json.at(++at);
+    if (escape == 'u') {
+      AppendUtf8(text, static_cast<unsigned>(std::stoul(json.substr(at + 1, 4), nullptr, 16)));
+      at += 4;
+    } else {
+      const std::string plain = "\"\\/bfnrt";
+      const std::string meant = "\"\\/\b\f\n\r\t";
+      if (plain.find(escape) == std::string::npos) return std::nullopt;
+      text += meant[plain.find(escape)];
+    }
+  }
+  return text;
+}
+
+// Names and paths may hold any character: what a reader gets back is the text itself.
+RC_GTEST_PROP(JsonString, AnyTextReadsBackAsItself, ()) {
+  const auto codes = *rc::gen::container<std::vector<unsigned>>(rc::gen::oneOf(
+      rc::gen::inRange(0u, 0x80u), rc::gen::inRange(0x80u, 0xD800u), rc::gen::inRange(0xE000u, 0x110000u)));
+  std::string text;
+  for (const unsigned code : codes) AppendUtf8(text, code);
+  RC_ASSERT(Read(quillet::JsonString(text)) == std::optional<std::string>(text));
+}
+
+// Bytes in the ANSI code page that are not UTF-8 still make a document a reader takes.
+RC_GTEST_PROP(JsonString, AnyBytesMakeAStringAReaderTakes, (const std::string& bytes)) {
+  const auto read = Read(quillet::JsonString(bytes));
+  RC_ASSERT(read.has_value());
+}
+
+TEST(OneLine, IsOneLineWithinTheLimitCutAtACharacter) {
+  const std::string long_ = std::string(2046, 'a') + "\xC3\xA9\xC3\xA9 and\r\nmore";
+  const std::string line = quillet::OneLine(long_);
+  EXPECT_LE(line.size(), quillet::kSummaryLimit);
+  EXPECT_EQ(line, std::string(2045, 'a') + "...");
+  EXPECT_EQ(quillet::OneLine("a\r\nb"), "a  b");
+  EXPECT_EQ(quillet::IsoTime({2026, 12, 8, 9, 5, 0, -330}), "2026-12-08T09:05:00-05:30");
+}
+
+struct EventCase {
+  const char* arguments;
+  void (*arrange)(win::FakeWindows&);
+  int exitCode;
+  int events;  // 0 for /check
+  win::EventKind kind;
+  std::uint32_t id;
+};
+
+// One event per run of a mode that changes the workstation, and the source registered where
+// Windows looks for it; /check, which detection runs every hour, writes none.
+TEST(ApplicationLog, OneEventPerRunThatChangesTheWorkstation) {
+  const EventCase cases[] = {
+      {"/quiet", nullptr, 0, 1, win::EventKind::Information, quillet::kEventSucceeded},
+      {"/repair /quiet", nullptr, 0, 1, win::EventKind::Information, quillet::kEventSucceeded},
+      {"/check /quiet", nullptr, 1, 0, win::EventKind::Information, 0},
+      {"/quiet",
+       [](win::FakeWindows& w) { w.Registry().DenyWriteAccess("SOFTWARE\\ODBC\\ODBC.INI"); },
+       quillet::kExitInstallFailure, 1, win::EventKind::Warning, quillet::kEventPartly},
+      {"/quiet", [](win::FakeWindows& w) { w.System().OtherRunHoldsMutexes(win::LockOutcome::TimedOut); },
+       quillet::kExitAlreadyRunning, 1, win::EventKind::Error, quillet::kEventFailed},
+      {"/uninstall /quiet", nullptr, 0, 1, win::EventKind::Information, quillet::kEventSucceeded},
+      {"/quiet",
+       [](win::FakeWindows& w) {
+         w.FailAt({"WriteEvent"}, win::kErrorAccessDenied);  // changes nothing but the log
+       },
+       0, 1, win::EventKind::Information, quillet::kEventSucceeded},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    win::FakeWindows windows;
+    windows.System().SetLocalDate({2003, 6, 15});
+    if (c.arrange != nullptr) c.arrange(windows);
+    windows.System().SetCommandLine(std::string("QuilletSetup.exe ") + c.arguments + " /log C:\\e.log");
+    EXPECT_EQ(quillet::RunProgram(windows), c.exitCode);
+    const auto events = windows.CallsOf("WriteEvent");
+    ASSERT_EQ(static_cast<int>(events.size()), c.events);
+    if (events.empty()) continue;
+    EXPECT_EQ(events[0].caption, "QuilletSetup");
+    EXPECT_EQ(events[0].type, static_cast<std::uint32_t>(c.kind));
+    EXPECT_EQ(events[0].number, c.id);
+    EXPECT_NE(events[0].valueName.find(", exit code " + std::to_string(c.exitCode) + "\r\nLog: C:\\e.log"),
+              std::string::npos) << events[0].valueName;
+    const bool registers = std::string(c.arguments).find("/uninstall") == std::string::npos &&
+                           c.exitCode != quillet::kExitAlreadyRunning;
+    EXPECT_EQ(windows.Registry().KeyExists(quillet::kEventSourceKey), registers);
+    if (registers) {
+      EXPECT_EQ(windows.Registry().Value(quillet::kEventSourceKey, "EventMessageFile")->type, win::kRegExpandSz);
+    }
+  }
+}
+
+TEST(ApplicationLog, UninstallKeepsTheSourceWhileAnyDataSourceStays) {
+  win::FakeWindows windows;
+  windows.System().SetLocalDate({2003, 6, 15});
+  windows.System().SetCommandLine("QuilletSetup.exe /quiet");
+  ASSERT_EQ(quillet::RunProgram(windows), 0);
+  windows.Registry().SetString("SOFTWARE\\ODBC\\ODBC.INI\\Quillet2002-R", "DBQ", "D:\\Kept.mdb");
+  windows.System().SetCommandLine("QuilletSetup.exe /uninstall /quiet");
+  ASSERT_EQ(quillet::RunProgram(windows), 0);
+  EXPECT_TRUE(windows.Registry().KeyExists(quillet::kEventSourceKey));
+}
+
+// The document lists every data source in the state its mode gives it, and counts that agree.
+TEST(JsonReport, NamesEachDataSourceInItsStateAndCountsThem) {
+  win::FakeWindows windows;
+  windows.System().SetLocalDate({2003, 6, 15});
+  windows.System().SetCommandLine("QuilletSetup.exe /quiet");
+  ASSERT_EQ(quillet::RunProgram(windows), 0);
+  const std::string wow = "SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\";
+  windows.Registry().SetString(wow + "Quillet-R", "DBQ", "D:\\Custom \"quoted\".mdb");
+  windows.Registry().RemoveValue(wow + "Quillet-S\\Engines\\Jet", "Threads");
+  windows.Registry().SetString(wow + "Quillet-S1", "Driver", "C:\\WinNT\\System32\\odbcjt32.dll");
+  windows.Registry().RemoveKey("SOFTWARE\\ODBC\\ODBC.INI\\Quillet2002-S");
+  windows.System().GiveStandardOutput();
+  windows.System().SetCommandLine("QuilletSetup.exe /check /json");
+  EXPECT_EQ(quillet::RunProgram(windows), quillet::kExitSomethingToDo);
+  const std::string json = *windows.System().StandardOutput();
+  for (const char* expected :
+       {"\"schema\": \"quillet-setup-report/1\"", "\"mode\": \"check\"", "\"exitCode\": 1",
+        "\"result\": \"something to do\"", "\"time\": \"2003-06-15T00:00:00+00:00\"",
+        "{\"name\": \"Quillet-R\", \"view\": \"32-bit\", \"state\": \"customised\", \"differs\": [\"DBQ\"]}",
+        "{\"name\": \"Quillet-S\", \"view\": \"32-bit\", \"state\": \"incomplete\", \"missing\": "
+        "[\"Engines\\\\Jet\\\\Threads\"]}",
+        "{\"name\": \"Quillet-S1\", \"view\": \"32-bit\", \"state\": \"earlier-driver\"}",
+        "{\"name\": \"Quillet2002-S\", \"view\": \"native\", \"state\": \"missing\"}",
+        "\"counts\": {\"complete\": 11, \"customised\": 1, \"earlier-driver\": 1, \"incomplete\": 1, "
+        "\"missing\": 1}",
+        "\"accessDriver\": {\"view\": \"32-bit\", \"installed\": false}"}) {
+    EXPECT_NE(json.find(expected), std::string::npos) << expected << "\n" << json;
+  }
+  EXPECT_EQ(json.find("Quillet-R (32-bit-on-64-bit view): "), std::string::npos) << "no text report";
+  EXPECT_EQ(windows.CountCalls("MessageBoxA"), 0);
+}
+
+}  // namespace
