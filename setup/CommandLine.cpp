@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/Application.h"
+
 namespace quillet {
 namespace {
 
@@ -191,8 +193,9 @@ std::string Columns(const UsageRow (&rows)[N]) {
 }  // namespace
 
 std::string UsageText() {
-  return "QuilletSetup registers the ODBC data sources of the Quillet databases on this "
-         "computer, for all users.\n\nSwitches:\n" +
+  return std::string("QuilletSetup ") + app::kVersion +
+         " registers the ODBC data sources of the Quillet databases on this computer, for all "
+         "users.\n\nSwitches:\n" +
          Columns(kSwitches) + "\nExit codes:\n" + Columns(kExitCodes);
 }
 

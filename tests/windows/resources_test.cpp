@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "Version.h"
+
 namespace {
 
 std::vector<std::string> gPrograms;
@@ -53,10 +55,11 @@ TEST_P(ProgramResources, VersionResourceNamesTheProductAndItsVersion) {
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   ASSERT_TRUE(::VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-  EXPECT_EQ(fixed->dwFileVersionLS, 0u);
-  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-  EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+  // The version in CMakeLists.txt, as its generated header gives it.
+  EXPECT_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(QUILLET_VERSION_MS));
+  EXPECT_EQ(fixed->dwFileVersionLS, static_cast<DWORD>(QUILLET_VERSION_LS));
+  EXPECT_EQ(fixed->dwProductVersionMS, static_cast<DWORD>(QUILLET_VERSION_MS));
+  EXPECT_EQ(fixed->dwProductVersionLS, static_cast<DWORD>(QUILLET_VERSION_LS));
 
   WORD* translation = nullptr;
   ASSERT_TRUE(::VerQueryValueA(info.data(), "\\VarFileInfo\\Translation",
@@ -66,7 +69,8 @@ TEST_P(ProgramResources, VersionResourceNamesTheProductAndItsVersion) {
   EXPECT_EQ(translation[1], 1200) << "code page 1200";
 
   for (const auto& [name, expected] : std::vector<std::pair<std::string, std::string>>{
-           {"FileVersion", "1.00"}, {"ProductVersion", "1.00"}, {"ProductName", "Setup"}}) {
+           {"FileVersion", QUILLET_VERSION_TEXT}, {"ProductVersion", QUILLET_VERSION_TEXT},
+           {"ProductName", "Setup"}}) {
     char* value = nullptr;
     const std::string path = "\\StringFileInfo\\040904b0\\" + name;
     ASSERT_TRUE(::VerQueryValueA(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &length))
