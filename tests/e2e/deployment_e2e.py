@@ -245,7 +245,7 @@ def log_folders_as_administrators_type_them(s):
     assert missing.returncode == LOG_FAILURE, missing.returncode
     assert s.dump() == before, "nothing is registered without a log"
     assert "The log file C:\\NoSuchFolder\\ could not be written: " in missing.stderr, missing.stderr
-    assert missing.stderr.rstrip().endswith("Nothing was changed."), missing.stderr
+    assert missing.stderr.rstrip().endswith("Nothing was changed. (exit code 1622)"), missing.stderr
 
     # A folder, however it is written, gets QuilletSetup.log.
     written = logs / "QuilletSetup.log"
