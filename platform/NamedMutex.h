@@ -37,7 +37,6 @@ class NamedMutex {
     handle_ = 0;
     held_ = false;
   }
-  [[nodiscard]] bool Held() const noexcept { return held_; }
   // Why the last wait failed.
   [[nodiscard]] Status Error() const noexcept { return error_; }
 

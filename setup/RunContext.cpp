@@ -125,8 +125,6 @@ void RunContext::EndRegistryWork() {
   if (lock_) lock_->Release();
 }
 
-win::LocalDate RunContext::Started() const { return started_; }
-
 ReportFrame RunContext::Frame(int exitCode) {
   ReportFrame frame;
   frame.computer = windows_.System().GetComputerNameW();

@@ -75,7 +75,6 @@ class RunContext {
   // `failure` (the counts, the reason), said on standard error when the run failed. What went
   // wrong with the log is said on standard error and, when interactive, in a box, and returned.
   std::optional<std::string> Conclude(int exitCode, const std::string& failure = {});
-  [[nodiscard]] win::LocalDate Started() const;
   [[nodiscard]] bool Concluded() const { return concluded_; }
   // The view as this machine has it, for messages and logs ("native view").
   [[nodiscard]] std::string Where(const MdlODBC::RegistryView& view) const;
