@@ -106,14 +106,13 @@ class Checker {
     }
   }
 
-  // Every warning, grouped, without its "warning: " prefix.
+  // Every warning, those of a problem shared by many data sources grouped into one.
   [[nodiscard]] std::vector<std::string> WarningList() const {
-    std::vector<std::string> list;
-    std::string text = Warnings();
-    for (std::size_t start = 0, end; (end = text.find(kLineEnd, start)) != std::string::npos;
-         start = end + 2) {
-      const std::string line = text.substr(start, end - start);
-      if (line.starts_with("warning: ")) list.push_back(line.substr(9));
+    std::vector<std::string> list = warnings_;
+    for (const auto& problem : problemOrder_) {
+      const int count = grouped_.at(problem);
+      list.push_back(problem + " (" + std::to_string(count) +
+                     (count == 1 ? " data source)" : " data sources)"));
     }
     return list;
   }
@@ -155,10 +154,7 @@ class Checker {
   }
 
  private:
-  void Warn(const std::string& text) {
-    warnings_ += "warning: " + text + kLineEnd;
-    ++warningCount_;
-  }
+  void Warn(const std::string& text) { warnings_.push_back(text); }
 
   // One warning per distinct problem, with how many data sources it concerns: a machine without
   // the Access driver gets one line for the driver, not one per data source.
@@ -168,12 +164,8 @@ class Checker {
   }
 
   [[nodiscard]] std::string Warnings() const {
-    std::string text = warnings_;
-    for (const auto& problem : problemOrder_) {
-      const int count = grouped_.at(problem);
-      text += "warning: " + problem + " (" + std::to_string(count) +
-              (count == 1 ? " data source)" : " data sources)") + kLineEnd;
-    }
+    std::string text;
+    for (const auto& warning : WarningList()) text += "warning: " + warning + kLineEnd;
     if (expectedNote_) {
       text += "note: the native view names no Access driver that exists, as expected on 64-bit "
               "Windows: the Access driver of this kind is 32-bit only, and Quillet uses the "
@@ -183,7 +175,7 @@ class Checker {
   }
 
   [[nodiscard]] int WarningCount() const {
-    return warningCount_ + static_cast<int>(problemOrder_.size());
+    return static_cast<int>(warnings_.size() + problemOrder_.size());
   }
 
   // Why Quillet might still not open a data source that is there: no driver, or no database.
@@ -231,8 +223,7 @@ class Checker {
   RunContext& run_;
   win::SystemApi& system_;
   std::string lines_;
-  std::string warnings_;
-  int warningCount_ = 0;
+  std::vector<std::string> warnings_;  // each on its own, as met
   std::map<std::string, int> grouped_;      // how many data sources each problem concerns
   std::vector<std::string> problemOrder_;  // as first met
   bool expectedNote_ = false;

@@ -33,23 +33,26 @@ bool Holds(win::RegistryApi& registry, win::KeyHandle key, const Wanted& value) 
   return type == value.type && data == value.data;
 }
 
+// Whether the source is registered as this program registers it; the status of opening its key.
+win::Status RegisteredSo(win::RegistryApi& registry, std::uint32_t viewFlag, bool* so) {
+  win::RegistryKey existing(registry);
+  const win::Status opened = registry.RegOpenKeyExA(win::kLocalMachine, kEventSourceKey, 0,
+                                                    win::kKeyRead | viewFlag, existing.Receive());
+  *so = opened == win::kErrorSuccess;
+  for (const auto& value : Values()) *so = *so && Holds(registry, existing.Get(), value);
+  return opened;
+}
+
 }  // namespace
 
 win::Status RegisterEventSource(win::RegistryApi& registry, std::uint32_t viewFlag) {
-  const auto values = Values();
-  {
-    win::RegistryKey existing(registry);
-    if (registry.RegOpenKeyExA(win::kLocalMachine, kEventSourceKey, 0, win::kKeyRead | viewFlag,
-                               existing.Receive()) == win::kErrorSuccess) {
-      bool complete = true;
-      for (const auto& value : values) complete = complete && Holds(registry, existing.Get(), value);
-      if (complete) return win::kErrorSuccess;
-    }
-  }
+  bool registered = false;
+  RegisteredSo(registry, viewFlag, &registered);
+  if (registered) return win::kErrorSuccess;
   win::RegistryKey key(registry);
   win::Status status = registry.RegCreateKeyExA(win::kLocalMachine, kEventSourceKey,
                                                 win::kKeyAllAccess | viewFlag, key.Receive(), nullptr);
-  for (const auto& value : values) {
+  for (const auto& value : Values()) {
     if (status != win::kErrorSuccess) break;
     status = registry.RegSetValueExA(key.Get(), value.name, 0, value.type, value.data.data(),
                                      static_cast<std::uint32_t>(value.data.size()));
@@ -58,17 +61,11 @@ win::Status RegisterEventSource(win::RegistryApi& registry, std::uint32_t viewFl
 }
 
 win::Status RemoveEventSource(win::RegistryApi& registry, std::uint32_t viewFlag) {
-  {
-    win::RegistryKey existing(registry);
-    const win::Status opened = registry.RegOpenKeyExA(win::kLocalMachine, kEventSourceKey, 0,
-                                                      win::kKeyRead | viewFlag, existing.Receive());
-    if (opened == win::kErrorFileNotFound) return win::kErrorSuccess;
-    if (opened != win::kErrorSuccess) return opened;
-    // Someone else's source of the same name, or one changed since: not this program's to delete.
-    for (const auto& value : Values()) {
-      if (!Holds(registry, existing.Get(), value)) return win::kErrorSuccess;
-    }
-  }
+  bool ours = false;
+  const win::Status opened = RegisteredSo(registry, viewFlag, &ours);
+  if (opened != win::kErrorSuccess) return opened == win::kErrorFileNotFound ? win::kErrorSuccess : opened;
+  // Someone else's source of the same name, or one changed since: not this program's to delete.
+  if (!ours) return win::kErrorSuccess;
   return registry.RegDeleteKeyA(win::kLocalMachine, kEventSourceKey, viewFlag);
 }
 

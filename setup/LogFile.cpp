@@ -82,7 +82,6 @@ win::Status LogFile::Create(const std::string& target) {
         finalFolder_ + (finalFolder_.ends_with('\\') ? "" : "\\") + name;
     if (!finalFolder_.empty() && !SamePath(made, expected)) {
       Discard();
-      Close();
       return win::kErrorStoppedOnSymlink;
     }
   }

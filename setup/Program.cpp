@@ -15,8 +15,6 @@
 namespace quillet {
 namespace {
 
-constexpr const char* kLineEnd = "\r\n";
-
 CommandLine ReadCommandLine(win::WindowsApi& windows) {
   auto arguments = SplitCommandLine(windows.System().GetCommandLineW());
   if (!arguments.empty()) arguments.erase(arguments.begin());  // the program's own name
@@ -40,15 +38,6 @@ int Setup(RunContext& run, const CommandLine& command) {
     }
     return kExitInstallFailure;
   }
-}
-
-int Refuse(RunContext& run, const std::string& why, int exitCode) {
-  run.Log().Add(why + kLineEnd);
-  run.Conclude(exitCode, why);
-  if (run.Interactive()) {
-    run.Windows().Screen().MessageBoxA(why.c_str(), app::kTitle, win::kMbOk | win::kMbIconError);
-  }
-  return exitCode;
 }
 
 int RunTheMode(RunContext& run, const CommandLine& command) {
@@ -93,22 +82,12 @@ int RunCommand(win::WindowsApi& system, const CommandLine& command) {
   if (command.logPath) logFailure = run.Log().Start(*command.logPath);
   if (command.notUnderstood) {
     const std::string reason = "This argument is not understood: " + *command.notUnderstood;
-    run.Log().Add(reason + kLineEnd);
-    run.Conclude(kExitBadCommandLine, reason);
-    if (run.Interactive()) {
-      const std::string message = reason + "\n\n" + UsageText();
-      run.Windows().Screen().MessageBoxA(message.c_str(), app::kTitle, win::kMbOk | win::kMbIconError);
-    }
-    return kExitBadCommandLine;
+    return run.Refuse(kExitBadCommandLine, reason, reason + "\n\n" + UsageText());
   }
   if (logFailure && !command.check) {
     const std::string why = *logFailure + " Nothing was changed.";
     run.Log().Abandon();  // said once, here
-    run.Conclude(kExitLogFailure, why);
-    if (run.Interactive()) {
-      run.Windows().Screen().MessageBoxA(why.c_str(), app::kTitle, win::kMbOk | win::kMbIconError);
-    }
-    return kExitLogFailure;
+    return run.Refuse(kExitLogFailure, why, why);
   }
   if (unseen) {
     run.Log().Add("No one can see this session's screen (its window station is not visible, as "
@@ -118,8 +97,8 @@ int RunCommand(win::WindowsApi& system, const CommandLine& command) {
     return RunTheMode(run, command);
   } catch (const std::exception& error) {
     if (run.Concluded()) return kExitInstallFailure;
-    return Refuse(run, std::string("Setup stopped by an unexpected error: ") + error.what(),
-                  kExitInstallFailure);
+    const std::string why = std::string("Setup stopped by an unexpected error: ") + error.what();
+    return run.Refuse(kExitInstallFailure, why, why);
   }
 }
 

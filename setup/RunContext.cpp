@@ -83,16 +83,17 @@ void RunContext::CloseRegistries() {
   wow64_.CloseViewKeys();
 }
 
+const MdlODBC::RegistryView& RunContext::QuilletView() const {
+  return access_.sixtyFourBitWindows ? MdlODBC::kWow64View : MdlODBC::kNativeView;
+}
+
 bool RunContext::AccessDriverInstalled() {
-  if (!accessDriverInstalled_) {
-    const auto& view = access_.sixtyFourBitWindows ? MdlODBC::kWow64View : MdlODBC::kNativeView;
-    accessDriverInstalled_ = RegistryOf(view).DriverRegistered();
-  }
+  if (!accessDriverInstalled_) accessDriverInstalled_ = RegistryOf(QuilletView()).DriverRegistered();
   return *accessDriverInstalled_;
 }
 
 std::string RunContext::AccessDriverState() {
-  const auto& view = access_.sixtyFourBitWindows ? MdlODBC::kWow64View : MdlODBC::kNativeView;
+  const auto& view = QuilletView();
   const std::string driver = "\"Microsoft Access Driver (*.mdb)\"";
   if (AccessDriverInstalled()) {
     return driver + " is installed for the " + Where(view) + ", which Quillet uses.";
@@ -112,12 +113,15 @@ int RunContext::TakeLock() {
     if (!taken.note.empty()) log_.Add(taken.note + kLineEnd);
     return kExitSuccess;
   }
-  log_.Add(taken.note + kLineEnd);
-  Conclude(taken.exitCode, taken.note);
-  if (Interactive()) {
-    windows_.Screen().MessageBoxA(taken.note.c_str(), app::kTitle, win::kMbOk | win::kMbIconWarning);
-  }
-  return taken.exitCode;
+  return Refuse(taken.exitCode, taken.note, taken.note, win::kMbIconWarning);
+}
+
+int RunContext::Refuse(int exitCode, const std::string& why, const std::string& shown,
+                       std::uint32_t icon) {
+  log_.Add(why + kLineEnd);
+  Conclude(exitCode, why);
+  if (Interactive()) windows_.Screen().MessageBoxA(shown.c_str(), app::kTitle, win::kMbOk | icon);
+  return exitCode;
 }
 
 void RunContext::EndRegistryWork() {
@@ -133,8 +137,7 @@ ReportFrame RunContext::Frame(int exitCode) {
   frame.exitCode = exitCode;
   frame.result = ResultWords(exitCode);
   frame.sixtyFourBitWindows = access_.sixtyFourBitWindows;
-  frame.accessDriverView = ReportedView(access_.sixtyFourBitWindows ? MdlODBC::kWow64View
-                                                                    : MdlODBC::kNativeView);
+  frame.accessDriverView = ReportedView(QuilletView());
   // Asked of the registry only for the document, which says it.
   try {
     frame.accessDriverInstalled = json_ && AccessDriverInstalled();

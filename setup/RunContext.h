@@ -69,6 +69,10 @@ class RunContext {
   // 0 once it is held; otherwise the exit code, after the run was concluded and everyone who
   // may look was told why.
   int TakeLock();
+  // Ends a run that will not do its work: `why` in the log and on standard error, the run
+  // concluded, and `shown` in a box when interactive. Returns `exitCode`.
+  int Refuse(int exitCode, const std::string& why, const std::string& shown,
+             std::uint32_t icon = win::kMbIconError);
   // Closes the views' keys and lets the next run in: after the last registry write.
   void EndRegistryWork();
   // Ends the registry work and finishes the log, once; before any box that waits for a person.
@@ -80,6 +84,8 @@ class RunContext {
   [[nodiscard]] std::string Where(const MdlODBC::RegistryView& view) const;
 
  private:
+  // The view Quillet uses: the 32-bit view on 64-bit Windows, the native view on 32-bit Windows.
+  [[nodiscard]] const MdlODBC::RegistryView& QuilletView() const;
   ReportFrame Frame(int exitCode);
   void ReportEvent(int exitCode);
 

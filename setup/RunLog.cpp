@@ -128,7 +128,6 @@ std::optional<std::string> RunLog::Start(const std::string& requested) {
     return std::nullopt;
   }
   if (file_.IsOpen()) file_.Discard();
-  file_.Close();
   const std::string why = status == win::kErrorStoppedOnSymlink
                               ? "its folder, or a folder above it, is a link or junction; write "
                                 "the log to a folder reached without one."

@@ -175,18 +175,18 @@ int RunUninstall(RunContext& run) {
   }
   const bool nothingToRemove = stoppedBy.empty() && Removable(decisions) == 0;
   bool allGone = stoppedBy.empty();
+  bool failed = !stoppedBy.empty();
+  std::string log;
   for (const auto& decision : decisions) {
     allGone = allGone && (decision.fate == Fate::Removed || decision.fate == Fate::NotPresent);
+    failed = failed || decision.fate == Fate::Failed;
+    log += Line(decision);
     run.Report().dataSources.push_back(Reported(decision));
   }
   run.Report().summary = Counts(decisions);
   // With every data source gone, the Application log's source goes too; this run's own event
   // is still written.
   if (allGone) RemoveEventSource(windows.Registry(), run.Access().viewFlag);
-  bool failed = !stoppedBy.empty();
-  for (const auto& decision : decisions) failed = failed || decision.fate == Fate::Failed;
-  std::string log;
-  for (const auto& decision : decisions) log += Line(decision);
   if (!stoppedBy.empty()) log += "Uninstall stopped: " + stoppedBy + kLineEnd;
   if (nothingToRemove && !failed) log += std::string("Nothing to remove.") + kLineEnd;
   log += Counts(decisions) + kLineEnd;

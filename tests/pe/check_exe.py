@@ -1,6 +1,8 @@
 """Checks a built QuilletSetup.exe from its PE headers: the machine it is for, the GUI subsystem,
 imports from Windows' known DLLs only, the registry and system functions bound to their ANSI names,
-people's texts to the UTF-16 ones, and what early Windows lacks bound by name at run time."""
+people's texts to the UTF-16 ones, and what early Windows lacks bound by name at run time. With
+--version, also what a release carries in its resources: a manifest that asks for administrator
+rights, and a version resource whose strings give that version."""
 
 import argparse
 import re
@@ -48,10 +50,39 @@ def imports(dump):
     return table
 
 
+def section_bytes(objdump, exe, section):
+    """The raw bytes of a section, from objdump's hex dump."""
+    dump = subprocess.run([objdump, "-s", "-j", section, exe], check=True, capture_output=True,
+                          text=True).stdout
+    data = bytearray()
+    for line in dump.splitlines():
+        match = re.match(r"^ [0-9a-f]+ ((?:[0-9a-f]{2,8} ?){1,4})", line)
+        if match:
+            data += bytes.fromhex(match.group(1).replace(" ", ""))
+    return bytes(data)
+
+
+def resource_failures(objdump, exe, version):
+    resources = section_bytes(objdump, exe, ".rsrc")
+    failures = []
+    if b'requestedExecutionLevel level="requireAdministrator"' not in resources:
+        failures.append("the manifest does not ask for administrator rights")
+    if "VS_VERSION_INFO".encode("utf-16-le") not in resources:
+        failures.append("no version resource")
+    for name in ("FileVersion", "ProductVersion"):
+        # A string of the version resource: its name, padding to 32 bits, its value.
+        pattern = (re.escape(name.encode("utf-16-le")) + b"\x00\x00(?:\x00\x00)?" +
+                   re.escape(version.encode("utf-16-le")) + b"\x00\x00")
+        if not re.search(pattern, resources):
+            failures.append(f"{name} is not {version}")
+    return failures
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--objdump", required=True)
     parser.add_argument("--arch", required=True, choices=sorted(FORMATS))
+    parser.add_argument("--version", help="the version the release's resources must give")
     parser.add_argument("exe")
     options = parser.parse_args()
     dump = subprocess.run([options.objdump, "-p", options.exe], check=True, capture_output=True,
@@ -81,10 +112,13 @@ def main():
     for name in BOUND_BY_NAME:
         if name in functions:
             failures.append(f"{name} is imported: early Windows lacks it, bind it by name")
+    if options.version:
+        failures += resource_failures(options.objdump, options.exe, options.version)
     if failures:
         print("\n".join(failures))
         return 1
-    print(f"{options.exe}: {FORMATS[options.arch]}, GUI, imports {sorted(table)}")
+    released = f", manifest for administrators, version {options.version}" if options.version else ""
+    print(f"{options.exe}: {FORMATS[options.arch]}, GUI, imports {sorted(table)}{released}")
     return 0
 
 
