@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "platform/Application.h"
 
 namespace MdlODBC {
 namespace {
@@ -82,7 +81,6 @@ DataSourceRegistry::DataSourceRegistry(win::WindowsApi& windows, const RegistryA
                                        const RegistryView& view)
     : registry_(windows.Registry()),
       system_(windows.System()),
-      screen_(windows.Screen()),
       access_(access),
       view_(view),
       odbcIni_{view.OdbcIniKey(), win::RegistryKey(windows.Registry()), false, false},
@@ -393,19 +391,13 @@ const std::optional<std::string>& DataSourceRegistry::ViewDriverDirectory() {
   return *driverDirectory_;
 }
 
-std::optional<std::string> DataSourceRegistry::DriverDirectoryOrMessage() {
-  auto directory = ViewDriverDirectory();
-  if (!directory) screen_.MessageBoxA(kFailedToGetOsVersion, app::kTitle, win::kMbOk);
-  return directory;
-}
-
 // Where the system allows it, the new data source is written under a staging name and renamed
 // into place, so that it appears in one step: a run cut off part way leaves the staging key, which
 // the next run removes, and never a half-written data source.
 RegistrationOutcome DataSourceRegistry::Publish(const DataSourceSpec& spec) {
   // Decided before the first key is created, so that a failure never leaves a half-written entry.
-  const auto driverDirectory = DriverDirectoryOrMessage();
-  if (!driverDirectory) return Failure("the driver directory could not be decided");
+  const auto driverDirectory = ViewDriverDirectory();
+  if (!driverDirectory) return Failure(kDriverDirectoryUnknown);
   const DataSourceLayout layout = Layout(spec, *driverDirectory);
   const auto [odbcIni, why] = OpenForWriting(odbcIni_);
   if (odbcIni == 0) return Failure("could not create the key \"" + odbcIni_.path + "\"", why);
@@ -454,8 +446,8 @@ RegistrationOutcome DataSourceRegistry::AddList(const DataSourceSpec& spec,
 RegistrationOutcome DataSourceRegistry::AddMissing(const DataSourceSpec& spec,
                                                    const DataSourceReading& reading,
                                                    const std::optional<std::string>& earlierDriver) {
-  const auto driverDirectory = DriverDirectoryOrMessage();
-  if (!driverDirectory) return Failure("the driver directory could not be decided");
+  const auto driverDirectory = ViewDriverDirectory();
+  if (!driverDirectory) return Failure(kDriverDirectoryUnknown);
   RegistrationOutcome outcome{RegistrationStatus::Repaired, {}, 0, reading.MissingNames()};
   const DataSourceLayout layout = Layout(spec, *driverDirectory);
   auto written = reading.missing;

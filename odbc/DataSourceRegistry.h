@@ -125,7 +125,6 @@ class DataSourceRegistry {
   bool DriverInSystemDirectory();
   std::vector<std::string> EarlierDriverPathsOfView();
   const std::optional<std::string>& ViewDriverDirectory();
-  std::optional<std::string> DriverDirectoryOrMessage();
   void ReadKey(win::KeyHandle dataSource, const DataSourceLayout& layout, const KeySpec& key,
                ReadDepth depth, DataSourceReading& reading);
   void ReadAdditions(win::KeyHandle handle, const DataSourceLayout& layout, const KeySpec& key,
@@ -139,7 +138,6 @@ class DataSourceRegistry {
 
   win::RegistryApi& registry_;
   win::SystemApi& system_;
-  win::ScreenApi& screen_;  // the message that no driver directory could be decided
   RegistryAccess access_;
   const RegistryView& view_;
   ViewKey odbcIni_;

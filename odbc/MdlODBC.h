@@ -101,6 +101,8 @@ struct RegistrationOutcome {
 };
 
 inline constexpr const char* kFailedToGetOsVersion = "Failed to get OS Version";
+// The failure of a data source whose driver directory could not be decided; nothing is written.
+inline constexpr const char* kDriverDirectoryUnknown = "the driver directory could not be decided";
 
 // One data source in one view, on its own; a run keeps a DataSourceRegistry per view instead.
 RegistrationOutcome CreateDataSource(win::WindowsApi& windows, const DataSourceSpec& spec);

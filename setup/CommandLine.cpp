@@ -1,25 +1,19 @@
 #include "setup/CommandLine.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "platform/Application.h"
+#include "platform/TextCase.h"
 
 namespace quillet {
 namespace {
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 // The switch's name in lower case, or nothing when the argument is not a switch. "--" is taken
 // as "-", as other tools write long switches.
 std::optional<std::string> SwitchName(const std::string& argument) {
   if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) return std::nullopt;
   const std::size_t start = argument.starts_with("--") && argument.size() > 2 ? 2 : 1;
-  return Lower(argument.substr(start));
+  return win::LowerCase(argument.substr(start));
 }
 
 // The program's own quiet switches, and those of other installers that deployment tools pass out
@@ -103,18 +97,17 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   CommandLine command;
+  int modes = 0;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const auto name = SwitchName(arguments[i]);
     if (IsQuietName(name)) {
       command.quiet = true;
     } else if (name == "?" || name == "help") {
       command.help = true;
-    } else if (name == "repair") {
-      command.repair = true;
-    } else if (name == "check") {
-      command.check = true;
-    } else if (name == "uninstall") {
-      command.uninstall = true;
+    } else if (name == "repair" || name == "check" || name == "uninstall") {
+      const Mode mode = name == "repair" ? Mode::Repair : name == "check" ? Mode::Check : Mode::Uninstall;
+      modes += modes == 0 || mode != command.mode ? 1 : 0;
+      command.mode = mode;
     } else if (name == "json") {
       command.json = true;
     } else if (name == "norestart") {
@@ -140,8 +133,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         "follows with it. Write a folder that ends in a backslash as \"C:\\Logs\\\\\" "
         "or leave the trailing backslash out";
   }
-  if (int{command.repair} + int{command.check} + int{command.uninstall} > 1 &&
-      !command.notUnderstood) {
+  if (modes > 1 && !command.notUnderstood) {
     command.notUnderstood = "/repair, /check and /uninstall are one at a time";
   }
   return command;

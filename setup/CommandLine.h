@@ -5,14 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "setup/report/RunResult.h"
+
 namespace quillet {
 
 struct CommandLine {
   bool quiet = false;                     // /quiet, /q: no window and no message box at all
   bool help = false;                      // /?, /help
-  bool repair = false;                    // /repair: complete incomplete data sources
-  bool check = false;                     // /check: report where the machine stands, change nothing
-  bool uninstall = false;                 // /uninstall: remove what is still as this program wrote it
+  // /repair: complete incomplete data sources; /check: report where the machine stands, change
+  // nothing; /uninstall: remove what is still as this program wrote it.
+  Mode mode = Mode::Install;
   bool json = false;                      // /json: a JSON document on standard output instead
   std::optional<std::string> logPath;     // /log FILE
   std::optional<std::string> notUnderstood;  // the first argument that is not a switch above

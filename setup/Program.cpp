@@ -1,16 +1,22 @@
 #include "setup/Program.h"
 
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "platform/Application.h"
 #include "platform/QuietWindows.h"
-#include "setup/CheckMode.h"
 #include "setup/CommandLine.h"
-#include "setup/RunContext.h"
-#include "setup/RunLog.h"
-#include "setup/UninstallMode.h"
+#include "setup/frmMessage.h"
 #include "setup/frmQuillet.h"
+#include "setup/modes/CheckMode.h"
+#include "setup/modes/InstallMode.h"
+#include "setup/modes/UninstallMode.h"
+#include "setup/report/Conclusion.h"
+#include "setup/report/RunLog.h"
+#include "setup/run/RunLock.h"
+#include "setup/run/RunPlan.h"
+#include "setup/run/ViewRegistries.h"
 
 namespace quillet {
 namespace {
@@ -21,85 +27,164 @@ CommandLine ReadCommandLine(win::WindowsApi& windows) {
   return ParseCommandLine(arguments);
 }
 
-int Setup(RunContext& run, const CommandLine& command) {
-  win::WindowsApi& windows = run.Windows();
-  frmQuillet mainWindow(run, command.repair ? RunMode::Repair : RunMode::Install);
+// One run, from its plan to its conclusion.
+class Run {
+ public:
+  Run(win::WindowsApi& windows, const CommandLine& command, bool interactive)
+      : windows_(windows),
+        command_(command),
+        interactive_(interactive),
+        plan_(StartRun(windows)),
+        registries_(windows, plan_.access),
+        lock_(windows.System()),
+        log_(windows.System()),
+        conclusion_(windows.System(), log_, plan_, command.json, interactive, [this] {
+          registries_.Close();
+          lock_.Release();
+        }) {}
+
+  int Start(bool unseen);
+
+ private:
+  int Show(const Concluded& concluded) {
+    for (const auto& box : concluded.boxes) {
+      windows_.Screen().MessageBoxA(box.text.c_str(), box.caption.c_str(), box.type);
+    }
+    return concluded.exitCode;
+  }
+  int Refuse(int exitCode, std::string why, std::string shown = {}) {
+    return Show(conclusion_.Conclude(Refusal(command_.mode, exitCode, std::move(why), std::move(shown))));
+  }
+  int RunTheMode();
+  int Setup();
+  bool AnswersNoToTheRemoval();
+
+  win::WindowsApi& windows_;
+  const CommandLine& command_;
+  bool interactive_;
+  RunPlan plan_;
+  ViewRegistries registries_;
+  RunLock lock_;
+  RunLog log_;
+  Conclusion conclusion_;
+};
+
+int Run::Start(bool unseen) {
+  win::SystemApi& system = windows_.System();
+  // Before any file or registry work of the run: junctions a standard user made are not followed.
+  const win::Status trust = system.TrustOnlyAdministratorsRedirections();
+  conclusion_.Note(trust == win::kErrorSuccess
+                       ? "Junctions and links made by non-administrators are not followed "
+                         "(redirection trust)."
+                       : "Redirection trust is not available here (" + system.ErrorText(trust) + ").");
+  // Before anything changes: a run that cannot keep its record changes nothing. /check's exit
+  // code tells the workstation's state alone, and it says where the report goes that it has no log.
+  std::optional<std::string> logFailure;
+  if (command_.logPath) {
+    logFailure = log_.Start(*command_.logPath, LogHeader(system, plan_.started, plan_.lastArchiveYear));
+  }
+  if (command_.notUnderstood) {
+    const std::string reason = "This argument is not understood: " + *command_.notUnderstood;
+    return Show(conclusion_.Conclude(
+        Refusal(std::nullopt, kExitBadCommandLine, reason, reason + "\n\n" + UsageText())));
+  }
+  if (logFailure && command_.mode != Mode::Check) {
+    log_.Abandon();  // said once, here
+    return Refuse(kExitLogFailure, *logFailure + " Nothing was changed.");
+  }
+  if (unseen) {
+    conclusion_.Note("No one can see this session's screen (its window station is not visible, as "
+                     "in a service or session 0): the run is quiet, as with /quiet.");
+  }
   try {
-    mainWindow.Load();
-    return mainWindow.ExitCode();
+    PlanRun(plan_, windows_.Registry());
+    return RunTheMode();
   } catch (const std::exception& error) {
-    if (!run.Concluded()) {
-      run.Log().Add(FormatRunLog(windows.System(), mainWindow.Registrations(), {}, error.what()));
-      ReportRegistrations(run, mainWindow.Registrations());
-      run.Conclude(kExitInstallFailure, std::string("Setup stopped: ") + error.what());
+    if (conclusion_.Done()) {
+      conclusion_.After(error.what());
+      return conclusion_.Conclude({}).exitCode;
     }
-    if (run.Interactive()) {
-      windows.Screen().MessageBoxA(error.what(), app::kTitle, win::kMbOk | win::kMbIconError);
-    }
-    return kExitInstallFailure;
+    return Refuse(kExitInstallFailure, std::string("Setup stopped by an unexpected error: ") + error.what());
   }
 }
 
-int RunTheMode(RunContext& run, const CommandLine& command) {
-  if (command.uninstall) return RunUninstall(run);  // asks before it takes the lock
-  if (const int refused = run.TakeLock(); refused != kExitSuccess) return refused;
-  if (command.check) return RunCheck(run);
-  return Setup(run, command);
+// The question comes before the lock, from a reading without it, so that no other run waits while
+// it is open; what is removed is decided again under the lock, from what is there then.
+bool Run::AnswersNoToTheRemoval() {
+  const int removable = CountRemovable(plan_, registries_, windows_.System());
+  registries_.Close();
+  if (removable == 0) return false;
+  const std::string question =
+      "Remove the " + std::to_string(removable) + " Quillet data sources this setup registered?";
+  return windows_.Screen().MessageBoxA(question.c_str(), "Quillet Installation",
+                                       win::kMbYesNo | win::kMbIconQuestion) != win::kIdYes;
+}
+
+int Run::RunTheMode() {
+  if (command_.mode == Mode::Uninstall && interactive_ && AnswersNoToTheRemoval()) {
+    return Refuse(kExitUserDeclined, "The user answered No: nothing was removed.");
+  }
+  std::optional<frmMessage> waiting;
+  const RunLockResult taken = lock_.Take([&] {
+    if (!interactive_) return;
+    waiting.emplace(windows_.Screen(), kWaitingCaption);
+    waiting->Show(windows_.Screen().GetWorkArea());
+    waiting->Refresh();
+  });
+  waiting.reset();
+  if (taken.exitCode != kExitSuccess) return Refuse(taken.exitCode, taken.note);
+  if (!taken.note.empty()) conclusion_.Note(taken.note);
+  switch (command_.mode) {
+    case Mode::Check:
+      return Show(conclusion_.Conclude(RunCheck(plan_, registries_, windows_.System())));
+    case Mode::Uninstall:
+      return Show(conclusion_.Conclude(RunUninstall(plan_, registries_, windows_)));
+    case Mode::Install:
+    case Mode::Repair:
+      break;
+  }
+  return Setup();
+}
+
+// The plain run and /repair have the main window as their face.
+int Run::Setup() {
+  InstallMode install(plan_, registries_, windows_, command_.mode);
+  frmQuillet mainWindow(windows_);
+  try {
+    mainWindow.Load([&] { install.RegisterAll(); },
+                    [&] { return conclusion_.Conclude(install.Result()).boxes; });
+  } catch (const std::exception& error) {
+    if (conclusion_.Done()) {
+      conclusion_.After(error.what());
+    } else {
+      RunResult stopped = install.Result();
+      stopped.stoppedBy = error.what();
+      stopped.failure = std::string("Setup stopped: ") + error.what();
+      stopped.exitCode = kExitInstallFailure;
+      Show(conclusion_.Conclude(stopped));
+    }
+  }
+  return conclusion_.Conclude(install.Result()).exitCode;
 }
 
 int RunCommand(win::WindowsApi& system, const CommandLine& command) {
   // Where no one can see the screen (session 0, a service), a box would wait for ever.
   const bool unseen = !command.quiet && !system.Screen().IsDesktopVisible();
   win::QuietWindows quiet(system);
-  RunContext run(command.quiet || unseen ? quiet : system);
-  run.Report().mode = command.check       ? "check"
-                      : command.uninstall ? "uninstall"
-                      : command.repair    ? "repair"
-                                          : "install";
-  if (command.json) run.WriteJson();
-
+  win::WindowsApi& windows = command.quiet || unseen ? quiet : system;
   if (command.help && !command.notUnderstood) {
     std::string text = UsageText();
     for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 2) {
       text.insert(at, "\r");
     }
-    if (!run.Windows().System().WriteStandardOutput(text)) {
-      run.Windows().Screen().MessageBoxA(UsageText().c_str(), app::kTitle,
-                                         win::kMbOk | win::kMbIconInformation);
+    if (!windows.System().WriteStandardOutput(text)) {
+      windows.Screen().MessageBoxA(UsageText().c_str(), app::kTitle,
+                                   win::kMbOk | win::kMbIconInformation);
     }
     return kExitSuccess;
   }
-  // Before any file or registry work of the run: junctions a standard user made are not followed.
-  const win::Status trust = run.Windows().System().TrustOnlyAdministratorsRedirections();
-  run.Log().Add(trust == win::kErrorSuccess
-                    ? "Junctions and links made by non-administrators are not followed "
-                      "(redirection trust).\r\n"
-                    : "Redirection trust is not available here (" +
-                          run.Windows().System().ErrorText(trust) + ").\r\n");
-  // Before anything changes: a run that cannot keep its record changes nothing. /check's exit
-  // code tells the workstation's state alone, and it says where the report goes that it has no log.
-  std::optional<std::string> logFailure;
-  if (command.logPath) logFailure = run.Log().Start(*command.logPath);
-  if (command.notUnderstood) {
-    const std::string reason = "This argument is not understood: " + *command.notUnderstood;
-    return run.Refuse(kExitBadCommandLine, reason, reason + "\n\n" + UsageText());
-  }
-  if (logFailure && !command.check) {
-    const std::string why = *logFailure + " Nothing was changed.";
-    run.Log().Abandon();  // said once, here
-    return run.Refuse(kExitLogFailure, why, why);
-  }
-  if (unseen) {
-    run.Log().Add("No one can see this session's screen (its window station is not visible, as "
-                  "in a service or session 0): the run is quiet, as with /quiet.\r\n");
-  }
-  try {
-    return RunTheMode(run, command);
-  } catch (const std::exception& error) {
-    if (run.Concluded()) return kExitInstallFailure;
-    const std::string why = std::string("Setup stopped by an unexpected error: ") + error.what();
-    return run.Refuse(kExitInstallFailure, why, why);
-  }
+  Run run(windows, command, windows.Screen().IsDesktopVisible());
+  return run.Start(unseen);
 }
 
 }  // namespace

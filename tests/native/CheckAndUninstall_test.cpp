@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "setup/CheckMode.h"
+#include "setup/modes/CheckMode.h"
 #include "setup/ExitCodes.h"
 #include "setup/Program.h"
-#include "setup/UninstallMode.h"
+#include "setup/modes/UninstallMode.h"
 #include "tests/support/FakeWindows.h"
 
 namespace {

@@ -15,7 +15,7 @@
 
 #include "setup/ExitCodes.h"
 #include "setup/Program.h"
-#include "setup/QuilletDataSources.h"
+#include "setup/run/QuilletDataSources.h"
 #include "tests/support/FakeWindows.h"
 
 namespace {
@@ -41,7 +41,7 @@ std::ostream& operator<<(std::ostream& out, const Step& step) {
 }
 
 const std::vector<quillet::PlannedDataSource>& Plan() {
-  static const auto plan = quillet::PlanDataSources(false, kToday.year - 1);
+  static const auto plan = quillet::PlanDataSources(&MdlODBC::kWow64View, kToday.year - 1);
   return plan;
 }
 

@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "setup/RunLog.h"
+#include "setup/report/RunLog.h"
 #include "tests/support/FakeWindows.h"
 
 namespace {
@@ -99,7 +99,7 @@ TEST(RunLog, StartsBeforeTheRunAndReplacesTheOldLogOnlyWhenWhole) {
     if (c.arrange != nullptr) c.arrange(windows);
 
     quillet::RunLog log(system);
-    const auto started = log.Start(c.requested);
+    const auto started = log.Start(c.requested, "QuilletSetup 1.00 on WORKSTATION-7, 2026-12-08 00:00:00\r\n");
     ASSERT_EQ(started.has_value(), c.startFailure != nullptr) << started.value_or("");
     if (started) {
       EXPECT_NE(started->find(std::string("The log file ") + c.requested + " could not be written: "),
@@ -134,7 +134,7 @@ TEST(RunLog, WarnsWhenOthersMayWriteInTheLogsFolder) {
   windows.System().AddFolder("C:\\Logs");
   windows.System().LetOthersWrite("C:\\Logs", {"BUILTIN\\Users", "Everyone"});
   quillet::RunLog log(windows.System());
-  EXPECT_FALSE(log.Start(kLog));
+  EXPECT_FALSE(log.Start(kLog, "QuilletSetup 1.00 on WORKSTATION-7, 2026-12-08 00:00:00\r\n"));
   EXPECT_FALSE(log.Finish(0));
   EXPECT_NE(windows.System().Files().at(kLog).find(
                 "\r\nwarning: the log's folder may also be written by BUILTIN\\Users, Everyone; "
@@ -152,7 +152,7 @@ TEST(RunLog, NeverTakesANameThatIsThere) {
   ASSERT_EQ(system.CreateNewFile(kFirstTemporary, &planted), win::kErrorSuccess);
   system.CloseFile(planted);
   quillet::RunLog log(system);
-  EXPECT_FALSE(log.Start(kLog));
+  EXPECT_FALSE(log.Start(kLog, "QuilletSetup 1.00 on WORKSTATION-7, 2026-12-08 00:00:00\r\n"));
   EXPECT_FALSE(log.Finish(0));
   EXPECT_EQ(system.Files().size(), 2u);
   EXPECT_EQ(system.Files().at(kFirstTemporary), "");

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "setup/EventSource.h"
+#include "setup/report/EventSource.h"
 #include "setup/ExitCodes.h"
 #include "setup/Program.h"
-#include "setup/RunReport.h"
+#include "setup/report/ReportJson.h"
 #include "tests/support/FakeWindows.h"
 
 namespace {

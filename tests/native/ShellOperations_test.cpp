@@ -13,8 +13,7 @@ namespace {
 class ShellOperations : public ::testing::Test {
  protected:
   win::FakeWindows windows;
-  quillet::RunContext context{windows};
-  quillet::frmQuillet form{context};
+  quillet::frmQuillet form{windows};
 };
 
 TEST_F(ShellOperations, CreateShortcutAlwaysAsksForAPrivateLinkBelowPrograms) {
@@ -87,8 +86,7 @@ namespace {
 TEST(DesktopFolders, WithoutADesktopPathNothingIsCreatedOrDeleted) {
   win::FakeWindows windows;
   windows.Shell().SetDesktopPath("");
-  quillet::RunContext formContext(windows);
-  quillet::frmQuillet form(formContext);
+  quillet::frmQuillet form(windows);
   windows.ClearCalls();
   EXPECT_THROW(form.CreateDesktopFolder("Archive"), std::runtime_error);
   EXPECT_THROW(form.DeleteDesktopFolder("Archive"), std::runtime_error);

@@ -1,194 +1,179 @@
-// The setup run on the in-memory Windows: which data sources it registers, in which view and
-// order, and how it carries on past failures.
+// The plain run and /repair on the in-memory Windows: which data sources they register, in which
+// view and order, and how they carry on past failures.
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <stdexcept>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "setup/ExitCodes.h"
+#include "setup/modes/InstallMode.h"
+#include "setup/run/RunPlan.h"
+#include "setup/run/ViewRegistries.h"
 #include "tests/support/FakeWindows.h"
-#include "setup/frmQuillet.h"
 
 namespace {
 
-using MdlODBC::RegistrationStatus;
-using quillet::frmQuillet;
+using quillet::SourceState;
 
-class SetupRun : public ::testing::Test {
- protected:
-  void RunInYear(int year) {
-    windows.System().SetLocalDate({year, 6, 15});
-    form.SetupDataSources();
-  }
-  // "native:Quillet-R" for each writer call, in order.
-  std::vector<std::string> Written() const {
-    std::vector<std::string> written;
-    for (const auto& record : form.Registrations()) {
-      written.push_back(std::string(record.view->label) + ":" + record.name);
-    }
-    return written;
-  }
-
-  win::FakeWindows windows;
-  quillet::RunContext context{windows};
-  frmQuillet form{context};
-};
-
-const std::vector<std::string> kCurrentNames = {"Quillet-R", "Quillet-R1", "Quillet-S",
-                                                "Quillet-S1", "Quillet-S2"};
-
-std::vector<std::string> InView(const std::string& view, const std::vector<std::string>& names) {
-  std::vector<std::string> result;
-  for (const auto& name : names) result.push_back(view + ":" + name);
-  return result;
+quillet::RunResult Install(win::FakeWindows& windows, quillet::Mode mode = quillet::Mode::Install) {
+  quillet::RunPlan plan = quillet::StartRun(windows);
+  quillet::PlanRun(plan, windows.Registry());
+  quillet::ViewRegistries registries(windows, plan.access);
+  quillet::InstallMode install(plan, registries, windows, mode);
+  install.RegisterAll();
+  registries.Close();
+  return install.Result();
 }
 
-std::vector<std::string> ArchiveNames(int year) {
+// "native:Quillet-R" for each data source, in the order registered.
+std::vector<std::string> Written(const quillet::RunResult& result) {
+  std::vector<std::string> written;
+  for (const auto& row : result.rows) written.push_back(std::string(row.view->label) + ":" + row.name);
+  return written;
+}
+
+std::vector<std::string> Five(const std::string& view, const std::string& word) {
   std::vector<std::string> names;
-  for (const char* kind : {"-R", "-R1", "-S", "-S1", "-S2"}) {
-    names.push_back("Quillet" + std::to_string(year) + kind);
-  }
+  for (const char* kind : {"-R", "-R1", "-S", "-S1", "-S2"}) names.push_back(view + ":Quillet" + word + kind);
   return names;
 }
 
-TEST_F(SetupRun, InTwoThousandTwoRegistersOnlyTheCurrentDataSources) {
-  RunInYear(2002);
-  EXPECT_EQ(Written(), InView("32-bit-on-64-bit", kCurrentNames));
-  EXPECT_EQ(windows.Registry().SubkeyNames("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI"),
-            (std::vector<std::string>{"Quillet-R", "ODBC Data Sources", "Quillet-R1", "Quillet-S",
-                                      "Quillet-S1", "Quillet-S2"}));
-  EXPECT_FALSE(windows.Registry().KeyExists("SOFTWARE\\ODBC\\ODBC.INI"));
-  EXPECT_EQ(form.CountRegistrations(RegistrationStatus::Registered), 5);
-}
+struct YearCase {
+  int year;
+  std::size_t count;
+  std::vector<std::string> first;  // the rows the plan starts with
+  std::string last;
+};
 
-TEST_F(SetupRun, InTwoThousandThreeAddsTheArchiveOfTwoThousandTwoInBothViews) {
-  RunInYear(2003);
-  auto expected = InView("32-bit-on-64-bit", kCurrentNames);
-  for (const auto& view : {"native", "32-bit-on-64-bit"}) {
-    for (const auto& name : InView(view, ArchiveNames(2002))) expected.push_back(name);
+TEST(SetupRun, RegistersTheCurrentDataSourcesAndEveryArchiveYearUpToLastYear) {
+  auto current = Five("32-bit-on-64-bit", "");
+  auto with2002 = current;
+  for (const auto& name : Five("native", "2002")) with2002.push_back(name);
+  for (const auto& name : Five("32-bit-on-64-bit", "2002")) with2002.push_back(name);
+  const YearCase cases[] = {
+      {2001, 5, current, "32-bit-on-64-bit:Quillet-S2"},
+      {2002, 5, current, "32-bit-on-64-bit:Quillet-S2"},
+      {2003, 15, with2002, "32-bit-on-64-bit:Quillet2002-S2"},
+      {2026, 5 + 10 * 24, with2002, "32-bit-on-64-bit:Quillet2025-S2"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.year);
+    win::FakeWindows windows;
+    windows.System().SetLocalDate({c.year, 6, 15});
+    const auto result = Install(windows);
+    const auto written = Written(result);
+    ASSERT_EQ(written.size(), c.count);
+    EXPECT_EQ(std::vector<std::string>(written.begin(), written.begin() + static_cast<long>(c.first.size())),
+              c.first);
+    EXPECT_EQ(written.back(), c.last);
+    EXPECT_EQ(result.Count(SourceState::Registered), static_cast<int>(c.count));
+    EXPECT_EQ(result.exitCode, quillet::kExitSuccess);
+    EXPECT_EQ(windows.CountCalls("RegOpenKeyA"), 1) << "the identifier is read once";
+    EXPECT_EQ(windows.Registry().KeyExists("SOFTWARE\\ODBC\\ODBC.INI"), c.year > 2002);
   }
-  EXPECT_EQ(Written(), expected);
-
-  const auto dbq = windows.Registry().Value("SOFTWARE\\ODBC\\ODBC.INI\\Quillet2002-S1", "DBQ");
-  ASSERT_TRUE(dbq.has_value());
-  EXPECT_EQ(dbq->data, win::StoredText("C:\\Brannic\\Quillet-2002\\Quillet-S1.mdb"));
+  win::FakeWindows windows;
+  windows.System().SetLocalDate({2003, 6, 15});
+  Install(windows);
+  EXPECT_EQ(windows.Registry().Value("SOFTWARE\\ODBC\\ODBC.INI\\Quillet2002-S1", "DBQ")->data,
+            win::StoredText("C:\\Brannic\\Quillet-2002\\Quillet-S1.mdb"));
   EXPECT_EQ(windows.Registry().Value("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet2002-R1",
-                          "Description")->data,
+                                     "Description")->data,
             win::StoredText("Quillet 2002 - County Interim #1"));
   EXPECT_EQ(windows.Registry().Value("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet-S2",
-                          "Description")->data,
+                                     "Description")->data,
             win::StoredText("Quillet Current - School Interim #2"));
 }
 
-TEST_F(SetupRun, InTheCurrentYearRegistersEveryYearUpToLastYear) {
-  RunInYear(2026);
-  const auto written = Written();
-  ASSERT_EQ(written.size(), 5u + 10u * 24u);
-  EXPECT_EQ(written[5], "native:Quillet2002-R");
-  EXPECT_EQ(written[15], "native:Quillet2003-R");
-  EXPECT_EQ(written.back(), "32-bit-on-64-bit:Quillet2025-S2");
-  EXPECT_EQ(form.intYear, 2026) << "the loop ends one past the last archive year";
-  EXPECT_EQ(windows.CountCalls("RegOpenKeyA"), 1) << "the identifier is read once";
-}
+struct IdentifierCase {
+  const char* what;
+  std::function<void(win::FakeWindows&)> arrange;
+  const char* processorId;
+  bool native;  // the current data sources, and the view Quillet uses, are the native ones
+};
 
-TEST_F(SetupRun, AnX86IdentifierInAnyCaseSendsTheCurrentDataSourcesToTheNativeView) {
-  for (const char* identifier : {"x86 Family 6 Model 15 Stepping 11", "X86 Family 6"}) {
-    win::FakeWindows machine;
-    machine.Registry().SetProcessorIdentifier(identifier);
-    machine.System().SetLocalDate({2002, 1, 1});
-    quillet::RunContext runContext(machine);
-    frmQuillet run(runContext);
-    run.SetupDataSources();
-    EXPECT_EQ(run.strProcessorId, identifier);
-    EXPECT_TRUE(machine.Registry().KeyExists("SOFTWARE\\ODBC\\ODBC.INI\\Quillet-S2")) << identifier;
-    EXPECT_FALSE(machine.Registry().KeyExists("SOFTWARE\\WOW6432node")) << identifier;
+// The identifier decides where it can be read; where it cannot, the Windows the process runs on
+// does: a 32-bit Windows has no other view that any ODBC reads.
+TEST(SetupRun, TheProcessorIdentifierOrTheWindowsDecidesTheViewQuilletUses) {
+  const auto identifier = [](const char* id) {
+    return [id](win::FakeWindows& w) { w.Registry().SetProcessorIdentifier(id); };
+  };
+  const auto unreadable = [](win::FakeWindows& w) { w.Registry().RemoveProcessorIdentifier(); };
+  const IdentifierCase cases[] = {
+      {"x86", identifier("x86 Family 6 Model 15 Stepping 11"), "x86 Family 6 Model 15 Stepping 11", true},
+      {"X86", identifier("X86 Family 6"), "X86 Family 6", true},
+      {"AMD64", identifier("AMD64 Family 16 Model 4"), "AMD64 Family 16 Model 4", false},
+      {"unreadable, 64-bit Windows", unreadable, "", false},
+      {"a number", [](win::FakeWindows& w) {
+         w.Registry().RemoveProcessorIdentifier();
+         w.Registry().SetDword("Hardware\\Description\\System\\CentralProcessor\\0", "Identifier", 86);
+       }, "86", false},
+      {"unreadable, 32-bit Windows", [](win::FakeWindows& w) {
+         w.Registry().RemoveProcessorIdentifier();
+         w.System().SetProcessKind(win::ProcessKind::Windows32);
+       }, "", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    win::FakeWindows windows;
+    c.arrange(windows);
+    windows.System().SetLocalDate({2002, 1, 1});
+    quillet::RunPlan plan = quillet::StartRun(windows);
+    quillet::PlanRun(plan, windows.Registry());
+    EXPECT_EQ(plan.processorId, c.processorId);
+    EXPECT_EQ(plan.quilletView, c.native ? &MdlODBC::kNativeView : &MdlODBC::kWow64View);
+    Install(windows);
+    EXPECT_EQ(windows.Registry().KeyExists("SOFTWARE\\ODBC\\ODBC.INI\\Quillet-S2"), c.native);
+    EXPECT_EQ(windows.Registry().KeyExists("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet-S2"), !c.native);
   }
 }
 
-TEST_F(SetupRun, OtherOrUnreadableIdentifiersSendThemToTheOtherView) {
-  auto runWith = [](auto arrange) {
-    win::FakeWindows machine;
-    arrange(machine);
-    machine.System().SetLocalDate({2002, 1, 1});
-    quillet::RunContext runContext(machine);
-    frmQuillet run(runContext);
-    run.SetupDataSources();
-    EXPECT_FALSE(machine.Registry().KeyExists("SOFTWARE\\ODBC\\ODBC.INI"));
-    EXPECT_TRUE(machine.Registry().KeyExists("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet-R"));
-    return run.strProcessorId;
-  };
-  EXPECT_EQ(runWith([](auto& m) { m.Registry().SetProcessorIdentifier("AMD64 Family 16 Model 4"); }),
-            "AMD64 Family 16 Model 4");
-  EXPECT_EQ(runWith([](auto& m) { m.Registry().RemoveProcessorIdentifier(); }), "");
-  EXPECT_EQ(runWith([](auto& m) {
-              m.Registry().RemoveProcessorIdentifier();
-              m.Registry().SetDword("Hardware\\Description\\System\\CentralProcessor\\0", "Identifier", 86);
-            }),
-            "86");
-}
-
-TEST_F(SetupRun, ShowsAndRepaintsTheProgressWindowFirstAndUnloadsItLast) {
-  RunInYear(2004);
-  const auto names = windows.CallNames();
-  const auto first = [&](const std::string& name) {
-    return std::find(names.begin(), names.end(), name) - names.begin();
-  };
-  EXPECT_LT(first("ShowWindow"), first("RepaintWindow"));
-  EXPECT_LT(first("RepaintWindow"), first("RegOpenKeyA")) << "painted before the work starts";
-  EXPECT_EQ(names.back(), "DestroyWindow");
-  EXPECT_EQ(windows.Screen().Window(windows.Calls().back().window).caption, "Searching");
-  EXPECT_EQ(windows.Screen().LiveWindowCount(), 1) << "only the main window is left";
-}
-
-TEST_F(SetupRun, AWriterThatFailsMidwayOnlyCostsItsOwnDataSource) {
+TEST(SetupRun, AWriterThatFailsMidwayOnlyCostsItsOwnDataSource) {
+  win::FakeWindows windows;
   windows.System().SetLocalDate({2003, 1, 1});
   // The second data source breaks after its key was created; the third cannot write at all.
   windows.ThrowAt({"RegSetValueExA", "\\Quillet-R1", "Description"});
   windows.FailAt({"RegCreateKeyExA", "\\Quillet-S"}, win::kErrorAccessDenied);
 
-  form.SetupDataSources();
+  const auto result = Install(windows);
 
-  const auto& records = form.Registrations();
-  ASSERT_EQ(records.size(), 15u);
-  EXPECT_EQ(records[0].outcome.status, RegistrationStatus::Registered);
-  EXPECT_EQ(records[1].outcome.status, RegistrationStatus::Failed);
-  EXPECT_EQ(records[1].outcome.failure, "injected failure of RegSetValueExA");
-  EXPECT_EQ(records[2].outcome.status, RegistrationStatus::Failed);
-  EXPECT_EQ(records[2].outcome.errorCode, win::kErrorAccessDenied);
-  for (std::size_t i = 3; i < records.size(); ++i) {
-    EXPECT_EQ(records[i].outcome.status, RegistrationStatus::Registered) << records[i].name;
+  ASSERT_EQ(result.rows.size(), 15u);
+  EXPECT_EQ(result.rows[0].state, SourceState::Registered);
+  EXPECT_EQ(result.rows[1].state, SourceState::Failed);
+  EXPECT_EQ(result.rows[1].failure, "injected failure of RegSetValueExA");
+  EXPECT_EQ(result.rows[2].state, SourceState::Failed);
+  EXPECT_EQ(result.rows[2].status, win::kErrorAccessDenied);
+  EXPECT_EQ(result.rows[2].statusText, "Access is denied.");
+  for (std::size_t i = 3; i < result.rows.size(); ++i) {
+    EXPECT_EQ(result.rows[i].state, SourceState::Registered) << result.rows[i].name;
   }
-  EXPECT_EQ(form.CountRegistrations(RegistrationStatus::Failed), 2);
-  EXPECT_EQ(windows.CallNames().back(), "DestroyWindow") << "the progress window is unloaded";
+  EXPECT_EQ(result.exitCode, quillet::kExitInstallFailure);
   EXPECT_EQ(windows.Registry().OpenHandleCount(), 0) << "the abandoned writer closed its key";
 }
 
-TEST_F(SetupRun, ASecondRunInTheSameYearWritesNothing) {
-  RunInYear(2005);
+TEST(SetupRun, ASecondRunInTheSameYearWritesNothing) {
+  win::FakeWindows windows;
+  windows.System().SetLocalDate({2005, 6, 15});
+  Install(windows);
   windows.ClearCalls();
-  quillet::RunContext secondRunContext(windows);
-  frmQuillet secondRun(secondRunContext);
-  secondRun.SetupDataSources();
-
-  EXPECT_EQ(secondRun.CountRegistrations(RegistrationStatus::AlreadyPresent), 5 + 30);
+  const auto again = Install(windows);
+  EXPECT_EQ(again.Count(SourceState::AlreadyPresent), 5 + 30);
   EXPECT_EQ(windows.CountCalls("RegCreateKeyExA"), 0);
   EXPECT_EQ(windows.CountCalls("RegSetValueExA"), 0);
 }
 
-TEST_F(SetupRun, WithoutASystemDirectoryEveryNativeDataSourceFailsWithItsOwnMessage) {
+TEST(SetupRun, WithoutASystemDirectoryEveryNativeDataSourceFailsAndNothingIsShown) {
+  win::FakeWindows windows;
   windows.Registry().SetProcessorIdentifier("x86 Family 6");
   windows.System().SetSystemDirectory("");
-  RunInYear(2003);
-  EXPECT_EQ(windows.Screen().MessageBoxes().size(), 10u) << "five current and five archive, native view";
-  EXPECT_EQ(form.CountRegistrations(RegistrationStatus::Failed), 10);
-  EXPECT_EQ(form.CountRegistrations(RegistrationStatus::Registered), 5);
+  windows.System().SetLocalDate({2003, 6, 15});
+  const auto result = Install(windows);
+  EXPECT_EQ(result.Count(SourceState::Failed), 10) << "five current and five archive, native view";
+  EXPECT_EQ(result.Count(SourceState::Registered), 5);
+  EXPECT_EQ(result.rows[0].failure, MdlODBC::kDriverDirectoryUnknown);
+  EXPECT_EQ(windows.CountCalls("MessageBoxA"), 0) << "the mode shows nothing";
 }
-
-}  // namespace
-
-namespace {
 
 struct ProcessCase {
   win::ProcessKind kind;
@@ -208,9 +193,7 @@ TEST(SetupRunViews, EveryKeyLandsOnThePathItsViewNamesWhateverTheProcess) {
     win::FakeWindows windows;
     windows.System().SetProcessKind(c.kind);
     windows.System().SetLocalDate({2003, 6, 15});
-    quillet::RunContext formContext(windows);
-    frmQuillet form(formContext);
-    form.SetupDataSources();
+    const auto result = Install(windows);
 
     for (const char* base : {"SOFTWARE\\ODBC\\ODBC.INI", "SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI"}) {
       EXPECT_EQ(windows.Registry().SubkeyNames(base).size(), base[9] == 'W' ? 11u : 6u) << base;
@@ -221,8 +204,8 @@ TEST(SetupRunViews, EveryKeyLandsOnThePathItsViewNamesWhateverTheProcess) {
         EXPECT_EQ(call.type & win::kKeyWow64_64Key, c.viewFlag) << call.function << " " << call.keyPath;
       }
     }
-    EXPECT_EQ(form.Registrations().front().where, c.wowLabel);
-    EXPECT_EQ(form.Registrations()[5].where, "native view");
+    EXPECT_EQ(result.rows.front().where, c.wowLabel);
+    EXPECT_EQ(result.rows[5].where, "native view");
   }
 }
 

@@ -39,8 +39,7 @@ std::string Desktop() {
 class ShellOperations : public ::testing::Test {
  protected:
   win::Win32Api windows;
-  quillet::RunContext context{windows};
-  quillet::frmQuillet form{context};
+  quillet::frmQuillet form{windows};
 };
 
 // ---------------------------------------------------------------- with the toolkit stand-in

@@ -132,6 +132,10 @@ class WinePrefix:
             shutil.rmtree(self.path)
         (self.path / "home").mkdir(parents=True)
         self.run_wine(["wineboot", "--init"], timeout=180)
+        # wineboot returns while what it started (the 32-bit half of a WOW64 prefix, services,
+        # the registry's first save) still runs; a `reg` started then may find the prefix half
+        # made and exit 1 without a word. Once the wineserver has ended, the prefix is complete.
+        self.wait_server()
         # Xvfb has no window manager: let Wine draw the title bars and frames itself.
         self.reg_add("HKCU\\Software\\Wine\\X11 Driver", "Managed", "N")
         # Wine draws the title bar's buttons with the Marlett font, which this packaging of Wine
@@ -192,7 +196,21 @@ class WinePrefix:
                                 start_new_session=True)
 
     def reg_add(self, key, name, data, kind="REG_SZ"):
-        self.run_wine(["reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"])
+        args = ["reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"]
+        first = self.run_wine(args, check=False)
+        if first.returncode == 0:
+            return
+        # Said in full, then tried once more on a prefix at rest: a red run by chance tells why.
+        self.wait_server()
+        second = self.run_wine(args, check=False)
+        if second.returncode != 0:
+            raise RuntimeError(
+                f"wine reg add {key} /v {name} exited {first.returncode}, and again {second.returncode} "
+                f"once the wineserver had ended\nfirst: {first.stdout}{first.stderr}\n"
+                f"second: {second.stdout}{second.stderr}")
+        print(f"note: wine reg add {key} /v {name} exited {first.returncode} "
+              f"({(first.stdout + first.stderr).strip() or 'nothing on either stream'}); "
+              "it worked once the wineserver had ended")
 
 
 

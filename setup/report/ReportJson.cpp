@@ -1,4 +1,6 @@
-#include "setup/RunReport.h"
+#include "setup/report/ReportJson.h"
+
+#include "setup/report/ResultText.h"
 
 #include <cstdio>
 #include <map>
@@ -91,41 +93,52 @@ std::string OneLine(std::string_view text, std::size_t limit) {
   return line.substr(0, cut) + "...";
 }
 
-std::string SummaryLine(const RunReport& report, const ReportFrame& frame) {
-  return OneLine("QuilletSetup " + report.mode + " on " + frame.computer + ": " + report.summary +
-                 "; result: " + frame.result + ", exit code " + std::to_string(frame.exitCode));
+std::string ViewWord(const MdlODBC::RegistryView& view) {
+  return &view == &MdlODBC::kNativeView ? "native" : "32-bit";
 }
 
-std::string ReportJson(const RunReport& report, const ReportFrame& frame) {
+std::string SummaryLine(const RunResult& result, const ReportFrame& frame) {
+  const std::string mode = result.mode ? std::string(" ") + ModeWord(*result.mode) : "";
+  return OneLine("QuilletSetup" + mode + " on " + frame.computer + ": " + Summary(result) +
+                 "; result: " + ResultWords(result.exitCode) + ", exit code " +
+                 std::to_string(result.exitCode));
+}
+
+std::string ReportJson(const RunResult& result, const ReportFrame& frame,
+                       const MdlODBC::RegistryView& quilletView) {
   std::map<std::string, int> counts;
   std::string sources;
-  for (const auto& each : report.dataSources) {
-    ++counts[each.state];
+  for (const auto& each : result.rows) {
+    const std::string state = StateWord(each.state);
+    ++counts[state];
     sources += std::string(sources.empty() ? "" : ",") + "\n    {\"name\": " + JsonString(each.name) +
-               ", \"view\": " + JsonString(each.view) + ", \"state\": " + JsonString(each.state);
+               ", \"view\": " + JsonString(ViewWord(*each.view)) + ", \"state\": " + JsonString(state);
     if (!each.missing.empty()) sources += ", \"missing\": " + Strings(each.missing);
     if (!each.differs.empty()) sources += ", \"differs\": " + Strings(each.differs);
-    if (!each.reason.empty()) sources += ", \"reason\": " + JsonString(each.reason);
+    if (!each.failure.empty()) sources += ", \"reason\": " + JsonString(each.Reason());
     sources += "}";
   }
   std::string countsJson;
   for (const auto& [state, count] : counts) {
     countsJson += (countsJson.empty() ? "" : ", ") + JsonString(state) + ": " + std::to_string(count);
   }
+  const std::string installed = !result.accessDriverInstalled ? "null"
+                                : *result.accessDriverInstalled ? "true"
+                                                                : "false";
   return "{\n  \"schema\": " + JsonString(kReportSchema) +
          ",\n  \"computer\": " + JsonString(frame.computer) +
          ",\n  \"version\": " + JsonString(frame.version) +
          ",\n  \"time\": " + JsonString(IsoTime(frame.started)) +
-         ",\n  \"mode\": " + JsonString(report.mode) +
-         ",\n  \"exitCode\": " + std::to_string(frame.exitCode) +
-         ",\n  \"result\": " + JsonString(frame.result) +
-         ",\n  \"summary\": " + JsonString(SummaryLine(report, frame)) +
+         ",\n  \"mode\": " + (result.mode ? JsonString(ModeWord(*result.mode)) : "null") +
+         ",\n  \"exitCode\": " + std::to_string(result.exitCode) +
+         ",\n  \"result\": " + JsonString(ResultWords(result.exitCode)) +
+         ",\n  \"summary\": " + JsonString(SummaryLine(result, frame)) +
          ",\n  \"windows\": {\"sixtyFourBit\": " + (frame.sixtyFourBitWindows ? "true" : "false") + "}" +
-         ",\n  \"accessDriver\": {\"view\": " + JsonString(frame.accessDriverView) +
-         ", \"installed\": " + (frame.accessDriverInstalled ? "true" : "false") + "}" +
+         ",\n  \"accessDriver\": {\"view\": " + JsonString(ViewWord(quilletView)) +
+         ", \"installed\": " + installed + "}" +
          ",\n  \"dataSources\": [" + sources + (sources.empty() ? "]" : "\n  ]") +
          ",\n  \"counts\": {" + countsJson + "}" +
-         ",\n  \"warnings\": " + Strings(report.warnings) + "\n}\n";
+         ",\n  \"warnings\": " + Strings(result.warnings) + "\n}\n";
 }
 
 }  // namespace quillet

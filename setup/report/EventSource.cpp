@@ -1,4 +1,4 @@
-#include "setup/EventSource.h"
+#include "setup/report/EventSource.h"
 
 #include <cstring>
 #include <vector>

@@ -1,7 +1,6 @@
-#include "setup/LogFile.h"
+#include "setup/report/LogFile.h"
 
-#include <algorithm>
-#include <cctype>
+#include "platform/TextCase.h"
 
 namespace quillet {
 namespace {
@@ -11,13 +10,6 @@ constexpr int kNameAttempts = 3;  // another name when one is taken, against a l
 bool IsFolder(std::uint32_t attributes) {
   return attributes != win::kInvalidFileAttributes &&
          (attributes & win::kFileAttributeDirectory) != 0;
-}
-
-bool SamePath(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
 }
 
 std::string WithoutTrailingSlash(std::string path) {
@@ -55,7 +47,7 @@ win::Status LogFile::HoldFolder(const std::string& folder) {
   finalFolder_ = system_.FinalPath(folder_.Get());
   if (finalFolder_.empty()) return CheckWithoutFinalPaths(folder);
   // A link or junction anywhere on the way leads somewhere else than the path asked for.
-  return SamePath(finalFolder_, WithoutTrailingSlash(folder)) ? win::kErrorSuccess
+  return win::SameIgnoringCase(finalFolder_, WithoutTrailingSlash(folder)) ? win::kErrorSuccess
                                                               : win::kErrorStoppedOnSymlink;
 }
 
@@ -80,7 +72,7 @@ win::Status LogFile::Create(const std::string& target) {
     const std::string made = system_.FinalPath(file_.Get());
     const std::string expected =
         finalFolder_ + (finalFolder_.ends_with('\\') ? "" : "\\") + name;
-    if (!finalFolder_.empty() && !SamePath(made, expected)) {
+    if (!finalFolder_.empty() && !win::SameIgnoringCase(made, expected)) {
       Discard();
       return win::kErrorStoppedOnSymlink;
     }

@@ -2,7 +2,6 @@
 // Which Quillet data sources exist: the five current databases, and the same five for every
 // archive year.
 
-#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -26,9 +25,10 @@ struct PlannedDataSource {
   std::int16_t archiveYear = 0;  // 0 for the current data sources
 };
 
-// Every data source a run registers, in its order: the five current ones in the view the
-// processor calls for (the native view on a 32-bit x86 machine), then for every year from 2002
-// to the last archive year its five in the native view and the same five in the other.
-std::vector<PlannedDataSource> PlanDataSources(bool x86Processor, std::int16_t lastArchiveYear);
+// Every data source a run registers, in its order: the five current ones in the view Quillet
+// uses, then for every year from 2002 to the last archive year its five in the native view and
+// the same five in the other.
+std::vector<PlannedDataSource> PlanDataSources(const MdlODBC::RegistryView* quilletView,
+                                               std::int16_t lastArchiveYear);
 
 }  // namespace quillet

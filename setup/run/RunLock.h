@@ -4,10 +4,11 @@
 // reads and writes the registry. A second run waits for the first, then does its own work.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/NamedMutex.h"
-#include "platform/WindowsApi.h"
+#include "platform/SystemApi.h"
 
 namespace quillet {
 
@@ -19,8 +20,22 @@ struct RunLockResult {
   std::string note;  // why it was refused, or that it was taken over from a run that was killed
 };
 
-// Takes `lock`, waiting for a run that holds it; an interactive run shows a window that says it
-// waits for another copy meanwhile. A lock abandoned by a run that was killed is taken over.
-RunLockResult TakeRunLock(win::WindowsApi& windows, win::NamedMutex& lock, bool interactive);
+class RunLock {
+ public:
+  explicit RunLock(win::SystemApi& system) : system_(system), mutex_(system, kRunLockName) {}
+
+  // Takes the lock, waiting for a run that holds it; `waiting` is told once, when the wait
+  // begins, so that whoever may look can be shown why. A lock abandoned by a run that was killed
+  // is taken over.
+  RunLockResult Take(const std::function<void()>& waiting);
+  // Lets the next run in; nothing when it is not held.
+  void Release() { mutex_.Release(); }
+
+ private:
+  RunLockResult CouldNotMakeSure(win::Status error);
+
+  win::SystemApi& system_;
+  win::NamedMutex mutex_;
+};
 
 }  // namespace quillet

@@ -1,44 +1,31 @@
 #pragma once
 // The plain-text log of a run (/log): started where the run starts, before anything changes;
-// written by whichever mode runs, one line per data source in run order, then the counts; and
-// finished once at the end, before any box waits for a person.
+// given the lines rendered from the run's result, and finished once at the end, before any box
+// waits for a person.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/WindowsApi.h"
-#include "setup/LogFile.h"
-#include "setup/RegistrationRecord.h"
+#include "setup/report/LogFile.h"
 
 namespace quillet {
 
-// UTF-8 text with Windows line ends: a line per data source, whether the Access driver is there,
-// every count. `stoppedBy` names a failure that ended the run early.
-std::string FormatRunLog(win::SystemApi& system, const std::vector<RegistrationRecord>& records,
-                         const std::string& driverState, const std::string& stoppedBy = {});
-
-// "25 data sources: 25 registered, 0 already present, ...": every count, zeros included.
-std::string RegistrationCounts(const std::vector<RegistrationRecord>& records);
-
-// What the log's last line says of an exit code: "success", "something to do", "failed", ...
-std::string ResultWords(int exitCode);
-
-// "a, b, c": a list in a log line or a message.
-std::string Joined(const std::vector<std::string>& parts);
-
-// The log's first line: the computer, the local date and time, the program's version, the command
-// line and the archive years the run covers.
-std::string LogHeader(win::SystemApi& system);
+// The log's first line: the computer, the local date and time the run started, the program's
+// version, the archive years the run covers and the command line.
+std::string LogHeader(win::SystemApi& system, const win::LocalDate& started,
+                      std::int16_t lastArchiveYear);
 
 class RunLog {
  public:
   explicit RunLog(win::SystemApi& system) noexcept : system_(system), file_(system) {}
 
   // Creates the log's file for `requested` (a file, or a folder to hold "QuilletSetup.log") with
-  // its first lines, which give the time the run started and the log's own full path. Nothing
-  // when it was created; otherwise why not, in a sentence that names the log.
-  std::optional<std::string> Start(const std::string& requested);
+  // its first lines: `header`, then the log's own full path. Nothing when it was created;
+  // otherwise why not, in a sentence that names the log.
+  std::optional<std::string> Start(const std::string& requested, const std::string& header);
   // Adds lines (each with its line end) to what the log will hold; kept in memory when no log
   // was asked for or it could not be started.
   void Add(const std::string& lines);

@@ -1,23 +1,11 @@
-#include "setup/RunLock.h"
+#include "setup/run/RunLock.h"
 
 #include <exception>
 
 #include "setup/ExitCodes.h"
-#include "setup/frmMessage.h"
 
 namespace quillet {
 namespace {
-
-win::LockOutcome WaitShowingWhy(win::WindowsApi& windows, win::NamedMutex& lock) {
-  frmMessage waiting(windows.Screen(), kWaitingCaption);
-  try {
-    waiting.Show(windows.Screen().GetWorkArea());
-    waiting.Refresh();
-  } catch (const std::exception&) {
-    // Waiting matters more than the window that says so.
-  }
-  return lock.Wait(kRunLockWaitMs);
-}
 
 // Who holds the lock's name when it is not this program: a standard user may create an object of
 // any name in the global namespace, and must never make every run wait or give up.
@@ -39,25 +27,30 @@ std::string SomeoneElse(const win::NamedMutexFinding& found) {
   return {};
 }
 
-RunLockResult CouldNotMakeSure(win::WindowsApi& windows, win::Status error) {
-  return {kExitInstallFailure, "This setup could not make sure that no other copy of it is running (" +
-                                   windows.System().ErrorText(error) + "); it changed nothing."};
-}
-
 }  // namespace
 
-RunLockResult TakeRunLock(win::WindowsApi& windows, win::NamedMutex& lock, bool interactive) {
-  const win::NamedMutexFinding found = lock.Open();
-  if (found.kind == win::NameFinding::Failed) return CouldNotMakeSure(windows, found.error);
+RunLockResult RunLock::CouldNotMakeSure(win::Status error) {
+  return {kExitInstallFailure, "This setup could not make sure that no other copy of it is running (" +
+                                   system_.ErrorText(error) + "); it changed nothing."};
+}
+
+RunLockResult RunLock::Take(const std::function<void()>& waiting) {
+  const win::NamedMutexFinding found = mutex_.Open();
+  if (found.kind == win::NameFinding::Failed) return CouldNotMakeSure(found.error);
   if (const std::string who = SomeoneElse(found); !who.empty()) {
-    lock.Release();
+    mutex_.Release();
     return {kExitInstallFailure, "The name of this setup's run lock is taken by " + who +
                                      ", which is not this setup; it changed nothing. Find the "
                                      "program that made it, end it, and run this setup again."};
   }
-  win::LockOutcome outcome = lock.Wait(0);
+  win::LockOutcome outcome = mutex_.Wait(0);
   if (outcome == win::LockOutcome::TimedOut) {
-    outcome = interactive ? WaitShowingWhy(windows, lock) : lock.Wait(kRunLockWaitMs);
+    try {
+      if (waiting) waiting();
+    } catch (const std::exception&) {
+      // Waiting matters more than the window that says so.
+    }
+    outcome = mutex_.Wait(kRunLockWaitMs);
   }
   switch (outcome) {
     case win::LockOutcome::Taken:
@@ -67,7 +60,7 @@ RunLockResult TakeRunLock(win::WindowsApi& windows, win::NamedMutex& lock, bool 
               "The run lock was left by a copy of this setup that ended without releasing it "
               "(it was stopped or crashed); this run took it over."};
     case win::LockOutcome::TimedOut:
-      lock.Release();
+      mutex_.Release();
       return {kExitAlreadyRunning,
               "Another copy of this setup has been running for " +
                   std::to_string(kRunLockWaitMs / 1000) +
@@ -75,8 +68,8 @@ RunLockResult TakeRunLock(win::WindowsApi& windows, win::NamedMutex& lock, bool 
     case win::LockOutcome::Failed:
       break;
   }
-  lock.Release();
-  return CouldNotMakeSure(windows, lock.Error());
+  mutex_.Release();
+  return CouldNotMakeSure(mutex_.Error());
 }
 
 }  // namespace quillet

@@ -1,0 +1,34 @@
+#include "setup/modes/DataSourceSurvey.h"
+
+#include <exception>
+
+namespace quillet {
+
+std::vector<SurveyedDataSource> SurveyDataSources(const RunPlan& plan, ViewRegistries& registries,
+                                                  win::SystemApi& system) {
+  std::vector<SurveyedDataSource> surveyed;
+  for (const auto& planned : plan.dataSources) {
+    SurveyedDataSource each{planned, {}, true, plan.RowOf(planned)};
+    auto& registry = registries.Of(*planned.view);
+    try {
+      each.reading = registry.Read(planned.spec, MdlODBC::ReadDepth::Thorough);
+      if (each.reading.present) {
+        each.row.differs = each.reading.Differing(registry.LayoutsAsWritten(planned.spec));
+        each.row.added = each.reading.added;
+        each.row.earlierDriver = registry.EarlierDriver(each.reading).value_or("");
+      }
+    } catch (const MdlODBC::RegistryError& error) {
+      each = {planned, {}, false, plan.RowOf(planned)};
+      each.row.failure = error.what();
+      each.row.status = error.Status();
+      each.row.statusText = system.ErrorText(error.Status());
+    } catch (const std::exception& error) {
+      each = {planned, {}, false, plan.RowOf(planned)};
+      each.row.failure = error.what();
+    }
+    surveyed.push_back(std::move(each));
+  }
+  return surveyed;
+}
+
+}  // namespace quillet

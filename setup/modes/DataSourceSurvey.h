@@ -1,0 +1,27 @@
+#pragma once
+// What the check and the removal start from: every data source of the run's plan in the view the
+// plain run writes it to, read thoroughly through the run's registry of that view.
+
+#include <vector>
+
+#include "odbc/DataSourceRegistry.h"
+#include "setup/report/RunResult.h"
+#include "setup/run/RunPlan.h"
+#include "setup/run/ViewRegistries.h"
+
+namespace quillet {
+
+struct SurveyedDataSource {
+  PlannedDataSource planned;
+  MdlODBC::DataSourceReading reading;  // empty when it could not be read
+  bool readable = true;
+  // Its row, its state yet to be decided: how it differs from what this program writes, what
+  // was added, an earlier version's driver path; why it could not be read.
+  SourceRow row;
+};
+
+// Reads every data source of the run's plan, in its order.
+std::vector<SurveyedDataSource> SurveyDataSources(const RunPlan& plan, ViewRegistries& registries,
+                                                  win::SystemApi& system);
+
+}  // namespace quillet
