@@ -7,11 +7,16 @@ import re
 from pathlib import Path
 
 SCHEMA = Path(__file__).resolve().parent.parent.parent / "schema" / "quillet-setup-report.schema.json"
-TYPES = {"object": dict, "array": list, "string": str, "boolean": bool}
+TYPES = {"object": dict, "array": list, "string": str, "boolean": bool, "null": type(None)}
 
 
 def _errors(value, schema, where):
     kind = schema.get("type")
+    if isinstance(kind, list):
+        matching = [each for each in kind if not _errors(value, {"type": each}, where)]
+        if not matching:
+            return [f"{where}: {value!r} is of none of the types {kind}"]
+        kind = matching[0]
     if kind == "integer":
         if not isinstance(value, int) or isinstance(value, bool):
             return [f"{where}: not an integer"]

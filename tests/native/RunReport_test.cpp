@@ -89,26 +89,43 @@ struct EventCase {
   int events;  // 0 for /check
   win::EventKind kind;
   std::uint32_t id;
+  bool source;  // the Application log's source is registered afterwards
 };
+
+void InstalledAlready(win::FakeWindows& w) {
+  w.System().SetCommandLine("QuilletSetup.exe /quiet");
+  quillet::RunProgram(w);
+  w.ClearCalls();
+}
 
 // One event per run of a mode that changes the workstation, and the source registered where
 // Windows looks for it; /check, which detection runs every hour, writes none.
 TEST(ApplicationLog, OneEventPerRunThatChangesTheWorkstation) {
   const EventCase cases[] = {
-      {"/quiet", nullptr, 0, 1, win::EventKind::Information, quillet::kEventSucceeded},
-      {"/repair /quiet", nullptr, 0, 1, win::EventKind::Information, quillet::kEventSucceeded},
-      {"/check /quiet", nullptr, 1, 0, win::EventKind::Information, 0},
+      {"/quiet", nullptr, 0, 1, win::EventKind::Information, quillet::kEventSucceeded, true},
+      {"/repair /quiet", nullptr, 0, 1, win::EventKind::Information, quillet::kEventSucceeded, true},
+      {"/check /quiet", nullptr, 1, 0, win::EventKind::Information, 0, false},
       {"/quiet",
        [](win::FakeWindows& w) { w.Registry().DenyWriteAccess("SOFTWARE\\ODBC\\ODBC.INI"); },
-       quillet::kExitInstallFailure, 1, win::EventKind::Warning, quillet::kEventPartly},
+       quillet::kExitInstallFailure, 1, win::EventKind::Warning, quillet::kEventPartly, true},
       {"/quiet", [](win::FakeWindows& w) { w.System().OtherRunHoldsMutexes(win::LockOutcome::TimedOut); },
-       quillet::kExitAlreadyRunning, 1, win::EventKind::Error, quillet::kEventFailed},
-      {"/uninstall /quiet", nullptr, 0, 1, win::EventKind::Information, quillet::kEventSucceeded},
+       quillet::kExitAlreadyRunning, 1, win::EventKind::Error, quillet::kEventFailed, false},
+      {"/uninstall /quiet", nullptr, 0, 1, win::EventKind::Information, quillet::kEventSucceeded, false},
+      // Answered No: nothing changed, as asked.
+      {"/uninstall",
+       [](win::FakeWindows& w) {
+         InstalledAlready(w);
+         w.Screen().AnswerMessageBoxes(win::kIdNo);
+       },
+       quillet::kExitUserDeclined, 1, win::EventKind::Information, quillet::kEventSucceeded, true},
+      // A deployment with a wrong command line is a failure an administrator must see.
+      {"/chekc /quiet", nullptr, quillet::kExitBadCommandLine, 1, win::EventKind::Error,
+       quillet::kEventFailed, false},
       {"/quiet",
        [](win::FakeWindows& w) {
          w.FailAt({"WriteEvent"}, win::kErrorAccessDenied);  // changes nothing but the log
        },
-       0, 1, win::EventKind::Information, quillet::kEventSucceeded},
+       0, 1, win::EventKind::Information, quillet::kEventSucceeded, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments);
@@ -125,10 +142,8 @@ TEST(ApplicationLog, OneEventPerRunThatChangesTheWorkstation) {
     EXPECT_EQ(events[0].number, c.id);
     EXPECT_NE(events[0].valueName.find(", exit code " + std::to_string(c.exitCode) + "\r\nLog: C:\\e.log"),
               std::string::npos) << events[0].valueName;
-    const bool registers = std::string(c.arguments).find("/uninstall") == std::string::npos &&
-                           c.exitCode != quillet::kExitAlreadyRunning;
-    EXPECT_EQ(windows.Registry().KeyExists(quillet::kEventSourceKey), registers);
-    if (registers) {
+    EXPECT_EQ(windows.Registry().KeyExists(quillet::kEventSourceKey), c.source);
+    if (c.source) {
       EXPECT_EQ(windows.Registry().Value(quillet::kEventSourceKey, "EventMessageFile")->type, win::kRegExpandSz);
     }
   }
@@ -175,6 +190,22 @@ TEST(JsonReport, NamesEachDataSourceInItsStateAndCountsThem) {
   }
   EXPECT_EQ(json.find("Quillet-R (32-bit-on-64-bit view): "), std::string::npos) << "no text report";
   EXPECT_EQ(windows.CountCalls("MessageBoxA"), 0);
+}
+
+// A command line not understood ran no mode, and its summary says what was not understood.
+TEST(JsonReport, ACommandLineNotUnderstoodNamesNoMode) {
+  win::FakeWindows windows;
+  windows.System().GiveStandardOutput();
+  windows.System().SetCommandLine("QuilletSetup.exe /chekc /quiet /json");
+  EXPECT_EQ(quillet::RunProgram(windows), quillet::kExitBadCommandLine);
+  const std::string json = *windows.System().StandardOutput();
+  for (const char* expected :
+       {"\"mode\": null", "\"exitCode\": 87",
+        "\"summary\": \"QuilletSetup on WORKSTATION-7: This argument is not understood: /chekc; "
+        "result: command line not understood, exit code 87\"",
+        "\"installed\": null", "\"dataSources\": []"}) {
+    EXPECT_NE(json.find(expected), std::string::npos) << expected << "\n" << json;
+  }
 }
 
 }  // namespace
