@@ -11,13 +11,13 @@ constexpr std::size_t kUsualValueSize = 256;
 
 bool IsText(std::uint32_t type) { return type == win::kRegSz || type == win::kRegExpandSz; }
 
-// Writes a value as Windows stores text: the size passed counts the characters, and a NUL
-// directly after them makes Windows store the terminator with them.
+// Writes a value as Windows stores text: with its terminator, counted in the size passed, as
+// RegSetValueEx asks; an empty text is stored empty, as this program always wrote it.
 win::Status SetValue(win::RegistryApi& registry, win::KeyHandle key, const ValueSpec& value) {
   std::vector<std::uint8_t> bytes = value.data;
-  if (IsText(value.type)) bytes.push_back(0);
+  if (IsText(value.type) && !bytes.empty()) bytes.push_back(0);
   return registry.RegSetValueExA(key, value.name.c_str(), 0, value.type, bytes.data(),
-                                 static_cast<std::uint32_t>(value.data.size()));
+                                 static_cast<std::uint32_t>(bytes.size()));
 }
 
 bool Contains(const std::vector<DataSourcePart>& parts, const DataSourcePart& part) {
@@ -86,28 +86,37 @@ DataSourceRegistry::DataSourceRegistry(win::WindowsApi& windows, const RegistryA
       odbcIni_{view.OdbcIniKey(), win::RegistryKey(windows.Registry()), false, false},
       list_{std::string(view.listKey), win::RegistryKey(windows.Registry()), false, false} {}
 
-// Opened with full access when allowed, for reading otherwise; created only for writing.
+// Opened with read rights for reading, and with the rights writing needs only for writing, so
+// that what only reads (/check, a survey) runs where reading is all an account may do; created
+// only for writing.
 win::KeyHandle DataSourceRegistry::Open(ViewKey& viewKey, bool forWriting) {
   if (viewKey.key.IsOpen() && (viewKey.writable || !forWriting)) return viewKey.key.Get();
   if (viewKey.looked && !forWriting) return viewKey.key.Get();
   const char* path = viewKey.path.c_str();
+  if (!forWriting) {
+    viewKey.readStatus = registry_.RegOpenKeyExA(win::kLocalMachine, path, 0, Access(win::kKeyRead),
+                                                 viewKey.key.Receive());
+    viewKey.looked = true;
+    viewKey.status = viewKey.readStatus;
+    return viewKey.key.Get();
+  }
   // Not there when last looked: no need to look again before creating it.
-  win::Status status = viewKey.looked && !viewKey.key.IsOpen()
+  win::Status status = viewKey.looked && !viewKey.key.IsOpen() && win::IsAbsent(viewKey.readStatus)
                            ? win::kErrorFileNotFound
                            : registry_.RegOpenKeyExA(win::kLocalMachine, path, 0,
                                                     Access(win::kKeyAllAccess), viewKey.key.Receive());
   viewKey.looked = true;
-  viewKey.writable = status == win::kErrorSuccess;
-  viewKey.readStatus = status;
-  if (status == win::kErrorFileNotFound && forWriting) {
+  if (win::IsAbsent(status)) {
     status = registry_.RegCreateKeyExA(win::kLocalMachine, path, Access(win::kKeyAllAccess),
-                                      viewKey.key.Receive(), nullptr);
-    viewKey.writable = status == win::kErrorSuccess;
-    if (viewKey.writable) viewKey.readStatus = status;
-  } else if (status != win::kErrorSuccess && status != win::kErrorFileNotFound) {
-    viewKey.readStatus = registry_.RegOpenKeyExA(win::kLocalMachine, path, 0,
-                                                Access(win::kKeyRead), viewKey.key.Receive());
+                                       viewKey.key.Receive(), nullptr);
+    if (status != win::kErrorSuccess) viewKey.readStatus = win::kErrorFileNotFound;
+  } else if (status != win::kErrorSuccess) {
+    // Still readable, as before this write was tried.
+    viewKey.readStatus = registry_.RegOpenKeyExA(win::kLocalMachine, path, 0, Access(win::kKeyRead),
+                                                 viewKey.key.Receive());
   }
+  viewKey.writable = status == win::kErrorSuccess;
+  if (viewKey.writable) viewKey.readStatus = status;
   viewKey.status = status;
   return viewKey.key.Get();
 }
@@ -122,7 +131,7 @@ DataSourceReading DataSourceRegistry::Read(const DataSourceSpec& spec, ReadDepth
   DataSourceReading reading;
   const win::KeyHandle odbcIni = Open(odbcIni_, false);
   if (odbcIni == 0) {
-    if (odbcIni_.readStatus == win::kErrorFileNotFound) return reading;
+    if (win::IsAbsent(odbcIni_.readStatus)) return reading;
     ThrowReadFailure(odbcIni_.path, odbcIni_.readStatus);
   }
   if (depth == ReadDepth::Thorough) {
@@ -130,7 +139,7 @@ DataSourceReading DataSourceRegistry::Read(const DataSourceSpec& spec, ReadDepth
     const std::string name = spec.name + std::string(kStagingSuffix);
     const win::Status opened = registry_.RegOpenKeyExA(odbcIni, name.c_str(), 0,
                                                       Access(win::kKeyRead), staging.Receive());
-    if (opened != win::kErrorSuccess && opened != win::kErrorFileNotFound) {
+    if (opened != win::kErrorSuccess && !win::IsAbsent(opened)) {
       ThrowReadFailure(std::string(view_.basePath) + name, opened);
     }
     reading.staging = opened == win::kErrorSuccess;
@@ -138,7 +147,7 @@ DataSourceReading DataSourceRegistry::Read(const DataSourceSpec& spec, ReadDepth
   win::RegistryKey dataSource(registry_);
   const win::Status opened = registry_.RegOpenKeyExA(odbcIni, spec.name.c_str(), 0,
                                                     Access(win::kKeyRead), dataSource.Receive());
-  if (opened == win::kErrorFileNotFound) return reading;
+  if (win::IsAbsent(opened)) return reading;
   if (opened != win::kErrorSuccess) ThrowReadFailure(std::string(view_.basePath) + spec.name, opened);
   reading.present = true;
 
@@ -157,7 +166,7 @@ DataSourceReading DataSourceRegistry::Read(const DataSourceSpec& spec, ReadDepth
                    [&](const auto& a, const auto& b) { return rank(a) < rank(b); });
 
   const win::KeyHandle list = Open(list_, false);
-  if (list == 0 && list_.readStatus != win::kErrorFileNotFound) {
+  if (list == 0 && !win::IsAbsent(list_.readStatus)) {
     ThrowReadFailure(list_.path, list_.readStatus);
   }
   const DataSourcePart line{"", spec.name, true};
@@ -181,7 +190,7 @@ std::optional<ValueSpec> DataSourceRegistry::QueryValue(win::KeyHandle key, cons
     data.resize(size);
     status = registry_.RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size);
   }
-  if (status == win::kErrorFileNotFound) return std::nullopt;
+  if (win::IsAbsent(status)) return std::nullopt;
   if (status != win::kErrorSuccess) ThrowReadFailure(what, status);
   data.resize(size);
   // Text reads the same with or without one terminator: as this program writes it, as earlier
@@ -206,7 +215,7 @@ void DataSourceRegistry::ReadKey(win::KeyHandle dataSource, const DataSourceLayo
   if (!key.subKey.empty()) {
     const win::Status status = registry_.RegOpenKeyExA(dataSource, key.subKey.c_str(), 0,
                                                       Access(win::kKeyRead), opened.Receive());
-    if (status == win::kErrorFileNotFound) {
+    if (win::IsAbsent(status)) {
       reading.missing.push_back({key.subKey, "", false});
       for (const auto& value : key.values) reading.missing.push_back({key.subKey, value.name, false});
       return;
@@ -284,7 +293,7 @@ std::optional<std::string> DataSourceRegistry::SystemDirectoryOfView() {
 
 RegistrationOutcome DataSourceRegistry::Remove(const DataSourceSpec& spec) {
   const win::KeyHandle list = Open(list_, false);
-  if (list == 0 && list_.readStatus != win::kErrorFileNotFound) {
+  if (list == 0 && !win::IsAbsent(list_.readStatus)) {
     return Failure("could not open \"" + list_.path + "\"", list_.readStatus);
   }
   const auto line = list == 0 ? std::nullopt : QueryValue(list, spec.name, "its list line");

@@ -29,9 +29,16 @@ inline constexpr Status kErrorMoreData = 234;
 inline constexpr Status kErrorNoMoreItems = 259;
 inline constexpr Status kErrorKeyDeleted = 1018;
 inline constexpr Status kErrorFileExists = 80;
+inline constexpr Status kErrorAlreadyExists = 183;
 inline constexpr Status kErrorSharingViolation = 32;
 // The file or folder is a link (symbolic link, junction) where an ordinary one must be.
 inline constexpr Status kErrorStoppedOnSymlink = 681;
+
+// Whether a status says that what was asked for is not there: the key, value or file itself, or a
+// key or folder on its way.
+inline constexpr bool IsAbsent(Status status) {
+  return status == kErrorFileNotFound || status == kErrorPathNotFound;
+}
 
 // What RegCreateKeyExA did.
 inline constexpr std::uint32_t kCreatedNewKey = 1;

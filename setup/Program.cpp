@@ -138,7 +138,7 @@ int Run::RunTheMode() {
     case Mode::Check:
       return Show(conclusion_.Conclude(RunCheck(plan_, registries_, windows_.System())));
     case Mode::Uninstall:
-      return Show(conclusion_.Conclude(RunUninstall(plan_, registries_, windows_)));
+      return Show(conclusion_.Conclude(RunUninstall(plan_, registries_, windows_.System())));
     case Mode::Install:
     case Mode::Repair:
       break;

@@ -5,10 +5,9 @@
 
 namespace quillet {
 
-// The program from start to end. Reads the command line once; then loads the main window, which
-// does all the work. A failure that reaches this level is reported in a message box and ends the
-// program. Returns the exit code: 0 when every data source is registered or was already there,
-// 1603 when any could not be registered or the run failed, 87 for a command line not understood.
+// The program from start to end: reads the command line once, plans the run, runs its one mode
+// and concludes it. Returns exactly the exit code the conclusion gives, which the log, /json, the
+// event and standard error give too; 1603 for a failure nothing else caught.
 int RunProgram(win::WindowsApi& windows);
 
 }  // namespace quillet

@@ -37,7 +37,10 @@ void InstallMode::RegisterAll() {
   }
   try {
     const win::Status status = RegisterEventSource(windows_.Registry(), plan_.access.viewFlag);
-    if (status != win::kErrorSuccess) {
+    if (status == win::kErrorAlreadyExists) {
+      result_.notes.push_back("The Application log's source \"QuilletSetup\" is another program's; "
+                              "it was left as it is.");
+    } else if (status != win::kErrorSuccess) {
       result_.notes.push_back("The Application log's source \"QuilletSetup\" could not be registered: " +
                               windows_.System().ErrorText(status));
     }

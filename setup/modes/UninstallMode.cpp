@@ -6,7 +6,6 @@
 
 #include "setup/ExitCodes.h"
 #include "setup/modes/DataSourceSurvey.h"
-#include "setup/report/EventSource.h"
 
 namespace quillet {
 namespace {
@@ -72,8 +71,7 @@ int CountRemovable(const RunPlan& plan, ViewRegistries& registries, win::SystemA
   return removable;
 }
 
-RunResult RunUninstall(const RunPlan& plan, ViewRegistries& registries, win::WindowsApi& windows) {
-  win::SystemApi& system = windows.System();
+RunResult RunUninstall(const RunPlan& plan, ViewRegistries& registries, win::SystemApi& system) {
   RunResult result;
   result.mode = Mode::Uninstall;
   try {
@@ -89,13 +87,6 @@ RunResult RunUninstall(const RunPlan& plan, ViewRegistries& registries, win::Win
   } catch (const std::exception& error) {
     result.stoppedBy = error.what();
   }
-  bool allGone = result.stoppedBy.empty();
-  for (const auto& row : result.rows) {
-    allGone = allGone && (row.state == SourceState::Removed || row.state == SourceState::NotPresent);
-  }
-  // With every data source gone, the Application log's source goes too; this run's own event
-  // is still written.
-  if (allGone) RemoveEventSource(windows.Registry(), plan.access.viewFlag);
   const bool failed = !result.stoppedBy.empty() || result.Count(SourceState::Failed) != 0;
   result.exitCode = failed ? kExitInstallFailure : kExitSuccess;
   return result;

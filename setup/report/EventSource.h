@@ -21,10 +21,11 @@ inline constexpr std::uint32_t kEventSucceeded = 1;  // information: exit code 0
 inline constexpr std::uint32_t kEventPartly = 2;     // warning: 1603, but something was registered
 inline constexpr std::uint32_t kEventFailed = 3;     // error: any other exit code
 
-// Registers the source, unless it is registered so already; the Windows status. `viewFlag` is the
-// run's (the key is not redirected, but every key the program opens names its view).
+// Registers the source where it is absent, or completes it where it is this program's (it names
+// this program's messages); the Windows status, kErrorAlreadyExists where another program
+// registered a source of that name, which is left as it is. `viewFlag` is the run's (the key is
+// not redirected, but every key the program opens names its view). The registration stays when
+// the data sources go, so that the events already written stay readable.
 win::Status RegisterEventSource(win::RegistryApi& registry, std::uint32_t viewFlag);
-// Takes the registration away, when it is this program's; the Windows status.
-win::Status RemoveEventSource(win::RegistryApi& registry, std::uint32_t viewFlag);
 
 }  // namespace quillet

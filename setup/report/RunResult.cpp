@@ -7,32 +7,15 @@
 namespace quillet {
 
 const char* ModeWord(Mode mode) {
-  switch (mode) {
-    case Mode::Install: return "install";
-    case Mode::Repair: return "repair";
-    case Mode::Check: return "check";
-    case Mode::Uninstall: return "uninstall";
-  }
-  return "install";
+  static constexpr const char* kWords[] = {"install", "repair", "check", "uninstall"};
+  return kWords[static_cast<int>(mode)];
 }
 
 const char* StateWord(SourceState state) {
-  switch (state) {
-    case SourceState::Registered: return "registered";
-    case SourceState::AlreadyPresent: return "already-present";
-    case SourceState::Incomplete: return "incomplete";
-    case SourceState::Repaired: return "repaired";
-    case SourceState::Complete: return "complete";
-    case SourceState::Customised: return "customised";
-    case SourceState::EarlierDriver: return "earlier-driver";
-    case SourceState::Missing: return "missing";
-    case SourceState::Unreadable: return "unreadable";
-    case SourceState::Removed: return "removed";
-    case SourceState::Kept: return "kept";
-    case SourceState::NotPresent: return "not-present";
-    case SourceState::Failed: return "failed";
-  }
-  return "failed";
+  static constexpr const char* kWords[] = {
+      "registered", "already-present", "incomplete", "repaired", "complete", "customised",
+      "earlier-driver", "missing", "unreadable", "removed", "kept", "not-present", "failed"};
+  return kWords[static_cast<int>(state)];
 }
 
 std::string SourceRow::Who() const { return name + " (" + where + ")"; }

@@ -24,7 +24,7 @@ enum class SourceState {
   Failed,
 };
 
-// "install", "already-present": as /json and the event name them.
+// "install", "already-present": as /json and the event name them, in the enums' order.
 const char* ModeWord(Mode mode);
 const char* StateWord(SourceState state);
 

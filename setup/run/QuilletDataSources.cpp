@@ -41,17 +41,17 @@ std::string FourDigits(std::int16_t year) {
   return text;
 }
 
-}  // namespace
-
-std::int16_t LastArchiveYear(const win::LocalDate& today) {
-  return static_cast<std::int16_t>(today.year - 1);
-}
-
 std::vector<MdlODBC::DataSourceSpec> CurrentDataSources() { return FiveOf("", "Current", "Current"); }
 
 std::vector<MdlODBC::DataSourceSpec> ArchiveDataSources(std::int16_t year) {
   const std::string yyyy = FourDigits(year);
   return FiveOf(yyyy, "Quillet-" + yyyy, yyyy);
+}
+
+}  // namespace
+
+std::int16_t LastArchiveYear(const win::LocalDate& today) {
+  return static_cast<std::int16_t>(today.year - 1);
 }
 
 std::vector<PlannedDataSource> PlanDataSources(const MdlODBC::RegistryView* quilletView,

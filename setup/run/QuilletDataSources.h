@@ -15,9 +15,6 @@ inline constexpr std::int16_t kFirstArchiveYear = 2002;
 // The last archive year on a given day: the year before it.
 std::int16_t LastArchiveYear(const win::LocalDate& today);
 
-std::vector<MdlODBC::DataSourceSpec> CurrentDataSources();
-std::vector<MdlODBC::DataSourceSpec> ArchiveDataSources(std::int16_t year);
-
 // One data source of a run, in the view it goes to.
 struct PlannedDataSource {
   const MdlODBC::RegistryView* view = nullptr;

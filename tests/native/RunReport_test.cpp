@@ -110,7 +110,7 @@ TEST(ApplicationLog, OneEventPerRunThatChangesTheWorkstation) {
        quillet::kExitInstallFailure, 1, win::EventKind::Warning, quillet::kEventPartly, true},
       {"/quiet", [](win::FakeWindows& w) { w.System().OtherRunHoldsMutexes(win::LockOutcome::TimedOut); },
        quillet::kExitAlreadyRunning, 1, win::EventKind::Error, quillet::kEventFailed, false},
-      {"/uninstall /quiet", nullptr, 0, 1, win::EventKind::Information, quillet::kEventSucceeded, false},
+      {"/uninstall /quiet", InstalledAlready, 0, 1, win::EventKind::Information, quillet::kEventSucceeded, true},
       // Answered No: nothing changed, as asked.
       {"/uninstall",
        [](win::FakeWindows& w) {
@@ -149,15 +149,29 @@ TEST(ApplicationLog, OneEventPerRunThatChangesTheWorkstation) {
   }
 }
 
-TEST(ApplicationLog, UninstallKeepsTheSourceWhileAnyDataSourceStays) {
+// The events already written stay readable: /uninstall keeps the source. Another program's source
+// of the same name is never this program's to change.
+TEST(ApplicationLog, TheSourceStaysAfterUninstallAndAnotherProgramsIsLeftAlone) {
   win::FakeWindows windows;
   windows.System().SetLocalDate({2003, 6, 15});
   windows.System().SetCommandLine("QuilletSetup.exe /quiet");
   ASSERT_EQ(quillet::RunProgram(windows), 0);
-  windows.Registry().SetString("SOFTWARE\\ODBC\\ODBC.INI\\Quillet2002-R", "DBQ", "D:\\Kept.mdb");
   windows.System().SetCommandLine("QuilletSetup.exe /uninstall /quiet");
   ASSERT_EQ(quillet::RunProgram(windows), 0);
+  EXPECT_FALSE(windows.Registry().KeyExists("SOFTWARE\\ODBC\\ODBC.INI\\Quillet2002-R"));
   EXPECT_TRUE(windows.Registry().KeyExists(quillet::kEventSourceKey));
+
+  win::FakeWindows other;
+  other.Registry().CreateKey(quillet::kEventSourceKey);
+  other.Registry().SetString(quillet::kEventSourceKey, "EventMessageFile", "C:\\Other\\messages.dll");
+  const auto before = other.Registry().Values(quillet::kEventSourceKey);
+  other.System().SetCommandLine("QuilletSetup.exe /quiet /log C:\\other.log");
+  ASSERT_EQ(quillet::RunProgram(other), 0);
+  EXPECT_EQ(other.Registry().Values(quillet::kEventSourceKey),
+            before);
+  EXPECT_NE(other.System().Files().at("C:\\other.log").find(
+                "The Application log's source \"QuilletSetup\" is another program's; it was left as it is."),
+            std::string::npos);
 }
 
 // The document lists every data source in the state its mode gives it, and counts that agree.
