@@ -66,10 +66,11 @@ class SystemApi {
   // Where an open file or folder really is, every link and junction on the way resolved, as a
   // plain path ("C:\Logs", "\\server\share\Logs"); "" where Windows cannot tell (before Vista).
   virtual std::string FinalPath(FileHandle file) = 0;
-  // The accounts, besides SYSTEM, the Administrators, TrustedInstaller, the folder's owner (who made
-  // it) and the creator of what is made in it, that the open folder's security lets create or
-  // change files in it.
-  virtual std::vector<std::string> OtherWriters(FileHandle folder) = 0;
+  // The accounts, besides SYSTEM, the Administrators, TrustedInstaller and the creator of what is
+  // made in it, that the open folder's security lets create or change files in it: the folder's
+  // owner among them (an owner may always change the folder's security), unless it is one of
+  // those. The Windows status of reading the security.
+  virtual Status OtherWriters(FileHandle folder, std::vector<std::string>* writers) = 0;
   // A name nobody can guess beforehand (a GUID as text).
   virtual std::string UnpredictableName() = 0;
   // Creates a file that does not exist yet, failing on anything at that name, a link included,

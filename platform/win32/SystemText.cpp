@@ -30,6 +30,12 @@ std::wstring ToWide(const std::string& text, unsigned codePage) {
   return wide;
 }
 
+std::string Ansi(const char* utf8) {
+  return utf8 == nullptr ? std::string() : FromWide(ToWide(utf8, CP_UTF8), CP_ACP);
+}
+
+std::string Utf8FromAnsi(const std::string& ansi) { return FromWide(ToWide(ansi, CP_ACP), CP_UTF8); }
+
 std::string FromWide(const std::wstring& text, unsigned codePage) {
   if (text.empty()) return {};
   const int size = ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()),

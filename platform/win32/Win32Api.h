@@ -10,6 +10,7 @@ namespace win {
 
 class LoadedLibrary;
 class ComApartment;
+class KernelHandle;
 
 // DLLs from the system directory only, for the whole process: called first thing, before any DLL
 // is loaded by name. Where SetDefaultDllDirectories is missing, the working directory at least is
@@ -41,6 +42,10 @@ class Win32Registry : public RegistryApi {
 // Win32System.cpp
 class Win32System : public SystemApi {
  public:
+  Win32System();
+  ~Win32System() override;
+  Win32System(const Win32System&) = delete;
+  Win32System& operator=(const Win32System&) = delete;
   bool GetVersionExA(OsVersionInfo* info) override;
   ProcessKind GetProcessKind() override;
   std::uint32_t GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) override;
@@ -61,7 +66,7 @@ class Win32System : public SystemApi {
   Status OpenFolder(const std::string& path, FileHandle* folder) override;
   Status CheckFolder(FileHandle folder) override;
   std::string FinalPath(FileHandle file) override;
-  std::vector<std::string> OtherWriters(FileHandle folder) override;
+  Status OtherWriters(FileHandle folder, std::vector<std::string>* writers) override;
   std::string UnpredictableName() override;
   Status CreateNewFile(const std::string& path, FileHandle* file) override;
   Status AppendToFile(FileHandle file, const std::string& contents) override;
@@ -81,6 +86,7 @@ class Win32System : public SystemApi {
   void* streams_[2] = {nullptr, nullptr};  // HANDLEs, looked for at the first write
   bool looked_[2] = {false, false};
   bool consoleAttached_ = false;
+  std::unique_ptr<KernelHandle> console_;  // CONOUT$ of the console attached, for both streams
 };
 
 // Win32Screen.cpp

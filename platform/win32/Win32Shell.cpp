@@ -132,13 +132,14 @@ std::int32_t Win32Shell::fCreateShellLink(const char* folderName, const char* li
                                         std::int32_t privateFlag, const char* parentFolder) {
   if (!toolkit_) toolkit_ = std::make_unique<LoadedLibrary>("Vb6stkit.dll");
   const auto function = toolkit_->Bind<CreateShellLinkFunction>("fCreateShellLink");
-  return function(folderName, linkName, linkPath, linkArguments, privateFlag, parentFolder);
+  return function(Ansi(folderName).c_str(), Ansi(linkName).c_str(), Ansi(linkPath).c_str(),
+                  Ansi(linkArguments).c_str(), privateFlag, Ansi(parentFolder).c_str());
 }
 
 std::int32_t Win32Shell::fRemoveShellLink(const char* folderName, const char* linkName) {
   if (!toolkit_) toolkit_ = std::make_unique<LoadedLibrary>("Vb6stkit.dll");
   const auto function = toolkit_->Bind<RemoveShellLinkFunction>("fRemoveShellLink");
-  return function(folderName, linkName);
+  return function(Ansi(folderName).c_str(), Ansi(linkName).c_str());
 }
 
 std::unique_ptr<AutomationObject> Win32Shell::CreateObject(const std::string& programId) {
@@ -150,7 +151,13 @@ std::unique_ptr<AutomationObject> Win32Shell::CreateObject(const std::string& pr
   result = ::CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
                               IID_IDispatch, reinterpret_cast<void**>(&dispatch));
   if (FAILED(result)) throw std::runtime_error(programId + ": " + SystemText(result));
-  return std::make_unique<DispatchObject>(dispatch);
+  // Released even where the object that would own it cannot be allocated.
+  try {
+    return std::make_unique<DispatchObject>(dispatch);
+  } catch (...) {
+    dispatch->Release();
+    throw;
+  }
 }
 
 ComApartment::ComApartment()

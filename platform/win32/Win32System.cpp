@@ -1,6 +1,7 @@
 #include "platform/win32/Win32Api.h"
 
 #include "platform/win32/BoundFunction.h"
+#include "platform/win32/LocalMemory.h"
 #include "platform/win32/SystemText.h"
 
 #include <windows.h>
@@ -34,6 +35,9 @@ void RestrictDllSearch() {
   }
 }
 
+Win32System::Win32System() = default;
+Win32System::~Win32System() = default;
+
 bool Win32System::GetVersionExA(OsVersionInfo* info) {
   return ::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(info)) != FALSE;
 }
@@ -52,11 +56,30 @@ ProcessKind Win32System::GetProcessKind() {
   }
 }
 
+namespace {
+
+// What an ANSI directory function gives, in UTF-8, with its contract: the length without the
+// terminator; the size needed with it when the buffer is too small; 0 when it failed.
+template <typename Call>
+std::uint32_t DirectoryInUtf8(char* buffer, std::uint32_t size, Call call) {
+  char ansi[2 * MAX_PATH] = "";
+  const UINT length = call(ansi, static_cast<UINT>(sizeof ansi));
+  if (length == 0 || length >= sizeof ansi) return 0;
+  const std::string text = Utf8FromAnsi(std::string(ansi, length));
+  if (text.size() + 1 > size) return static_cast<std::uint32_t>(text.size() + 1);
+  std::copy(text.begin(), text.end(), buffer);
+  buffer[text.size()] = '\0';
+  return static_cast<std::uint32_t>(text.size());
+}
+
+}  // namespace
+
 std::uint32_t Win32System::GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) {
   using GetSystemWow64DirectoryFunction = UINT(WINAPI*)(LPSTR, UINT);
   const auto getDirectory =
       BoundFunction<GetSystemWow64DirectoryFunction>("kernel32.dll", "GetSystemWow64DirectoryA");
-  return getDirectory != nullptr ? getDirectory(buffer, size) : 0;
+  if (getDirectory == nullptr) return 0;
+  return DirectoryInUtf8(buffer, size, getDirectory);
 }
 
 namespace {
@@ -103,8 +126,9 @@ auto PastTheRedirector(Call call) {
 }  // namespace
 
 std::uint32_t Win32System::GetFileAttributesA(const char* path, bool nativeFileSystem) {
-  if (!nativeFileSystem) return ::GetFileAttributesA(path);
-  return PastTheRedirector([&] { return ::GetFileAttributesA(path); });
+  const std::string ansi = Ansi(path);
+  if (!nativeFileSystem) return ::GetFileAttributesA(ansi.c_str());
+  return PastTheRedirector([&] { return ::GetFileAttributesA(ansi.c_str()); });
 }
 
 // The handle the program was given for the stream (a redirection), or else the console of the
@@ -117,21 +141,31 @@ void* Win32System::StandardStream(int stream) {
       using AttachConsoleFunction = BOOL(WINAPI*)(DWORD);
       const auto attach = BoundFunction<AttachConsoleFunction>("kernel32.dll", "AttachConsole");
       if (!consoleAttached_ && attach != nullptr) consoleAttached_ = attach(ATTACH_PARENT_PROCESS);
-      handle = consoleAttached_
-                   ? ::CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                   nullptr, OPEN_EXISTING, 0, nullptr)
-                   : INVALID_HANDLE_VALUE;
+      if (consoleAttached_ && console_ == nullptr) {
+        // GENERIC_READ too: GetConsoleMode, which tells a console, needs it.
+        console_ = std::make_unique<KernelHandle>(
+            ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          nullptr, OPEN_EXISTING, 0, nullptr));
+      }
+      handle = console_ != nullptr ? console_->Get() : INVALID_HANDLE_VALUE;
     }
     if (handle != nullptr && handle != INVALID_HANDLE_VALUE) streams_[stream] = handle;
   }
   return streams_[stream];
 }
 
+// A console shows characters, which WriteConsoleW gives it whatever its code page; a file or a
+// pipe gets the UTF-8 bytes.
 bool Win32System::WriteStream(int stream, const std::string& text) {
   void* handle = StandardStream(stream);
+  if (handle == nullptr) return false;
+  DWORD mode = 0;
   DWORD written = 0;
-  return handle != nullptr && ::WriteFile(handle, text.data(), static_cast<DWORD>(text.size()),
-                                          &written, nullptr) != FALSE;
+  if (::GetConsoleMode(handle, &mode)) {
+    const std::wstring wide = ToWide(text, CP_UTF8);
+    return ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) != FALSE;
+  }
+  return ::WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) != FALSE;
 }
 
 bool Win32System::WriteStandardOutput(const std::string& text) { return WriteStream(0, text); }
@@ -139,11 +173,11 @@ bool Win32System::WriteStandardOutput(const std::string& text) { return WriteStr
 bool Win32System::WriteStandardError(const std::string& text) { return WriteStream(1, text); }
 
 std::uint32_t Win32System::GetSystemDirectoryA(char* buffer, std::uint32_t size) {
-  return ::GetSystemDirectoryA(buffer, size);
+  return DirectoryInUtf8(buffer, size, [](LPSTR ansi, UINT room) { return ::GetSystemDirectoryA(ansi, room); });
 }
 
 std::uint32_t Win32System::GetWindowsDirectoryA(char* buffer, std::uint32_t size) {
-  return ::GetWindowsDirectoryA(buffer, size);
+  return DirectoryInUtf8(buffer, size, [](LPSTR ansi, UINT room) { return ::GetWindowsDirectoryA(ansi, room); });
 }
 
 LocalDate Win32System::GetLocalDate() {
@@ -179,15 +213,15 @@ Status Win32System::WriteEvent(const std::string& source, EventKind kind, std::u
   }
   const HANDLE log = registerSource(nullptr, ToWide(source, CP_UTF8).c_str());
   if (log == nullptr) return static_cast<Status>(::GetLastError());
+  // Deregistered however this call ends.
+  const std::unique_ptr<void, DeregisterFunction> held(log, deregister);
   const std::wstring wide = ToWide(text, CP_UTF8);
   LPCWSTR strings[] = {wide.c_str()};
   const WORD type = kind == EventKind::Information ? EVENTLOG_INFORMATION_TYPE
                     : kind == EventKind::Warning   ? EVENTLOG_WARNING_TYPE
                                                    : EVENTLOG_ERROR_TYPE;
   const BOOL reported = report(log, type, 0, id, nullptr, 1, 0, strings, nullptr);
-  const DWORD error = reported ? ERROR_SUCCESS : ::GetLastError();
-  deregister(log);
-  return static_cast<Status>(error);
+  return reported ? kErrorSuccess : static_cast<Status>(::GetLastError());
 }
 
 std::string Win32System::GetCommandLineW() { return FromWide(::GetCommandLineW(), CP_UTF8); }
@@ -227,9 +261,8 @@ std::vector<unsigned char> RenameInfo(HANDLE folder, const std::wstring& target)
 std::string SidText(PSID sid) {
   wchar_t* text = nullptr;
   if (!::ConvertSidToStringSidW(sid, &text)) return {};
-  std::string result = FromWide(text, CP_UTF8);
-  ::LocalFree(text);
-  return result;
+  const LocalMemory held(text);
+  return FromWide(text, CP_UTF8);
 }
 
 std::string AccountName(PSID sid) {
@@ -341,18 +374,16 @@ std::string Win32System::FinalPath(FileHandle file) {
   return FromWide(path, CP_UTF8);
 }
 
-std::vector<std::string> Win32System::OtherWriters(FileHandle folder) {
+Status Win32System::OtherWriters(FileHandle folder, std::vector<std::string>* writers) {
+  writers->clear();
   PACL dacl = nullptr;
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (::GetSecurityInfo(ToHandle(folder), SE_FILE_OBJECT,
-                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
-                        &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
-    return {};
-  }
-  const std::string ownerText = owner != nullptr ? SidText(owner) : std::string();
-  std::vector<std::string> writers;
-  if (dacl == nullptr) writers.push_back("Everyone");  // no DACL: everyone may do anything
+  const DWORD read = ::GetSecurityInfo(ToHandle(folder), SE_FILE_OBJECT,
+                                       OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                       &owner, nullptr, &dacl, nullptr, &descriptor);
+  if (read != ERROR_SUCCESS) return static_cast<Status>(read);
+  const LocalMemory held(descriptor);
   constexpr DWORD kWriting = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_WRITE_DATA |
                              FILE_APPEND_DATA | FILE_DELETE_CHILD | DELETE | WRITE_DAC |
                              WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
@@ -360,6 +391,22 @@ std::vector<std::string> Win32System::OtherWriters(FileHandle folder) {
   const char* trusted[] = {"S-1-5-18", "S-1-5-32-544",
                            "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",
                            "S-1-3-0"};
+  const auto isTrusted = [&](const std::string& sid) {
+    return std::find(std::begin(trusted), std::end(trusted), sid) != std::end(trusted);
+  };
+  const auto add = [&](PSID sid) {
+    const std::string text = SidText(sid);
+    if (text.empty() || isTrusted(text)) return;
+    std::string account = AccountName(sid);
+    if (account.empty()) account = text;
+    if (std::find(writers->begin(), writers->end(), account) == writers->end()) {
+      writers->push_back(account);
+    }
+  };
+  // Whoever owns the folder may change its security, and so write in it: a folder a standard
+  // user made is that user's.
+  if (owner != nullptr) add(owner);
+  if (dacl == nullptr) writers->push_back("Everyone");  // no DACL: everyone may do anything
   for (DWORD index = 0; dacl != nullptr && index < dacl->AceCount; ++index) {
     void* ace = nullptr;
     if (!::GetAce(dacl, index, &ace)) continue;
@@ -369,18 +416,9 @@ std::vector<std::string> Win32System::OtherWriters(FileHandle folder) {
     }
     const auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
     if ((allowed->Mask & kWriting) == 0) continue;
-    auto* sid = const_cast<DWORD*>(&allowed->SidStart);
-    const std::string text = SidText(sid);
-    if (text == ownerText ||
-        std::find(std::begin(trusted), std::end(trusted), text) != std::end(trusted)) {
-      continue;
-    }
-    std::string account = AccountName(sid);
-    if (account.empty()) account = text;
-    if (std::find(writers.begin(), writers.end(), account) == writers.end()) writers.push_back(account);
+    add(const_cast<DWORD*>(&allowed->SidStart));
   }
-  ::LocalFree(descriptor);
-  return writers;
+  return kErrorSuccess;
 }
 
 std::string Win32System::UnpredictableName() {
@@ -488,11 +526,11 @@ HANDLE CreateRunMutex(const std::wstring& name) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     const bool described = ::ConvertStringSecurityDescriptorToSecurityDescriptorW(
                                sddl, SDDL_REVISION_1, &descriptor, nullptr) != FALSE;
+    const LocalMemory held(described ? descriptor : nullptr);
     SECURITY_ATTRIBUTES attributes{sizeof attributes, described ? descriptor : nullptr, FALSE};
     mutex = createEx != nullptr ? createEx(&attributes, name.c_str(), 0, kAccess)
                                 : ::CreateMutexW(&attributes, FALSE, name.c_str());
     error = ::GetLastError();
-    if (described) ::LocalFree(descriptor);
     // A process that is not an administrator cannot name the Administrators as owner.
     if (mutex != nullptr || error != ERROR_INVALID_OWNER) break;
   }
@@ -518,11 +556,11 @@ NamedMutexFinding Win32System::CreateNamedMutex(const std::string& name, MutexHa
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (::GetSecurityInfo(mutex, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
                         nullptr, nullptr, &descriptor) == ERROR_SUCCESS) {
+    const LocalMemory held(descriptor);
     if (owner != nullptr) {
       found.ownerSid = SidText(owner);
       found.ownerAccount = AccountName(owner);
     }
-    ::LocalFree(descriptor);
   }
   return found;
 }

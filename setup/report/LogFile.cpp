@@ -104,9 +104,10 @@ win::Status LogFile::Discard() {
   return status;
 }
 
-std::vector<std::string> LogFile::OtherWriters() const {
-  if (folder_.Get() == 0) return {};
-  return system_.OtherWriters(folder_.Get());
+win::Status LogFile::OtherWriters(std::vector<std::string>* writers) const {
+  writers->clear();
+  if (folder_.Get() == 0) return win::kErrorInvalidHandle;
+  return system_.OtherWriters(folder_.Get(), writers);
 }
 
 }  // namespace quillet

@@ -38,8 +38,9 @@ class LogFile {
   win::Status PutInPlace();
   // Deletes the file where it is now; the status of the deletion.
   win::Status Discard();
-  // The accounts besides the administrative ones that may write in the log's folder.
-  [[nodiscard]] std::vector<std::string> OtherWriters() const;
+  // The accounts besides the administrative ones that may write in the log's folder; the
+  // Windows status of reading its security.
+  win::Status OtherWriters(std::vector<std::string>* writers) const;
 
   void Close() noexcept {
     file_.Close();

@@ -50,7 +50,7 @@ std::string JsonString(std::string_view text) {
     const char c = text[at];
     const std::size_t length = Utf8Length(text, at);
     if (length == 0) {
-      json += Escaped(static_cast<unsigned char>(c));
+      json += "\xEF\xBF\xBD";  // U+FFFD: the document stays UTF-8, whatever it was given
       ++at;
       continue;
     }
@@ -65,7 +65,7 @@ std::string JsonString(std::string_view text) {
       json += "\\r";
     } else if (c == '\t') {
       json += "\\t";
-    } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+    } else if (static_cast<unsigned char>(c) < 0x20) {
       json += Escaped(static_cast<unsigned char>(c));
     } else {
       json += c;

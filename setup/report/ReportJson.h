@@ -27,9 +27,8 @@ struct ReportFrame {
 // "native" or "32-bit", as the document names a view.
 std::string ViewWord(const MdlODBC::RegistryView& view);
 
-// Any bytes as a JSON string, quotes included: control characters, quotes and backslashes escaped,
-// UTF-8 kept, and each byte that is not part of valid UTF-8 (text in the ANSI code page) written
-// as the character of that number.
+// UTF-8 text as a JSON string, quotes included, escaping only what JSON requires (quotes,
+// backslashes, control characters); a byte that is not part of valid UTF-8 becomes U+FFFD.
 std::string JsonString(std::string_view text);
 // "2026-12-08T09:05:00+01:00".
 std::string IsoTime(const win::LocalDate& date);

@@ -31,10 +31,15 @@ std::optional<std::string> RunLog::Start(const std::string& requested, const std
   if (status == win::kErrorSuccess) {
     // Not a refusal: the folder is the administrator's choice, but whoever else may write there
     // may prepare what the log's name meets next time.
-    if (const auto others = file_.OtherWriters(); !others.empty()) {
-      text_ += "warning: the log's folder may also be written by " + Joined(others) +
-               "; keep the log in a folder only administrators can write, such as "
-               "%windir%\\Logs" + kLineEnd;
+    std::vector<std::string> others;
+    const win::Status security = file_.OtherWriters(&others);
+    const std::string advice = "; keep the log in a folder only administrators can write, such as "
+                               "%windir%\\Logs";
+    if (security != win::kErrorSuccess) {
+      text_ += "warning: who may write in the log's folder could not be read (" +
+               system_.ErrorText(security) + ")" + advice + kLineEnd;
+    } else if (!others.empty()) {
+      text_ += "warning: the log's folder may also be written by " + Joined(others) + advice + kLineEnd;
     }
     return std::nullopt;
   }

@@ -4,6 +4,7 @@
 #include <rapidcheck.h>
 #include <rapidcheck/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,28 @@ void AppendUtf8(std::string& text, unsigned code) {
     text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
     text += static_cast<char>(0x80 | (code & 0x3F));
   }
+}
+
+// Whether the bytes are UTF-8 as RFC 3629 has it: no overlong forms, surrogates or codes past U+10FFFF.
+bool IsUtf8(const std::string& text) {
+  for (std::size_t at = 0; at < text.size();) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2
+                               : lead >= 0xE0 && lead <= 0xEF               ? 3
+                               : lead >= 0xF0 && lead <= 0xF4               ? 4
+                                                                            : 0;
+    if (length == 0 || at + length > text.size()) return false;
+    unsigned code = length == 1 ? lead : lead & (0xFF >> (length + 1));
+    for (std::size_t i = 1; i < length; ++i) {
+      if ((byte(at + i) & 0xC0) != 0x80) return false;
+      code = (code << 6) | (byte(at + i) & 0x3F);
+    }
+    const unsigned least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < least[length] || code > 0x10FFFF || (code >= 0xD800 && code < 0xE000)) return false;
+    at += length;
+  }
+  return true;
 }
 
 // What a JSON reader makes of a string the program wrote; nothing when it is not one.
@@ -64,13 +87,20 @@ RC_GTEST_PROP(JsonString, AnyTextReadsBackAsItself, ()) {
       rc::gen::inRange(0u, 0x80u), rc::gen::inRange(0x80u, 0xD800u), rc::gen::inRange(0xE000u, 0x110000u)));
   std::string text;
   for (const unsigned code : codes) AppendUtf8(text, code);
-  RC_ASSERT(Read(quillet::JsonString(text)) == std::optional<std::string>(text));
+  const std::string json = quillet::JsonString(text);
+  RC_ASSERT(Read(json) == std::optional<std::string>(text));
+  // Only what JSON requires is escaped: anything else is written as it is.
+  const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
+    return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
+  });
+  RC_ASSERT(!plain || json == "\"" + text + "\"");
 }
 
-// Bytes in the ANSI code page that are not UTF-8 still make a document a reader takes.
+// Bytes that are not UTF-8 still make a valid UTF-8 document a reader takes.
 RC_GTEST_PROP(JsonString, AnyBytesMakeAStringAReaderTakes, (const std::string& bytes)) {
   const auto read = Read(quillet::JsonString(bytes));
   RC_ASSERT(read.has_value());
+  RC_ASSERT(IsUtf8(quillet::JsonString(bytes)));
 }
 
 TEST(OneLine, IsOneLineWithinTheLimitCutAtACharacter) {

@@ -251,4 +251,24 @@ TEST_F(RegistryBehaviour, ReaderGivesEmptyTextForAMissingKeyOrValue) {
             Text(""));
 }
 
+// Texts and names are UTF-8 on the program's side of the ANSI entry points, whatever their code
+// page: what Windows holds arrives as itself, sized in UTF-8 bytes.
+TEST_F(RegistryBehaviour, TextsAndNamesPassTheAnsiEntryPointsAsUtf8) {
+  const std::string text = "C:\\Donn\xC3\xA9" "es\\\xE2\x82\xAC" "uvre-\xC5\x93.mdb";  // é, €, œ
+  const std::string name = "D\xC3\xA9j\xC3\xA0";                                  // Déjà
+  StoreText(name, text);
+  EXPECT_EQ(Read(name), Text(text));
+  win::RegistryKey opened(windows->Registry());
+  ASSERT_EQ(windows->Registry().RegOpenKeyA(win::kLocalMachine, key.c_str(), opened.Receive()),
+            win::kErrorSuccess);
+  std::uint32_t size = 0;
+  EXPECT_EQ(windows->Registry().RegQueryValueExA(opened.Get(), name.c_str(), nullptr, nullptr,
+                                                 nullptr, &size),
+            win::kErrorSuccess);
+  EXPECT_EQ(size, text.size() + 1);
+  std::string enumerated;
+  EXPECT_EQ(windows->Registry().RegEnumValueA(opened.Get(), 0, &enumerated), win::kErrorSuccess);
+  EXPECT_EQ(enumerated, name);
+}
+
 }  // namespace

@@ -1,5 +1,7 @@
 #include "tests/support/FakeRegistry.h"
 
+#include "tests/support/AnsiCodePage.h"
+
 #include <algorithm>
 
 namespace win {
@@ -110,7 +112,8 @@ void FakeRegistry::SetValue(const std::string& path, const std::string& name, st
 
 void FakeRegistry::SetString(const std::string& path, const std::string& name,
                             const std::string& text) {
-  auto data = Bytes(text);
+  // As `reg add` stores it, and as the ANSI entry points hold it.
+  auto data = Bytes(Utf8ToAnsi(text));
   data.push_back(0);
   SetValue(path, name, kRegSz, std::move(data));
 }
@@ -427,6 +430,7 @@ Status FakeRegistry::RegSetValueExA(KeyHandle key, const char* valueName, std::u
   // directly, is stored with its terminator.
   const bool isString = type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
   if (isString && size > 0 && data[size - 1] != 0 && data[size] == 0) bytes.push_back(0);
+  if (isString) bytes = Bytes(Utf8ToAnsi(std::string(bytes.begin(), bytes.end())));
   if (StoredValue* existing = node->FindValue(name)) {
     existing->type = type;
     existing->data = std::move(bytes);
@@ -461,17 +465,20 @@ Status FakeRegistry::RegQueryValueExA(KeyHandle key, const char* valueName,
   const StoredValue* value = node->FindValue(TextOrEmpty(valueName));
   if (value == nullptr) return kErrorFileNotFound;
   if (type != nullptr) *type = value->type;
-  const auto stored = static_cast<std::uint32_t>(value->data.size());
+  const bool isString = value->type == kRegSz || value->type == kRegExpandSz ||
+                        value->type == kRegMultiSz;
+  // Text reaches the program in UTF-8, converted from the code page the ANSI entry point gives.
+  const std::vector<std::uint8_t> given =
+      isString ? Bytes(AnsiToUtf8(std::string(value->data.begin(), value->data.end()))) : value->data;
+  const auto stored = static_cast<std::uint32_t>(given.size());
   if (data != nullptr) {
     if (*size < stored) {
       *size = stored;
       return kErrorMoreData;
     }
-    std::copy(value->data.begin(), value->data.end(), data);
+    std::copy(given.begin(), given.end(), data);
     // As on Windows, a string read gets a NUL after its data when the buffer has room for one
     // (not counted in the size).
-    const bool isString = value->type == kRegSz || value->type == kRegExpandSz ||
-                          value->type == kRegMultiSz;
     if (isString && *size > stored) data[stored] = 0;
   }
   if (size != nullptr) *size = stored;

@@ -199,9 +199,15 @@ std::string FakeSystem::FinalPath(FileHandle file) {
   return Resolved(WithoutTrailingSlash(call.keyPath));
 }
 
-std::vector<std::string> FakeSystem::OtherWriters(FileHandle folder) {
-  const auto found = otherWriters_.find(openFolders_.at(folder));
-  return found == otherWriters_.end() ? std::vector<std::string>{} : found->second;
+Status FakeSystem::OtherWriters(FileHandle folder, std::vector<std::string>* writers) {
+  const std::string& path = openFolders_.at(folder);
+  for (const auto& hidden : hiddenSecurity_) {
+    if (SameName(WithoutTrailingSlash(hidden), WithoutTrailingSlash(path))) return kErrorAccessDenied;
+  }
+  const auto found = otherWriters_.find(path);
+  writers->clear();
+  if (found != otherWriters_.end()) *writers = found->second;
+  return kErrorSuccess;
 }
 
 std::uint32_t FakeSystem::PathAttributes(const std::string& path) {

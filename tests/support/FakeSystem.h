@@ -54,10 +54,13 @@ class FakeSystem : public SystemApi {
   // Someone replaces the folder with a junction: refused (ERROR_SHARING_VIOLATION) while a
   // handle holds it.
   Status ReplaceFolderWithLink(const std::string& folder);
-  // Accounts the folder's security lets write in it, besides the administrative ones.
+  // Accounts the folder's security lets write in it, besides the administrative ones; its owner,
+  // when that is not an administrative account, among them.
   void LetOthersWrite(const std::string& folder, std::vector<std::string> accounts) {
     otherWriters_[folder] = std::move(accounts);
   }
+  // The folder's security cannot be read (an ACL that denies READ_CONTROL).
+  void HideSecurity(const std::string& folder) { hiddenSecurity_.push_back(folder); }
   [[nodiscard]] int OpenFileCount() const {
     return static_cast<int>(openFiles_.size() + openFolders_.size());
   }
@@ -94,7 +97,7 @@ class FakeSystem : public SystemApi {
   Status OpenFolder(const std::string& path, FileHandle* folder) override;
   Status CheckFolder(FileHandle folder) override;
   std::string FinalPath(FileHandle file) override;
-  std::vector<std::string> OtherWriters(FileHandle folder) override;
+  Status OtherWriters(FileHandle folder, std::vector<std::string>* writers) override;
   Status RenameOpenFile(FileHandle file, FileHandle folder, const std::string& currentPath,
                         const std::string& target) override;
   Status DeleteOpenFile(FileHandle file, const std::string& currentPath) override;
@@ -131,6 +134,7 @@ class FakeSystem : public SystemApi {
   std::map<FileHandle, std::string> openFiles_;  // by handle, the path each has now
   std::map<FileHandle, std::string> openFolders_;  // by handle, the folder held
   std::map<std::string, std::vector<std::string>> otherWriters_;
+  std::vector<std::string> hiddenSecurity_;
   FileHandle nextFile_ = 0x4000;
   int namesGiven_ = 0;
   LockOutcome mutexAnswer_ = LockOutcome::Taken;
