@@ -66,6 +66,11 @@ class SystemApi {
   // Where an open file or folder really is, every link and junction on the way resolved, as a
   // plain path ("C:\Logs", "\\server\share\Logs"); "" where Windows cannot tell (before Vista).
   virtual std::string FinalPath(FileHandle file) = 0;
+  // The path with every 8.3 short name in it made long, as the folders are named
+  // (GetLongPathNameW); "" where Windows cannot tell.
+  virtual std::string LongPathName(const std::string& path) = 0;
+  // Whether two open files or folders are one and the same (volume and file index).
+  virtual bool SameObject(FileHandle first, FileHandle second) = 0;
   // The accounts, besides SYSTEM, the Administrators, TrustedInstaller and the creator of what is
   // made in it, that the open folder's security lets create or change files in it: the folder's
   // owner among them (an owner may always change the folder's security), unless it is one of

@@ -66,6 +66,8 @@ class Win32System : public SystemApi {
   Status OpenFolder(const std::string& path, FileHandle* folder) override;
   Status CheckFolder(FileHandle folder) override;
   std::string FinalPath(FileHandle file) override;
+  std::string LongPathName(const std::string& path) override;
+  bool SameObject(FileHandle first, FileHandle second) override;
   Status OtherWriters(FileHandle folder, std::vector<std::string>* writers) override;
   std::string UnpredictableName() override;
   Status CreateNewFile(const std::string& path, FileHandle* file) override;

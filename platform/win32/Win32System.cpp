@@ -374,6 +374,32 @@ std::string Win32System::FinalPath(FileHandle file) {
   return FromWide(path, CP_UTF8);
 }
 
+std::string Win32System::LongPathName(const std::string& path) {
+  const std::wstring wide = ToWide(path, CP_UTF8);
+  std::wstring longPath(MAX_PATH, L'\0');
+  DWORD length = PastTheRedirector([&] {
+    return ::GetLongPathNameW(wide.c_str(), longPath.data(), static_cast<DWORD>(longPath.size()));
+  });
+  if (length >= longPath.size()) {
+    longPath.resize(length);
+    length = PastTheRedirector([&] {
+      return ::GetLongPathNameW(wide.c_str(), longPath.data(), static_cast<DWORD>(longPath.size()));
+    });
+  }
+  if (length == 0 || length >= longPath.size()) return {};
+  longPath.resize(length);
+  return FromWide(longPath, CP_UTF8);
+}
+
+bool Win32System::SameObject(FileHandle first, FileHandle second) {
+  BY_HANDLE_FILE_INFORMATION a{};
+  BY_HANDLE_FILE_INFORMATION b{};
+  return ::GetFileInformationByHandle(ToHandle(first), &a) &&
+         ::GetFileInformationByHandle(ToHandle(second), &b) &&
+         a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
 Status Win32System::OtherWriters(FileHandle folder, std::vector<std::string>* writers) {
   writers->clear();
   PACL dacl = nullptr;

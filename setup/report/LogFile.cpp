@@ -27,9 +27,15 @@ std::string LogFile::TargetFor(win::SystemApi& system, const std::string& reques
   return full;
 }
 
-// Where Windows cannot tell a final path, every folder on the way is looked at instead.
+// Every folder on the way is looked at, down to the volume's root ("C:\", "\\server\share").
 win::Status LogFile::CheckWithoutFinalPaths(const std::string& folder) {
-  for (std::string each = folder; each.size() > 3;) {
+  std::size_t root = 3;
+  if (folder.starts_with("\\\\")) {
+    const std::size_t server = folder.find('\\', 2);
+    root = server == std::string::npos ? folder.size() : folder.find('\\', server + 1);
+    if (root == std::string::npos) root = folder.size();
+  }
+  for (std::string each = WithoutTrailingSlash(folder); each.size() > root;) {
     const std::uint32_t attributes = system_.PathAttributes(each);
     if (attributes == win::kInvalidFileAttributes) return win::kErrorAccessDenied;
     if ((attributes & win::kFileAttributeReparsePoint) != 0) return win::kErrorStoppedOnSymlink;
@@ -40,15 +46,36 @@ win::Status LogFile::CheckWithoutFinalPaths(const std::string& folder) {
   return win::kErrorSuccess;
 }
 
+// The path as Windows names it where it really is: short names made long, without "\\?\".
+std::string LogFile::Plain(const std::string& path) const {
+  std::string plain = system_.LongPathName(path);
+  if (plain.empty()) plain = path;
+  if (plain.starts_with("\\\\?\\UNC\\")) {
+    plain = "\\" + plain.substr(7);
+  } else if (plain.starts_with("\\\\?\\")) {
+    plain = plain.substr(4);
+  }
+  return WithoutTrailingSlash(plain);
+}
+
 win::Status LogFile::HoldFolder(const std::string& folder) {
   win::Status status = system_.OpenFolder(folder, folder_.Receive());
   if (status == win::kErrorSuccess) status = system_.CheckFolder(folder_.Get());
   if (status != win::kErrorSuccess) return status;
   finalFolder_ = system_.FinalPath(folder_.Get());
   if (finalFolder_.empty()) return CheckWithoutFinalPaths(folder);
-  // A link or junction anywhere on the way leads somewhere else than the path asked for.
-  return win::SameIgnoringCase(finalFolder_, WithoutTrailingSlash(folder)) ? win::kErrorSuccess
-                                                              : win::kErrorStoppedOnSymlink;
+  if (win::SameIgnoringCase(finalFolder_, Plain(folder))) return win::kErrorSuccess;
+  // Another name of the same volume (a mapped or subst drive, a share) leads elsewhere by name
+  // only: the folder asked for is the one held when no folder on the way is a link, junction or
+  // mount point, and the path still opens the folder held.
+  status = CheckWithoutFinalPaths(folder);
+  if (status != win::kErrorSuccess) return status;
+  win::OpenFile again(system_);
+  if (system_.OpenFolder(folder, again.Receive()) != win::kErrorSuccess ||
+      !system_.SameObject(folder_.Get(), again.Get())) {
+    return win::kErrorStoppedOnSymlink;
+  }
+  return win::kErrorSuccess;
 }
 
 win::Status LogFile::Create(const std::string& target) {

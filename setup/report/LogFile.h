@@ -53,6 +53,7 @@ class LogFile {
 
  private:
   win::Status HoldFolder(const std::string& folder);
+  [[nodiscard]] std::string Plain(const std::string& path) const;
   win::Status CheckWithoutFinalPaths(const std::string& folder);
 
   win::SystemApi& system_;

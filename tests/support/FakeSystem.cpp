@@ -141,10 +141,53 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : WithoutTrailingSlash(path.substr(0, slash + 1));
 }
 
+// A prefix of `path` that is a whole folder name: "C:\A" of "C:\A\B", not of "C:\AB".
+bool StartsWithFolder(const std::string& path, const std::string& prefix) {
+  return path.size() >= prefix.size() && SameName(path.substr(0, prefix.size()), prefix) &&
+         (path.size() == prefix.size() || path[prefix.size()] == '\\' || prefix.ends_with('\\'));
+}
+
+std::string Replaced(const std::string& path,
+                     const std::vector<std::pair<std::string, std::string>>& names) {
+  for (const auto& [from, to] : names) {
+    if (StartsWithFolder(path, from)) return to + path.substr(from.size());
+  }
+  return path;
+}
+
 }  // namespace
 
+std::string FakeSystem::Long(const std::string& path) const { return Replaced(path, shortNames_); }
+
+std::string FakeSystem::Canonical(const std::string& path) const {
+  std::string canonical = WithoutTrailingSlash(Long(path));
+  // Each folder on the way as it was made, letter case included.
+  for (const auto& folder : folders_) {
+    const std::string made = WithoutTrailingSlash(folder);
+    if (StartsWithFolder(canonical, made)) canonical = made + canonical.substr(made.size());
+  }
+  return canonical;
+}
+
+std::string FakeSystem::Final(const std::string& path) const {
+  return Replaced(Canonical(Resolved(Canonical(path))), drives_);
+}
+
+std::string FakeSystem::LongPathName(const std::string& path) {
+  log_.Record("LongPathName").keyPath = path;
+  return IsFolder(path) || files_.contains(path) ? Long(path) : std::string();
+}
+
+bool FakeSystem::SameObject(FileHandle first, FileHandle second) {
+  const auto pathOf = [&](FileHandle handle) {
+    const auto folder = openFolders_.find(handle);
+    return folder != openFolders_.end() ? folder->second : openFiles_.at(handle);
+  };
+  return SameName(Final(pathOf(first)), Final(pathOf(second)));
+}
+
 bool FakeSystem::IsFolder(const std::string& path) const {
-  const std::string folder = WithoutTrailingSlash(path);
+  const std::string folder = WithoutTrailingSlash(Long(path));
   return std::any_of(folders_.begin(), folders_.end(),
                      [&](const std::string& each) { return SameName(WithoutTrailingSlash(each), folder); });
 }
@@ -196,7 +239,7 @@ std::string FakeSystem::FinalPath(FileHandle file) {
   const auto folder = openFolders_.find(file);
   call.keyPath = folder != openFolders_.end() ? folder->second : openFiles_.at(file);
   if (log_.InjectedFault(call)) return {};  // Windows before Vista cannot tell
-  return Resolved(WithoutTrailingSlash(call.keyPath));
+  return Final(call.keyPath);
 }
 
 Status FakeSystem::OtherWriters(FileHandle folder, std::vector<std::string>* writers) {
@@ -233,10 +276,12 @@ Status FakeSystem::CreateNewFile(const std::string& path, FileHandle* file) {
                                       [&](const std::string& p) { return path.starts_with(p); });
   if (unwritable) return kErrorAccessDenied;
   if (!IsFolder(FolderOf(path))) return kErrorPathNotFound;
-  if (files_.contains(path) || IsFolder(path)) return kErrorFileExists;
-  files_[path] = "";
+  // One file by any spelling of its path: kept under the one its folders were made with.
+  const std::string made = Canonical(path);
+  if (files_.contains(made) || IsFolder(path)) return kErrorFileExists;
+  files_[made] = "";
   *file = nextFile_++;
-  openFiles_[*file] = path;
+  openFiles_[*file] = made;
   return kErrorSuccess;
 }
 
@@ -256,20 +301,21 @@ Status FakeSystem::CheckOrdinaryFile(FileHandle file) {
 }
 
 Status FakeSystem::RenameOpenFile(FileHandle file, FileHandle folder,
-                                  const std::string& currentPath, const std::string& requested) {
+                                  const std::string& /*currentPath*/, const std::string& requested) {
   auto& call = log_.Record("RenameOpenFile");
   call.keyPath = requested;
   if (const auto fault = log_.InjectedFault(call)) return *fault;
   // By its name in the folder held, wherever the path would lead by now.
-  std::string target = openFolders_.at(folder);
+  std::string target = Canonical(openFolders_.at(folder));
   if (target.ends_with('\\')) target.pop_back();
   target += requested.substr(requested.rfind('\\'));
   if (const auto held = held_.find(target); held != held_.end() && !held->second) {
     return kErrorAccessDenied;
   }
   if (!IsFolder(FolderOf(target))) return kErrorPathNotFound;
-  files_[target] = files_.at(currentPath);
-  files_.erase(currentPath);
+  const std::string current = openFiles_.at(file);
+  files_[target] = files_.at(current);
+  files_.erase(current);
   openFiles_.at(file) = target;
   return kErrorSuccess;
 }

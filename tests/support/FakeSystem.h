@@ -51,6 +51,15 @@ class FakeSystem : public SystemApi {
   // Another program holds the file open; without delete sharing, nothing may replace or
   // delete it meanwhile (ERROR_ACCESS_DENIED, as Windows answers a rename onto it).
   void HoldOpen(const std::string& path, bool sharesDelete) { held_[path] = sharesDelete; }
+  // `shortPath` is an 8.3 name of the folder `longPath`, as "C:\PROGRA~1" of "C:\Program Files".
+  void AddShortName(std::string shortPath, std::string longPath) {
+    shortNames_.emplace_back(std::move(shortPath), std::move(longPath));
+  }
+  // A drive letter that is another name of a share or a folder (a mapped or a subst drive): its
+  // final paths begin with `target`, "\\server\share".
+  void AddDrive(std::string drive, std::string target) {
+    drives_.emplace_back(std::move(drive), std::move(target));
+  }
   // Someone replaces the folder with a junction: refused (ERROR_SHARING_VIOLATION) while a
   // handle holds it.
   Status ReplaceFolderWithLink(const std::string& folder);
@@ -97,6 +106,8 @@ class FakeSystem : public SystemApi {
   Status OpenFolder(const std::string& path, FileHandle* folder) override;
   Status CheckFolder(FileHandle folder) override;
   std::string FinalPath(FileHandle file) override;
+  std::string LongPathName(const std::string& path) override;
+  bool SameObject(FileHandle first, FileHandle second) override;
   Status OtherWriters(FileHandle folder, std::vector<std::string>* writers) override;
   Status RenameOpenFile(FileHandle file, FileHandle folder, const std::string& currentPath,
                         const std::string& target) override;
@@ -111,6 +122,13 @@ class FakeSystem : public SystemApi {
   [[nodiscard]] bool IsLink(const std::string& folder) const;
   // The path with the junctions on its way resolved.
   [[nodiscard]] std::string Resolved(const std::string& path) const;
+  // The path with its short names made long.
+  [[nodiscard]] std::string Long(const std::string& path) const;
+  // The path with short names made long and every folder named as it was made.
+  [[nodiscard]] std::string Canonical(const std::string& path) const;
+  // Where the path really is: short names made long, junctions and drives resolved, every folder
+  // named as it was made.
+  [[nodiscard]] std::string Final(const std::string& path) const;
   // A write to a standard stream: false where the program was given none.
   bool Write(std::optional<std::string>& stream, const char* function, const std::string& text);
 
@@ -135,6 +153,8 @@ class FakeSystem : public SystemApi {
   std::map<FileHandle, std::string> openFolders_;  // by handle, the folder held
   std::map<std::string, std::vector<std::string>> otherWriters_;
   std::vector<std::string> hiddenSecurity_;
+  std::vector<std::pair<std::string, std::string>> shortNames_;
+  std::vector<std::pair<std::string, std::string>> drives_;
   FileHandle nextFile_ = 0x4000;
   int namesGiven_ = 0;
   LockOutcome mutexAnswer_ = LockOutcome::Taken;
