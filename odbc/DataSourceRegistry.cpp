@@ -237,6 +237,22 @@ void DataSourceRegistry::ReadKey(win::KeyHandle dataSource, const DataSourceLayo
 void DataSourceRegistry::ReadAdditions(win::KeyHandle handle, const DataSourceLayout& layout,
                                        const KeySpec& key, DataSourceReading& reading) {
   const std::string prefix = key.subKey.empty() ? "" : key.subKey + "\\";
+  // Counted first: a key that holds only what this program writes needs no enumeration, which
+  // costs a call for every value (detection runs this on every workstation every hour).
+  std::uint32_t subKeys = 0;
+  std::uint32_t values = 0;
+  if (registry_.RegQueryInfoKeyA(handle, &subKeys, &values) == win::kErrorSuccess) {
+    const auto ours = std::count_if(reading.found.begin(), reading.found.end(), [&](const FoundValue& f) {
+      return !f.part.listLine && f.part.subKey == key.subKey;
+    });
+    const auto ourKeys = std::count_if(layout.keys.begin(), layout.keys.end(), [&](const KeySpec& k) {
+      const bool directlyBelow = k.subKey.starts_with(prefix) && !k.subKey.empty() &&
+                                 k.subKey != key.subKey &&
+                                 k.subKey.find('\\', prefix.size()) == std::string::npos;
+      return directlyBelow && !Contains(reading.missing, {k.subKey, "", false});
+    });
+    if (values == static_cast<std::uint32_t>(ours) && subKeys == static_cast<std::uint32_t>(ourKeys)) return;
+  }
   std::string name;
   for (std::uint32_t i = 0; registry_.RegEnumValueA(handle, i, &name) == win::kErrorSuccess; ++i) {
     const bool ours = std::any_of(key.values.begin(), key.values.end(),

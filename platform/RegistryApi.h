@@ -1,6 +1,6 @@
 #pragma once
-// The registry functions the program calls (advapi32). Every text goes through the ANSI entry
-// points, so texts here are ANSI bytes.
+// The registry functions the program calls (advapi32), through their ANSI entry points. Names
+// and texts here are UTF-8: the implementation converts them to and from the ANSI code page.
 
 #include <cstdint>
 #include <string>
@@ -29,6 +29,8 @@ class RegistryApi {
   // The name of the key's index-th subkey, or value; kErrorNoMoreItems past the last.
   virtual Status RegEnumKeyExA(KeyHandle key, std::uint32_t index, std::string* name) = 0;
   virtual Status RegEnumValueA(KeyHandle key, std::uint32_t index, std::string* name) = 0;
+  // How many subkeys and values the key has (RegQueryInfoKeyA).
+  virtual Status RegQueryInfoKeyA(KeyHandle key, std::uint32_t* subKeys, std::uint32_t* values) = 0;
   virtual Status RegDeleteValueA(KeyHandle key, const char* valueName) = 0;
   virtual Status RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
                                 std::uint32_t type, const std::uint8_t* data,

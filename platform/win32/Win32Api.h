@@ -29,6 +29,7 @@ class Win32Registry : public RegistryApi {
   bool HasRegRenameKey() override;
   Status RegEnumKeyExA(KeyHandle key, std::uint32_t index, std::string* name) override;
   Status RegEnumValueA(KeyHandle key, std::uint32_t index, std::string* name) override;
+  Status RegQueryInfoKeyA(KeyHandle key, std::uint32_t* subKeys, std::uint32_t* values) override;
   Status RegDeleteValueA(KeyHandle key, const char* valueName) override;
   Status RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
                         std::uint32_t type, const std::uint8_t* data,

@@ -112,6 +112,16 @@ Status Win32Registry::RegEnumValueA(KeyHandle key, std::uint32_t index, std::str
   return status;
 }
 
+Status Win32Registry::RegQueryInfoKeyA(KeyHandle key, std::uint32_t* subKeys, std::uint32_t* values) {
+  DWORD keys = 0;
+  DWORD valueCount = 0;
+  const LONG status = ::RegQueryInfoKeyA(ToHkey(key), nullptr, nullptr, nullptr, &keys, nullptr,
+                                         nullptr, &valueCount, nullptr, nullptr, nullptr, nullptr);
+  if (subKeys != nullptr) *subKeys = keys;
+  if (values != nullptr) *values = valueCount;
+  return status;
+}
+
 Status Win32Registry::RegDeleteValueA(KeyHandle key, const char* valueName) {
   return ::RegDeleteValueA(ToHkey(key), AnsiName(valueName).Get());
 }

@@ -59,8 +59,7 @@ class Warnings {
     }
     // An earlier version's path is known to be wrong without looking, and lies below a folder any
     // user may create: an elevated detection rule never touches it.
-    if (!driver.empty() && !earlier &&
-        system_.GetFileAttributesA(driver.c_str(), nativeFiles) == win::kInvalidFileAttributes) {
+    if (!driver.empty() && !earlier && !Exists(driver, nativeFiles)) {
       if (driverExpectedMissing) {
         expected_ = true;
       } else {
@@ -68,8 +67,7 @@ class Warnings {
       }
     }
     const std::string database = TextOf(each.reading, "DBQ");
-    if (!database.empty() &&
-        system_.GetFileAttributesA(database.c_str(), nativeFiles) == win::kInvalidFileAttributes) {
+    if (!database.empty() && !Exists(database, nativeFiles)) {
       Count("database " + database + " not found");
     }
     if (std::find(viewsLooked_.begin(), viewsLooked_.end(), view) == viewsLooked_.end()) {
@@ -97,6 +95,20 @@ class Warnings {
   [[nodiscard]] bool NativeDriverExpected() const { return expected_; }
 
  private:
+  // Each path looked at once, and a file not looked for where its folder is missing: every data
+  // source of a view names the same driver, and five databases share a folder.
+  bool Exists(const std::string& path, bool nativeFiles) {
+    const auto known = exists_.find({path, nativeFiles});
+    if (known != exists_.end()) return known->second;
+    const auto slash = path.rfind('\\');
+    const bool folderMissing = slash != std::string::npos && slash > 2 &&
+                               !Exists(path.substr(0, slash), nativeFiles);
+    const bool exists =
+        !folderMissing && system_.GetFileAttributesA(path.c_str(), nativeFiles) != win::kInvalidFileAttributes;
+    exists_[{path, nativeFiles}] = exists;
+    return exists;
+  }
+
   void Count(const std::string& problem) {
     if (!grouped_.contains(problem)) order_.push_back(problem);
     ++grouped_[problem];
@@ -109,6 +121,7 @@ class Warnings {
   std::map<std::string, int> grouped_;    // how many data sources each problem concerns
   std::vector<std::string> order_;        // as first met
   std::vector<const MdlODBC::RegistryView*> viewsLooked_;
+  std::map<std::pair<std::string, bool>, bool> exists_;
   bool expected_ = false;
 };
 

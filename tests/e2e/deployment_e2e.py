@@ -256,6 +256,20 @@ def log_folders_as_administrators_type_them(s):
         assert first[1] == "Log file: C:\\Logs\\QuilletSetup.log", (typed, first)
         written.unlink()
 
+    # Another spelling of the folder is that folder: its 8.3 short name, other letter case.
+    qlogs = s.prefix.path / "prefix" / "drive_c" / "Program Files" / "QLogs"
+    qlogs.mkdir()
+    # From a batch file: Wine escapes the quotes of a command line it is given by Linux.
+    (s.prefix.path / "prefix" / "drive_c" / "short.cmd").write_bytes(
+        b'@for %%I in ("C:\\Program Files\\QLogs") do @echo %%~sI\r\n')
+    short = s.prefix.run_wine(["cmd", "/c", "C:\\short.cmd"], timeout=120).stdout.strip()
+    assert short.upper() != "C:\\PROGRAM FILES\\QLOGS" and "~" in short, short
+    for spelled in (short + "\\short.log", "c:\\PROGRAM files\\qlogs\\cased.log"):
+        code = run_quietly(s, ["/quiet", "/log", spelled])
+        assert code == 0, (spelled, code)
+        print(f"/log {spelled}: exit code {code}")
+    assert sorted(p.name for p in qlogs.iterdir()) == ["cased.log", "short.log"], list(qlogs.iterdir())
+
     polish = "C:\\Logs\\Łódź.log"
     assert run_quietly(s, ["/quiet", "/log", polish]) == 0
     written = (logs / "Łódź.log").read_bytes().decode("utf-8")
@@ -443,15 +457,23 @@ def json_reports(s):
     s.prefix.reg_add(f"HKLM\\{wow}\\Quillet-S1", "Driver", "C:\\WinNT\\System32\\odbcjt32.dll")
     s.prefix.run_wine(["reg", "delete", f"HKLM\\{native}\\Quillet2005-R", "/f"])
     s.prefix.run_wine(["reg", "delete", f"HKLM\\{native}\\ODBC Data Sources", "/v", "Quillet2005-R", "/f"])
-    mixed = report(s, "/check", "/quiet", expected=1)
+    # A text beyond ASCII, as Windows holds it, shows as itself in the document and in the log.
+    accented = "C:\\Donn\u00e9es\\\u20acuvre-\u0153.mdb"
+    s.prefix.reg_add(f"HKLM\\{wow}\\Quillet-R1", "DBQ", accented)
+    mixed = report(s, "/check", "/quiet", "/log", LOG, expected=1)
     found = states(mixed)
+    assert found[("Quillet-R1", "32-bit")]["differs"] == ["DBQ"], found[("Quillet-R1", "32-bit")]
+    assert f"database {accented} not found (1 data source)" in mixed["warnings"], mixed["warnings"]
+    assert any(line.endswith(f"database {accented} not found (1 data source)") for line in log_lines(s)), \
+        [line for line in log_lines(s) if "not found" in line]
+    print("accented:", [w for w in mixed["warnings"] if "Donn" in w])
     assert found[("Quillet2010-S", "native")] == {"name": "Quillet2010-S", "view": "native", "state": "incomplete",
                                                   "missing": ["Engines\\Jet\\Threads"]}, found[("Quillet2010-S", "native")]
     assert found[("Quillet-R", "32-bit")]["state"] == "customised"
     assert found[("Quillet-R", "32-bit")]["differs"] == ["DBQ"]
     assert found[("Quillet-S1", "32-bit")]["state"] == "earlier-driver"
     assert found[("Quillet2005-R", "native")]["state"] == "missing"
-    assert mixed["counts"]["complete"] == len(found) - 4, mixed["counts"]
+    assert mixed["counts"]["complete"] == len(found) - 5, mixed["counts"]
     print("/check /json:", json.dumps({k: mixed[k] for k in ("mode", "exitCode", "result", "summary", "counts")}))
 
     repaired = report(s, "/repair", "/quiet", expected=0)

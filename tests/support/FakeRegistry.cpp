@@ -410,6 +410,18 @@ Status FakeRegistry::RegEnumKeyExA(KeyHandle key, std::uint32_t index, std::stri
   return kErrorSuccess;
 }
 
+Status FakeRegistry::RegQueryInfoKeyA(KeyHandle key, std::uint32_t* subKeys, std::uint32_t* values) {
+  auto& call = log_.Record("RegQueryInfoKeyA");
+  bool writable = false;
+  Status failure = kErrorSuccess;
+  Node* node = TargetKey(call, key, &failure, &writable);
+  if (node == nullptr) return failure;
+  if (const auto fault = log_.InjectedFault(call)) return *fault;
+  if (subKeys != nullptr) *subKeys = static_cast<std::uint32_t>(node->subkeys.size());
+  if (values != nullptr) *values = static_cast<std::uint32_t>(node->values.size());
+  return kErrorSuccess;
+}
+
 Status FakeRegistry::RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
                                    std::uint32_t type, const std::uint8_t* data,
                                    std::uint32_t size) {

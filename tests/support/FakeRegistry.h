@@ -80,6 +80,7 @@ class FakeRegistry : public RegistryApi {
   bool HasRegRenameKey() override { return hasRenameKey_; }
   Status RegEnumKeyExA(KeyHandle key, std::uint32_t index, std::string* name) override;
   Status RegEnumValueA(KeyHandle key, std::uint32_t index, std::string* name) override;
+  Status RegQueryInfoKeyA(KeyHandle key, std::uint32_t* subKeys, std::uint32_t* values) override;
   Status RegDeleteValueA(KeyHandle key, const char* valueName) override;
   Status RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
                         std::uint32_t type, const std::uint8_t* data,

@@ -69,10 +69,17 @@ std::uint32_t FakeSystem::GetFileAttributesA(const char* path, bool nativeFileSy
   auto& call = log_.Record("GetFileAttributesA");
   call.keyPath = TextOrEmpty(path);
   call.type = nativeFileSystem ? 1 : 0;
+  const std::string asked = TextOrEmpty(path);
   const bool found = std::any_of(diskFiles_.begin(), diskFiles_.end(), [&](const std::string& file) {
-    return SameName(file, TextOrEmpty(path));
+    return SameName(file, asked);
   });
-  return found ? 0x20u /* FILE_ATTRIBUTE_ARCHIVE */ : kInvalidFileAttributes;
+  if (found) return 0x20u;  // FILE_ATTRIBUTE_ARCHIVE
+  // The folders a file on the disk lies in exist too.
+  const bool holdsOne = std::any_of(diskFiles_.begin(), diskFiles_.end(), [&](const std::string& file) {
+    return file.size() > asked.size() && SameName(file.substr(0, asked.size()), asked) &&
+           file[asked.size()] == '\\';
+  });
+  return holdsOne || IsFolder(asked) ? kFileAttributeDirectory : kInvalidFileAttributes;
 }
 
 std::uint32_t FakeSystem::GetSystemDirectoryA(char* buffer, std::uint32_t size) {
