@@ -131,8 +131,26 @@ Status FakeSystem::TrustOnlyAdministratorsRedirections() {
 }
 
 std::string FakeSystem::FullPathName(const std::string& path) {
-  // The working directory is C:\Setup.
-  return path.size() > 1 && path[1] == ':' ? path : "C:\\Setup\\" + path;
+  // The working directory is C:\Setup; "/" is "\", and "." and ".." are resolved, as Windows does.
+  std::string full = path.size() > 1 && path[1] == ':' ? path : "C:\\Setup\\" + path;
+  std::replace(full.begin(), full.end(), '/', '\\');
+  std::vector<std::string> parts;
+  std::string part;
+  for (std::size_t at = 3; at <= full.size(); ++at) {
+    if (at < full.size() && full[at] != '\\') {
+      part += full[at];
+      continue;
+    }
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (part != "." && !(part.empty() && at < full.size())) {
+      parts.push_back(part);
+    }
+    part.clear();
+  }
+  std::string resolved = full.substr(0, 3);
+  for (std::size_t i = 0; i < parts.size(); ++i) resolved += (i == 0 ? "" : "\\") + parts[i];
+  return resolved;
 }
 
 namespace {
