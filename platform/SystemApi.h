@@ -95,16 +95,19 @@ class SystemApi {
   // Deletes the open file (now at `currentPath`).
   virtual Status DeleteOpenFile(FileHandle file, const std::string& currentPath) = 0;
   virtual void CloseFile(FileHandle file) = 0;
-  // Creates the named mutex, or opens the one that exists, asking only for what a wait needs; it
-  // is created with SYSTEM and the Administrators group as its owner and in its DACL, so that any
-  // elevated run may open it. Says what it found at the name; `*handle` is set when it opened one.
-  virtual NamedMutexFinding CreateNamedMutex(const std::string& name, MutexHandle* handle) = 0;
-  // Waits up to `timeoutMs` to own the mutex, keeping the program's windows painted meanwhile;
-  // when it failed, `*error` says why.
-  virtual LockOutcome WaitForNamedMutex(MutexHandle handle, std::uint32_t timeoutMs,
-                                        Status* error) = 0;
-  // Releases the mutex when this process owns it, and closes its handle.
-  virtual void ReleaseNamedMutex(MutexHandle handle) = 0;
+  // --- the run lock ---
+  // Creates the folder where it is missing, with SYSTEM and the Administrators alone allowed to
+  // create or change what is in it and everyone else to read it and run what it holds; success
+  // where it exists.
+  virtual Status CreateAdministratorsFolder(const std::string& path) = 0;
+  // Opens the lock file for this process alone, shared with nobody, creating it where it is
+  // missing with SYSTEM and the Administrators alone in its DACL. Windows deletes it when its last
+  // handle closes, however the process ends. kErrorSharingViolation while another process holds
+  // it, kErrorAccessDenied for an account that may not; `*leftBehind` tells that a file was there
+  // that no process held (left by a computer that lost power).
+  virtual Status HoldLockFile(const std::string& path, FileHandle* handle, bool* leftBehind) = 0;
+  // Waits `milliseconds`, keeping the program's windows painted meanwhile.
+  virtual void Pause(std::uint32_t milliseconds) = 0;
 };
 
 }  // namespace win

@@ -11,7 +11,6 @@ namespace win {
 using Status = std::int32_t;          // LONG result of the registry functions
 using KeyHandle = std::uintptr_t;     // HKEY; 0 is "no key"
 using WindowHandle = std::uintptr_t;  // HWND; 0 is "no window"
-using MutexHandle = std::uintptr_t;   // HANDLE of a mutex; 0 is "none"
 using FileHandle = std::uintptr_t;    // HANDLE of an open file; 0 is "none"
 
 // The predefined root keys are sign-extended 32-bit values, as in <winreg.h>.
@@ -66,36 +65,6 @@ enum class ProcessKind {
   Wow64,      // a 32-bit process on 64-bit Windows: the registry redirector applies to it
   Windows64,  // a 64-bit process: it sees the registry as it is stored
 };
-
-// What waiting for a named mutex came to.
-enum class LockOutcome {
-  Taken,      // it was free, or its owner released it in time
-  TakenOver,  // its owner ended without releasing it (WAIT_ABANDONED)
-  TimedOut,   // its owner still held it when the wait ran out
-  Failed,     // it could not be created or waited for
-};
-
-// What is at a mutex's name when the program creates it.
-enum class NameFinding {
-  Created,    // nothing: the mutex is new
-  Existing,   // a mutex, opened; its owner says whose it is
-  OtherKind,  // an object of another kind (an event, a semaphore...) has the name
-  Denied,     // a mutex whose security does not let this process wait for it
-  Failed,     // anything else; the status says what
-};
-
-struct NamedMutexFinding {
-  NameFinding kind = NameFinding::Created;
-  std::string ownerSid;      // Existing: "S-1-5-18"; "" when Windows did not tell
-  std::string ownerAccount;  // Existing: "NT AUTHORITY\SYSTEM"; "" when it has no name
-  Status error = 0;          // Failed: why
-};
-
-// The accounts whose mutex is this program's own lock: SYSTEM and the Administrators group, the
-// owners that every elevated run of it gives the mutex.
-inline bool IsAdministrativeOwner(const std::string& sid) {
-  return sid == "S-1-5-18" || sid == "S-1-5-32-544";
-}
 
 // OSVERSIONINFOA, field for field.
 struct OsVersionInfo {

@@ -132,11 +132,22 @@ int Run::RunTheMode() {
     waiting->Refresh();
   });
   waiting.reset();
-  if (taken.exitCode != kExitSuccess) return Refuse(taken.exitCode, taken.note);
-  if (!taken.note.empty()) conclusion_.Note(taken.note);
+  // A detection rule a standard user runs (a help-desk technician) reads without the lock; the
+  // modes that write could not write anyway.
+  const bool unlocked = taken.notElevated && command_.mode == Mode::Check;
+  if (taken.exitCode != kExitSuccess && !unlocked) return Refuse(taken.exitCode, taken.note);
+  if (!taken.note.empty() && !unlocked) conclusion_.Note(taken.note);
   switch (command_.mode) {
-    case Mode::Check:
-      return Show(conclusion_.Conclude(RunCheck(plan_, registries_, windows_.System())));
+    case Mode::Check: {
+      RunResult checked = RunCheck(plan_, registries_, windows_.System());
+      if (unlocked) {
+        checked.warnings.insert(checked.warnings.begin(),
+                                "checked without the run lock, which only SYSTEM and the "
+                                "Administrators may take: another run may have been changing the "
+                                "data sources meanwhile");
+      }
+      return Show(conclusion_.Conclude(checked));
+    }
     case Mode::Uninstall:
       return Show(conclusion_.Conclude(RunUninstall(plan_, registries_, windows_.System())));
     case Mode::Install:

@@ -78,9 +78,9 @@ class Win32System : public SystemApi {
                         const std::string& target) override;
   Status DeleteOpenFile(FileHandle file, const std::string& currentPath) override;
   void CloseFile(FileHandle file) override;
-  NamedMutexFinding CreateNamedMutex(const std::string& name, MutexHandle* handle) override;
-  LockOutcome WaitForNamedMutex(MutexHandle handle, std::uint32_t timeoutMs, Status* error) override;
-  void ReleaseNamedMutex(MutexHandle handle) override;
+  Status CreateAdministratorsFolder(const std::string& path) override;
+  Status HoldLockFile(const std::string& path, FileHandle* handle, bool* leftBehind) override;
+  void Pause(std::uint32_t milliseconds) override;
 
  private:
   void* StandardStream(int stream);  // 0 output, 1 error

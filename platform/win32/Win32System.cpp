@@ -538,89 +538,70 @@ void DispatchWaitingMessages() {
   }
 }
 
-// Any elevated run may open the lock, whoever created it: SYSTEM and the Administrators own it
-// and are alone in its DACL. With the default security, a lock created by one administrator's
-// run would refuse another's. Only what a wait needs is asked for, and the right to read the
-// owner of a mutex someone else made.
-HANDLE CreateRunMutex(const std::wstring& name) {
-  constexpr DWORD kAccess = SYNCHRONIZE | MUTEX_MODIFY_STATE | READ_CONTROL;
-  using CreateMutexExFunction = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD, DWORD);
-  const auto createEx = BoundFunction<CreateMutexExFunction>("kernel32.dll", "CreateMutexExW");
-  HANDLE mutex = nullptr;
-  DWORD error = ERROR_SUCCESS;
-  for (const wchar_t* sddl : {L"O:BAD:(A;;GA;;;SY)(A;;GA;;;BA)", L"D:(A;;GA;;;SY)(A;;GA;;;BA)"}) {
+// Security given by SDDL, for the life of one call.
+class Security {
+ public:
+  explicit Security(const wchar_t* sddl) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    const bool described = ::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                               sddl, SDDL_REVISION_1, &descriptor, nullptr) != FALSE;
-    const LocalMemory held(described ? descriptor : nullptr);
-    SECURITY_ATTRIBUTES attributes{sizeof attributes, described ? descriptor : nullptr, FALSE};
-    mutex = createEx != nullptr ? createEx(&attributes, name.c_str(), 0, kAccess)
-                                : ::CreateMutexW(&attributes, FALSE, name.c_str());
-    error = ::GetLastError();
-    // A process that is not an administrator cannot name the Administrators as owner.
-    if (mutex != nullptr || error != ERROR_INVALID_OWNER) break;
+    if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,
+                                                               nullptr)) {
+      held_ = std::make_unique<LocalMemory>(descriptor);
+      attributes_.lpSecurityDescriptor = descriptor;
+    }
   }
-  ::SetLastError(error);
-  return mutex;
-}
+  [[nodiscard]] bool Described() const { return held_ != nullptr; }
+  SECURITY_ATTRIBUTES* Attributes() { return &attributes_; }
+
+ private:
+  std::unique_ptr<LocalMemory> held_;
+  SECURITY_ATTRIBUTES attributes_{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+};
 
 }  // namespace
 
-NamedMutexFinding Win32System::CreateNamedMutex(const std::string& name, MutexHandle* handle) {
-  const HANDLE mutex = CreateRunMutex(ToWide(name, CP_UTF8));
+// SYSTEM and the Administrators may do anything, in the folder and what it holds; everyone else
+// may read and run what is in it (the program is kept there), and create nothing. Protected: no
+// permission of the folder above applies.
+Status Win32System::CreateAdministratorsFolder(const std::string& path) {
+  Security security(L"D:P(A;OICI;GA;;;SY)(A;OICI;GA;;;BA)(A;OICI;GRGX;;;WD)");
+  if (!security.Described()) return LastError();
+  const std::wstring wide = ToWide(path, CP_UTF8);
+  if (::CreateDirectoryW(wide.c_str(), security.Attributes())) return kErrorSuccess;
   const DWORD error = ::GetLastError();
-  if (mutex == nullptr) {
-    // ERROR_INVALID_HANDLE: the name belongs to an object of another kind.
-    if (error == ERROR_INVALID_HANDLE) return {NameFinding::OtherKind, {}, {}, kErrorSuccess};
-    if (error == ERROR_ACCESS_DENIED) return {NameFinding::Denied, {}, {}, kErrorSuccess};
-    return {NameFinding::Failed, {}, {}, static_cast<Status>(error)};
-  }
-  *handle = reinterpret_cast<MutexHandle>(mutex);
-  if (error != ERROR_ALREADY_EXISTS) return {NameFinding::Created, {}, {}, kErrorSuccess};
-  NamedMutexFinding found{NameFinding::Existing, {}, {}, kErrorSuccess};
-  PSID owner = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (::GetSecurityInfo(mutex, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
-                        nullptr, nullptr, &descriptor) == ERROR_SUCCESS) {
-    const LocalMemory held(descriptor);
-    if (owner != nullptr) {
-      found.ownerSid = SidText(owner);
-      found.ownerAccount = AccountName(owner);
-    }
-  }
-  return found;
+  if (error != ERROR_ALREADY_EXISTS) return static_cast<Status>(error);
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? kErrorSuccess : static_cast<Status>(ERROR_DIRECTORY);
 }
 
-LockOutcome Win32System::WaitForNamedMutex(MutexHandle handle, std::uint32_t timeoutMs,
-                                           Status* error) {
-  const HANDLE mutex = reinterpret_cast<HANDLE>(handle);
+// Shared with nobody: while a run holds it, every other open fails with a sharing violation, and
+// nobody but SYSTEM and the Administrators may open it at all. Deleted on close: a run that is
+// killed lets it go with its handles.
+Status Win32System::HoldLockFile(const std::string& path, FileHandle* handle, bool* leftBehind) {
+  Security security(L"D:P(A;;GA;;;SY)(A;;GA;;;BA)");
+  if (!security.Described()) return LastError();
+  const std::wstring wide = ToWide(path, CP_UTF8);
+  const HANDLE file = ::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+                                    security.Attributes(), OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE |
+                                        FILE_FLAG_OPEN_REPARSE_POINT,
+                                    nullptr);
+  if (file == INVALID_HANDLE_VALUE) return LastError();
+  *leftBehind = ::GetLastError() == ERROR_ALREADY_EXISTS;
+  *handle = reinterpret_cast<FileHandle>(file);
+  return kErrorSuccess;
+}
+
+void Win32System::Pause(std::uint32_t milliseconds) {
   const DWORD start = ::GetTickCount();
-  const auto left = [&] {
-    const DWORD waited = ::GetTickCount() - start;
-    return waited < timeoutMs ? timeoutMs - waited : 0;
-  };
   for (;;) {
-    const DWORD remaining = left();
-    // The windows are painted while the wait lasts; at its end, only the mutex counts.
-    const DWORD result = remaining == 0
-                             ? ::WaitForSingleObject(mutex, 0)
-                             : ::MsgWaitForMultipleObjects(1, &mutex, FALSE, remaining, QS_ALLINPUT);
-    if (result == WAIT_OBJECT_0 + 1 && remaining != 0) {
+    const DWORD waited = ::GetTickCount() - start;
+    if (waited >= milliseconds) return;
+    if (::MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - waited, QS_ALLINPUT) ==
+        WAIT_OBJECT_0) {
       DispatchWaitingMessages();
-      continue;
     }
-    if (result == WAIT_OBJECT_0) return LockOutcome::Taken;
-    if (result == WAIT_ABANDONED_0) return LockOutcome::TakenOver;
-    if (result == WAIT_TIMEOUT) return LockOutcome::TimedOut;
-    *error = LastError();
-    return LockOutcome::Failed;
   }
-}
-
-void Win32System::ReleaseNamedMutex(MutexHandle handle) {
-  const HANDLE mutex = reinterpret_cast<HANDLE>(handle);
-  ::ReleaseMutex(mutex);  // fails harmlessly where this process does not own it
-  ::CloseHandle(mutex);
 }
 
 }  // namespace win

@@ -1,41 +1,49 @@
 #pragma once
 // One run at a time on a machine, in every mode, whoever started it (a startup script, a
-// deployment tool's retry, a person): a named mutex in the global namespace, held while a run
-// reads and writes the registry. A second run waits for the first, then does its own work.
+// deployment tool's retry, a person): a lock file in %windir%\QuilletSetup, a folder only SYSTEM
+// and the Administrators may create files in, opened shared with nobody and deleted when its
+// handle closes. A standard user can neither create it nor open it, so nothing one does makes a
+// run wait, fail or go on without it; a run that is killed lets it go with its handles.
 
 #include <cstdint>
 #include <functional>
 #include <string>
 
-#include "platform/NamedMutex.h"
 #include "platform/SystemApi.h"
 
 namespace quillet {
 
-inline constexpr const char* kRunLockName = "Global\\QuilletSetup.OneRunAtATime";
+inline constexpr const char* kRunLockFolder = "QuilletSetup";  // in the Windows directory
+inline constexpr const char* kRunLockFile = "QuilletSetup.lock";
 inline constexpr std::uint32_t kRunLockWaitMs = 60 * 1000;
+inline constexpr std::uint32_t kRunLockPollMs = 250;
 
 struct RunLockResult {
   int exitCode = 0;  // 0 once the lock is held; 1618 when the wait ran out; 1603 when it failed
-  std::string note;  // why it was refused, or that it was taken over from a run that was killed
+  std::string note;  // why it was refused, or what the run found and took over
+  bool notElevated = false;  // this account may not take it: it is no administrator's
 };
 
 class RunLock {
  public:
-  explicit RunLock(win::SystemApi& system) : system_(system), mutex_(system, kRunLockName) {}
+  explicit RunLock(win::SystemApi& system) : system_(system) {}
+  ~RunLock() { Release(); }
+  RunLock(const RunLock&) = delete;
+  RunLock& operator=(const RunLock&) = delete;
 
-  // Takes the lock, waiting for a run that holds it; `waiting` is told once, when the wait
-  // begins, so that whoever may look can be shown why. A lock abandoned by a run that was killed
-  // is taken over.
+  // Takes the lock, waiting up to a minute for a run that holds it; `waiting` is told once, when
+  // the wait begins, so that whoever may look can be shown why.
   RunLockResult Take(const std::function<void()>& waiting);
   // Lets the next run in; nothing when it is not held.
-  void Release() { mutex_.Release(); }
+  void Release();
+  // Where the lock file is: "C:\Windows\QuilletSetup\QuilletSetup.lock".
+  [[nodiscard]] std::string Path() const;
 
  private:
   RunLockResult CouldNotMakeSure(win::Status error);
 
   win::SystemApi& system_;
-  win::NamedMutex mutex_;
+  win::FileHandle held_ = 0;
 };
 
 }  // namespace quillet

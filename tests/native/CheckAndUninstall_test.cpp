@@ -144,7 +144,7 @@ TEST_F(Modes, UninstallAsksFirstAndAFailedRemovalCostsOnlyItsDataSource) {
             "Remove the 12 Quillet data sources this setup registered?");
   EXPECT_EQ(windows.Screen().MessageBoxes()[0].type, win::kMbYesNo | win::kMbIconQuestion);
   EXPECT_TRUE(windows.Registry().Tree() == arranged) << "No removes nothing";
-  EXPECT_EQ(windows.CountCalls("WaitForNamedMutex"), 0) << "the question holds no lock";
+  EXPECT_EQ(windows.CountCalls("HoldLockFile"), 0) << "the question holds no lock";
   EXPECT_TRUE(windows.System().Files().at("C:\\declined.log").ends_with(
       "\r\nThe user answered No: nothing was removed.\r\n"
       "Result: declined by the user, exit code 1602\r\n"));
@@ -162,7 +162,7 @@ TEST_F(Modes, UninstallAsksFirstAndAFailedRemovalCostsOnlyItsDataSource) {
 // What changed while the question was open counts: the removal reads every data source again.
 TEST_F(Modes, UninstallDecidesAgainOnceTheQuestionIsAnswered) {
   windows.Screen().AnswerMessageBoxes(win::kIdYes);
-  windows.BeforeNextCall("WaitForNamedMutex", [&] {
+  windows.BeforeNextCall("HoldLockFile", [&] {
     windows.Registry().SetString(kWow + "Quillet-R1", "DBQ", "D:\\Changed meanwhile.mdb");
   });
   EXPECT_EQ(Run("/uninstall /log C:\\removal.log"), quillet::kExitSuccess);

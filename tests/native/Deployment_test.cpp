@@ -186,7 +186,7 @@ TEST_F(Deployment, ALogThatCannotBeStartedChangesNothing) {
     machine.System().SetCommandLine(std::string("QuilletSetup.exe ") + quiet + "/log C:\\nowhere.log");
     EXPECT_EQ(quillet::RunProgram(machine), quillet::kExitLogFailure);
     EXPECT_EQ(machine.Registry().RegistryCallCount(), 0);
-    EXPECT_EQ(machine.CountCalls("WaitForNamedMutex"), 0);
+    EXPECT_EQ(machine.CountCalls("HoldLockFile"), 0);
     const std::string why = "The log file C:\\nowhere.log could not be written: Access is denied. "
                             "Nothing was changed.";
     EXPECT_EQ(*machine.System().StandardError(), "QuilletSetup: " + why + " (exit code 1622)\r\n");
@@ -307,68 +307,79 @@ TEST(TypedCommandLines, AQuietRunThatIsNotUnderstoodShowsNothingAndRegistersNoth
 
 namespace {
 
+enum class OtherRun { None, Holds, HoldsForAWhile, LeftItByPowerLoss };
+
 struct LockCase {
   const char* arguments;
-  win::LockOutcome otherRun;
+  OtherRun other;
   int exitCode;
 };
 
+void Arrange(win::FakeWindows& windows, OtherRun other) {
+  switch (other) {
+    case OtherRun::None: break;
+    case OtherRun::Holds: windows.System().OtherRunHoldsTheLock(-1); break;
+    case OtherRun::HoldsForAWhile: windows.System().OtherRunHoldsTheLock(8); break;
+    case OtherRun::LeftItByPowerLoss: windows.System().LeaveLockFile(); break;
+  }
+}
+
 // Every mode takes the one lock, for its registry work alone: no box waits for a person while it
-// is held. A run still held after the wait changes nothing, says why and ends with 1618; a lock
-// left by a killed run is taken over, and the log says so.
+// is held. A run still held after the wait changes nothing, says why and ends with 1618.
 TEST(RunLock, OneRunAtATimeInEveryMode) {
   const std::string why = "Another copy of this setup has been running for 60 seconds; this one "
                           "changed nothing. Run it again when that one has ended.";
   const LockCase cases[] = {
-      {"/quiet /log C:\\held.log", win::LockOutcome::TimedOut, quillet::kExitAlreadyRunning},
-      {"/log C:\\held.log", win::LockOutcome::TimedOut, quillet::kExitAlreadyRunning},
-      {"/check /quiet /log C:\\held.log", win::LockOutcome::TimedOut, quillet::kExitAlreadyRunning},
-      {"/uninstall /quiet /log C:\\held.log", win::LockOutcome::TimedOut,
-       quillet::kExitAlreadyRunning},
-      {"/repair /quiet /log C:\\held.log", win::LockOutcome::TakenOver, quillet::kExitSuccess},
-      {"/quiet", win::LockOutcome::Taken, quillet::kExitSuccess},
-      {"/log C:\\held.log", win::LockOutcome::Taken, quillet::kExitSuccess},
-      {"/check", win::LockOutcome::Taken, quillet::kExitSomethingToDo},
-      {"/uninstall", win::LockOutcome::Taken, quillet::kExitSuccess},
+      {"/quiet /log C:\\held.log", OtherRun::Holds, quillet::kExitAlreadyRunning},
+      {"/log C:\\held.log", OtherRun::Holds, quillet::kExitAlreadyRunning},
+      {"/check /quiet /log C:\\held.log", OtherRun::Holds, quillet::kExitAlreadyRunning},
+      {"/uninstall /quiet /log C:\\held.log", OtherRun::Holds, quillet::kExitAlreadyRunning},
+      {"/repair /quiet /log C:\\held.log", OtherRun::LeftItByPowerLoss, quillet::kExitSuccess},
+      {"/quiet", OtherRun::HoldsForAWhile, quillet::kExitSuccess},
+      {"/log C:\\held.log", OtherRun::None, quillet::kExitSuccess},
+      {"/check", OtherRun::None, quillet::kExitSomethingToDo},
+      {"/uninstall", OtherRun::None, quillet::kExitSuccess},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments);
     win::FakeWindows windows;
     windows.System().SetLocalDate({2004, 5, 1});
-    windows.System().OtherRunHoldsMutexes(c.otherRun);
+    Arrange(windows, c.other);
     windows.System().GiveStandardError();
     windows.System().SetCommandLine(std::string("QuilletSetup.exe ") + c.arguments);
     EXPECT_EQ(quillet::RunProgram(windows), c.exitCode);
 
-    const auto waits = windows.CallsOf("WaitForNamedMutex");
-    ASSERT_FALSE(waits.empty());
-    EXPECT_EQ(waits.front().keyPath, "Global\\QuilletSetup.OneRunAtATime");
-    EXPECT_EQ(windows.System().HeldMutexCount(), 0) << "released when the run ends";
+    const auto tries = windows.CallsOf("HoldLockFile");
+    ASSERT_FALSE(tries.empty());
+    EXPECT_EQ(tries.front().keyPath, "C:\\windows\\QuilletSetup\\QuilletSetup.lock");
+    EXPECT_EQ(windows.System().HeldLockCount(), 0) << "let go when the run ends";
     bool held = false;
     for (const auto& call : windows.Calls()) {
-      if (call.function == "WaitForNamedMutex") held = c.otherRun != win::LockOutcome::TimedOut;
-      if (call.function == "ReleaseNamedMutex") held = false;
+      if (call.function == "HoldLockFile") held = c.other != OtherRun::Holds;
+      if (call.function == "CloseFile" && held) held = false;
       EXPECT_FALSE(held && call.function == "MessageBoxA") << call.valueName;
       EXPECT_FALSE(!held && call.function.starts_with("Reg") &&
                    call.keyPath.find("ODBC") != std::string::npos &&
                    call.function != "RegOpenKeyExA" && call.function != "RegQueryValueExA" &&
                    call.function != "RegCloseKey" && call.function != "RegEnumKeyExA" &&
-                   call.function != "RegEnumValueA")
+                   call.function != "RegEnumValueA" && call.function != "RegQueryInfoKeyA")
           << "written without the lock: " << call.function << " " << call.keyPath;
     }
     const bool quiet = std::string(c.arguments).find("/quiet") != std::string::npos;
-    if (c.otherRun != win::LockOutcome::TimedOut) {
-      if (c.otherRun == win::LockOutcome::TakenOver) {
-        EXPECT_NE(windows.System().Files().at("C:\\held.log").find(
-                      "\r\nThe run lock was left by a copy of this setup that ended without "
-                      "releasing it (it was stopped or crashed); this run took it over.\r\n"),
-                  std::string::npos);
-      }
-      continue;
+    if (c.other == OtherRun::LeftItByPowerLoss) {
+      EXPECT_NE(windows.System().Files().at("C:\\held.log").find(
+                    "\r\nThe run lock C:\\windows\\QuilletSetup\\QuilletSetup.lock was left by a run "
+                    "that ended without letting it go (the computer lost power); this run took it over.\r\n"),
+                std::string::npos);
     }
-    EXPECT_EQ(*windows.System().StandardError(),
-              "QuilletSetup: " + why + " (exit code 1618)\r\n");
-    EXPECT_EQ(waits.back().number, 60000) << "waits a minute for the other run";
+    if (c.other == OtherRun::HoldsForAWhile) {
+      EXPECT_EQ(windows.CountCalls("Pause"), 8) << "tried again until the other run let it go";
+    }
+    if (c.other != OtherRun::Holds) continue;
+    EXPECT_EQ(*windows.System().StandardError(), "QuilletSetup: " + why + " (exit code 1618)\r\n");
+    double paused = 0;
+    for (const auto& pause : windows.CallsOf("Pause")) paused += pause.number;
+    EXPECT_EQ(paused, 60000) << "waits a minute for the other run";
     EXPECT_FALSE(windows.Registry().KeyExists("SOFTWARE\\ODBC")) << "nothing is registered";
     const std::string log = windows.System().Files().at("C:\\held.log");
     EXPECT_EQ(log.substr(log.find("\r\n") + 2),
@@ -387,54 +398,43 @@ TEST(RunLock, OneRunAtATimeInEveryMode) {
   }
 }
 
-struct NameCase {
-  const char* found;
-  win::NamedMutexFinding finding;
-  const char* takenBy;  // nullptr: the lock is this program's, and the run goes on
+struct AccountCase {
+  const char* arguments;
+  bool folderThere;
+  bool standardUser;
+  int exitCode;
+  const char* said;  // on standard error, or in /check's report
 };
 
-// A standard user may create any object of the lock's name: unless it is a mutex owned by SYSTEM
-// or the Administrators, it is someone else's, and every run ends at once instead of waiting.
-TEST(RunLock, ANameSomeoneElseTookIsNeverAnotherCopy) {
-  const NameCase cases[] = {
-      {"free", {win::NameFinding::Created, "", "", 0}, nullptr},
-      {"this program's, owned by SYSTEM", {win::NameFinding::Existing, "S-1-5-18", "NT AUTHORITY\\SYSTEM", 0},
-       nullptr},
-      {"an event", {win::NameFinding::OtherKind, "", "", 0}, "an object of another kind than a mutex"},
-      {"a mutex shut to this run", {win::NameFinding::Denied, "", "", 0},
-       "a mutex whose security keeps this setup out"},
-      {"a pupil's mutex", {win::NameFinding::Existing, "S-1-5-21-7-7-7-1001", "WORKSTATION-7\\pupil", 0},
-       "a mutex owned by WORKSTATION-7\\pupil"},
-      {"a mutex without a named owner", {win::NameFinding::Existing, "S-1-5-21-7-7-7-1002", "", 0},
-       "a mutex owned by S-1-5-21-7-7-7-1002"},
+// The lock lives where only SYSTEM and the Administrators may create files, and is made there
+// when missing. A standard user's detection reads without it and says so; what writes refuses.
+TEST(RunLock, OnlyAdministratorsTakeItAndAStandardUsersCheckReadsWithout) {
+  const AccountCase cases[] = {
+      {"/quiet", false, false, quillet::kExitSuccess, nullptr},
+      {"/quiet", true, false, quillet::kExitSuccess, nullptr},
+      {"/check /quiet", true, true, quillet::kExitSomethingToDo,
+       "warning: checked without the run lock, which only SYSTEM and the Administrators may take"},
+      {"/quiet", true, true, quillet::kExitInstallFailure, "This setup needs administrator rights"},
+      {"/uninstall /quiet", false, true, quillet::kExitInstallFailure,
+       "This setup needs administrator rights"},
   };
   for (const auto& c : cases) {
-    for (const char* quiet : {"/quiet ", ""}) {
-      SCOPED_TRACE(std::string(c.found) + ", " + quiet);
-      win::FakeWindows windows;
-      windows.System().FindAtMutexNames(c.finding);
-      windows.System().GiveStandardError();
-      windows.System().SetCommandLine(std::string("QuilletSetup.exe ") + quiet + "/log C:\\lock.log");
-      const int exitCode = quillet::RunProgram(windows);
-      EXPECT_EQ(windows.System().HeldMutexCount(), 0);
-      if (c.takenBy == nullptr) {
-        EXPECT_EQ(exitCode, quillet::kExitSuccess);
-        continue;
-      }
-      const std::string why = std::string("The name of this setup's run lock is taken by ") +
-                              c.takenBy + ", which is not this setup; it changed nothing.";
-      EXPECT_EQ(exitCode, quillet::kExitInstallFailure);
-      EXPECT_EQ(windows.CountCalls("WaitForNamedMutex"), 0) << "nothing to wait for";
-      EXPECT_FALSE(windows.Registry().KeyExists("SOFTWARE\\ODBC"));
-      EXPECT_NE(windows.System().StandardError()->find(why), std::string::npos)
-          << *windows.System().StandardError();
-      EXPECT_NE(windows.System().Files().at("C:\\lock.log").find(why), std::string::npos);
-      const auto boxes = windows.Screen().MessageBoxes();
-      ASSERT_EQ(boxes.size(), *quiet == '\0' ? 1u : 0u);
-      if (!boxes.empty()) {
-        EXPECT_TRUE(boxes[0].valueName.starts_with(why)) << boxes[0].valueName;
-      }
+    SCOPED_TRACE(std::string(c.arguments) + (c.standardUser ? ", standard user" : ""));
+    win::FakeWindows windows;
+    if (c.folderThere) windows.System().AddFolder("C:\\windows\\QuilletSetup");
+    if (c.standardUser) windows.System().RunAsStandardUser();
+    windows.System().GiveStandardOutput();
+    windows.System().GiveStandardError();
+    windows.System().SetCommandLine(std::string("QuilletSetup.exe ") + c.arguments);
+    EXPECT_EQ(quillet::RunProgram(windows), c.exitCode);
+    const std::string said = *windows.System().StandardOutput() + *windows.System().StandardError();
+    if (c.said != nullptr) {
+      EXPECT_NE(said.find(c.said), std::string::npos) << said;
     }
+    const bool writes = std::string(c.arguments).find("/check") == std::string::npos;
+    EXPECT_EQ(windows.Registry().KeyExists("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet-R"),
+              writes && !c.standardUser);
+    EXPECT_EQ(windows.CountCalls("CreateAdministratorsFolder"), 1);
   }
 }
 

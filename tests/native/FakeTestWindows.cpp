@@ -40,9 +40,6 @@ class FakeArrangement : public Arrangement {
   }
   void HoldWithoutDeleteSharing(const std::string& path) override { system_.HoldOpen(path, false); }
   void Release() override {}
-  void MakeEvent(const std::string&) override {
-    system_.FindAtMutexNames({win::NameFinding::OtherKind, {}, {}, win::kErrorSuccess});
-  }
 
  private:
   win::FakeSystem& system_;

@@ -138,7 +138,7 @@ TEST(ApplicationLog, OneEventPerRunThatChangesTheWorkstation) {
       {"/quiet",
        [](win::FakeWindows& w) { w.Registry().DenyWriteAccess("SOFTWARE\\ODBC\\ODBC.INI"); },
        quillet::kExitInstallFailure, 1, win::EventKind::Warning, quillet::kEventPartly, true},
-      {"/quiet", [](win::FakeWindows& w) { w.System().OtherRunHoldsMutexes(win::LockOutcome::TimedOut); },
+      {"/quiet", [](win::FakeWindows& w) { w.System().OtherRunHoldsTheLock(-1); },
        quillet::kExitAlreadyRunning, 1, win::EventKind::Error, quillet::kEventFailed, false},
       {"/uninstall /quiet", InstalledAlready, 0, 1, win::EventKind::Information, quillet::kEventSucceeded, true},
       // Answered No: nothing changed, as asked.

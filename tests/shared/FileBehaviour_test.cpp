@@ -84,12 +84,27 @@ TEST_F(FileBehaviour, ANewFileIsNeverMadeWhereSomethingIs) {
   }
 }
 
-TEST_F(FileBehaviour, AnObjectOfAnotherKindIsNeverTakenForTheMutex) {
-  const std::string name = "Global\\QuilletTests.AnotherKind";
-  arrange->MakeEvent(name);
-  win::MutexHandle handle = 0;
-  EXPECT_EQ(System().CreateNamedMutex(name, &handle).kind, win::NameFinding::OtherKind);
-  EXPECT_EQ(handle, 0u);
+// The run lock: shared with nobody, so a second open fails while one holds it, even in this
+// process; gone when its handle closes; and a file left there is taken over.
+TEST_F(FileBehaviour, TheLockFileIsHeldByOneAndGoneWhenLetGo) {
+  const std::string lock = folder + "\\QuilletSetup.lock";
+  bool leftBehind = true;
+  win::OpenFile first(System());
+  ASSERT_EQ(System().HoldLockFile(lock, first.Receive(), &leftBehind), win::kErrorSuccess);
+  EXPECT_FALSE(leftBehind);
+  win::OpenFile second(System());
+  EXPECT_EQ(System().HoldLockFile(lock, second.Receive(), &leftBehind), win::kErrorSharingViolation);
+  first.Close();
+  EXPECT_EQ(System().PathAttributes(lock), win::kInvalidFileAttributes) << "deleted on close";
+  arrange->MakeFile(lock);
+  ASSERT_EQ(System().HoldLockFile(lock, second.Receive(), &leftBehind), win::kErrorSuccess);
+  EXPECT_TRUE(leftBehind);
+  second.Close();
+  EXPECT_EQ(System().PathAttributes(lock), win::kInvalidFileAttributes);
+  EXPECT_EQ(System().CreateAdministratorsFolder(folder + "\\Admins"), win::kErrorSuccess);
+  EXPECT_EQ(System().CreateAdministratorsFolder(folder + "\\Admins"), win::kErrorSuccess) << "already there";
+  EXPECT_EQ(System().PathAttributes(folder + "\\Admins") & win::kFileAttributeDirectory,
+            win::kFileAttributeDirectory);
 }
 
 }  // namespace

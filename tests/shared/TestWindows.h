@@ -29,8 +29,6 @@ class Arrangement {
   // until Release.
   virtual void HoldWithoutDeleteSharing(const std::string& path) = 0;
   virtual void Release() = 0;
-  // Another program made an event of this name.
-  virtual void MakeEvent(const std::string& name) = 0;
 };
 
 std::unique_ptr<Arrangement> ArrangementFor(win::WindowsApi& windows);

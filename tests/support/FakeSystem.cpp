@@ -1,6 +1,7 @@
 #include "tests/support/FakeSystem.h"
 
 #include <algorithm>
+#include <utility>
 #include <cstring>
 
 namespace win {
@@ -357,42 +358,40 @@ void FakeSystem::CloseFile(FileHandle file) {
   log_.Record("CloseFile");
   openFiles_.erase(file);
   openFolders_.erase(file);
+  heldLocks_.erase(file);  // and deleted: it was opened to be deleted on close
 }
 
-NamedMutexFinding FakeSystem::CreateNamedMutex(const std::string& name, MutexHandle* handle) {
-  auto& call = log_.Record("CreateNamedMutex");
-  call.keyPath = name;
-  if (const auto fault = log_.InjectedFault(call)) return {NameFinding::Failed, {}, {}, *fault};
-  NamedMutexFinding found;
-  if (mutexFinding_) {
-    found = *mutexFinding_;
-  } else if (mutexAnswer_ != LockOutcome::Taken) {
-    found = {NameFinding::Existing, "S-1-5-32-544", "BUILTIN\\Administrators", kErrorSuccess};
-  }
-  if (found.kind == NameFinding::Created || found.kind == NameFinding::Existing) {
-    *handle = nextMutex_++;
-    openMutexes_[*handle] = name;
-  }
-  return found;
+Status FakeSystem::CreateAdministratorsFolder(const std::string& path) {
+  auto& call = log_.Record("CreateAdministratorsFolder");
+  call.keyPath = path;
+  if (const auto fault = log_.InjectedFault(call)) return *fault;
+  if (IsFolder(path)) return kErrorSuccess;
+  if (standardUser_) return kErrorAccessDenied;
+  if (!IsFolder(FolderOf(path))) return kErrorPathNotFound;
+  AddFolder(path);
+  return kErrorSuccess;
 }
 
-LockOutcome FakeSystem::WaitForNamedMutex(MutexHandle handle, std::uint32_t timeoutMs, Status* error) {
-  auto& call = log_.Record("WaitForNamedMutex");
-  call.keyPath = openMutexes_.at(handle);
-  call.number = timeoutMs;
-  if (const auto fault = log_.InjectedFault(call)) {
-    *error = *fault;
-    return LockOutcome::Failed;
+Status FakeSystem::HoldLockFile(const std::string& path, FileHandle* handle, bool* leftBehind) {
+  auto& call = log_.Record("HoldLockFile");
+  call.keyPath = path;
+  if (const auto fault = log_.InjectedFault(call)) return *fault;
+  if (standardUser_) return kErrorAccessDenied;  // only SYSTEM and the Administrators may open it
+  if (!IsFolder(FolderOf(path))) return kErrorPathNotFound;
+  if (lockHeldFor_ != 0) {
+    if (lockHeldFor_ > 0) --lockHeldFor_;
+    return kErrorSharingViolation;
   }
-  if (mutexAnswer_ == LockOutcome::TimedOut) return LockOutcome::TimedOut;
-  const LockOutcome answer = mutexAnswer_;
-  mutexAnswer_ = LockOutcome::Taken;  // a mutex taken over is this process's from now on
-  return answer;
+  for (const auto& [held, name] : heldLocks_) {
+    if (SameName(name, path)) return kErrorSharingViolation;
+  }
+  // A file at its name, held by nobody, becomes the lock, and goes with it.
+  *leftBehind = std::exchange(lockLeft_, false) || files_.erase(Canonical(path)) > 0;
+  *handle = nextFile_++;
+  heldLocks_[*handle] = path;
+  return kErrorSuccess;
 }
 
-void FakeSystem::ReleaseNamedMutex(MutexHandle handle) {
-  log_.Record("ReleaseNamedMutex");
-  openMutexes_.erase(handle);
-}
+void FakeSystem::Pause(std::uint32_t milliseconds) { log_.Record("Pause").number = milliseconds; }
 
 }  // namespace win

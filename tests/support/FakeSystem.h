@@ -73,13 +73,15 @@ class FakeSystem : public SystemApi {
   [[nodiscard]] int OpenFileCount() const {
     return static_cast<int>(openFiles_.size() + openFolders_.size());
   }
-  // Another run of the program holds every named mutex (TimedOut), or held it and was killed
-  // (TakenOver): the mutex exists, owned by the Administrators group.
-  void OtherRunHoldsMutexes(LockOutcome answer) { mutexAnswer_ = answer; }
-  // What is at every mutex name instead: someone else's object.
-  void FindAtMutexNames(NamedMutexFinding finding) { mutexFinding_ = std::move(finding); }
-  // The named mutexes this process has open now, held or not.
-  [[nodiscard]] int HeldMutexCount() const { return static_cast<int>(openMutexes_.size()); }
+  // Another run holds the lock file for this many more attempts to open it (-1: for ever).
+  void OtherRunHoldsTheLock(int attempts) { lockHeldFor_ = attempts; }
+  // The lock file is there, held by nobody: left by a computer that lost power.
+  void LeaveLockFile() { lockLeft_ = true; }
+  // This process runs as a standard user: it may not create in the Windows directory or open what
+  // only SYSTEM and the Administrators may.
+  void RunAsStandardUser() { standardUser_ = true; }
+  // The lock files this process holds now.
+  [[nodiscard]] int HeldLockCount() const { return static_cast<int>(heldLocks_.size()); }
 
   // --- SystemApi ---
   ProcessKind GetProcessKind() override;
@@ -113,9 +115,9 @@ class FakeSystem : public SystemApi {
                         const std::string& target) override;
   Status DeleteOpenFile(FileHandle file, const std::string& currentPath) override;
   void CloseFile(FileHandle file) override;
-  NamedMutexFinding CreateNamedMutex(const std::string& name, MutexHandle* handle) override;
-  LockOutcome WaitForNamedMutex(MutexHandle handle, std::uint32_t timeoutMs, Status* error) override;
-  void ReleaseNamedMutex(MutexHandle handle) override;
+  Status CreateAdministratorsFolder(const std::string& path) override;
+  Status HoldLockFile(const std::string& path, FileHandle* handle, bool* leftBehind) override;
+  void Pause(std::uint32_t milliseconds) override;
 
  private:
   [[nodiscard]] bool IsFolder(const std::string& path) const;
@@ -157,10 +159,10 @@ class FakeSystem : public SystemApi {
   std::vector<std::pair<std::string, std::string>> drives_;
   FileHandle nextFile_ = 0x4000;
   int namesGiven_ = 0;
-  LockOutcome mutexAnswer_ = LockOutcome::Taken;
-  std::optional<NamedMutexFinding> mutexFinding_;
-  std::map<MutexHandle, std::string> openMutexes_;  // by handle, the name
-  MutexHandle nextMutex_ = 0x3000;
+  int lockHeldFor_ = 0;
+  bool lockLeft_ = false;
+  bool standardUser_ = false;
+  std::map<FileHandle, std::string> heldLocks_;  // by handle, the lock file
 };
 
 }  // namespace win

@@ -55,9 +55,6 @@ class RealArrangement : public Arrangement {
     }
     held_.clear();
   }
-  void MakeEvent(const std::string& name) override {
-    held_.push_back(::CreateEventW(nullptr, TRUE, FALSE, Wide(name).c_str()));
-  }
 
  private:
   std::vector<HANDLE> held_;
