@@ -375,15 +375,19 @@ std::string Win32System::FinalPath(FileHandle file) {
 }
 
 std::string Win32System::LongPathName(const std::string& path) {
+  // Windows 2000 and later: bound by name.
+  using GetLongPathNameFunction = DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
+  const auto getLongPath = BoundFunction<GetLongPathNameFunction>("kernel32.dll", "GetLongPathNameW");
+  if (getLongPath == nullptr) return {};
   const std::wstring wide = ToWide(path, CP_UTF8);
   std::wstring longPath(MAX_PATH, L'\0');
   DWORD length = PastTheRedirector([&] {
-    return ::GetLongPathNameW(wide.c_str(), longPath.data(), static_cast<DWORD>(longPath.size()));
+    return getLongPath(wide.c_str(), longPath.data(), static_cast<DWORD>(longPath.size()));
   });
   if (length >= longPath.size()) {
     longPath.resize(length);
     length = PastTheRedirector([&] {
-      return ::GetLongPathNameW(wide.c_str(), longPath.data(), static_cast<DWORD>(longPath.size()));
+      return getLongPath(wide.c_str(), longPath.data(), static_cast<DWORD>(longPath.size()));
     });
   }
   if (length == 0 || length >= longPath.size()) return {};
@@ -569,9 +573,10 @@ Status Win32System::CreateAdministratorsFolder(const std::string& path) {
   if (::CreateDirectoryW(wide.c_str(), security.Attributes())) return kErrorSuccess;
   const DWORD error = ::GetLastError();
   if (error != ERROR_ALREADY_EXISTS) return static_cast<Status>(error);
-  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
-  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? kErrorSuccess : static_cast<Status>(ERROR_DIRECTORY);
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) return LastError();
+  return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? kErrorSuccess
+                                                                 : static_cast<Status>(ERROR_DIRECTORY);
 }
 
 // Shared with nobody: while a run holds it, every other open fails with a sharing violation, and

@@ -31,7 +31,8 @@ BOUND_BY_NAME = ["IsWow64Process", "GetSystemWow64DirectoryA", "RegRenameKey", "
                  "Wow64DisableWow64FsRedirection", "Wow64RevertWow64FsRedirection", "AttachConsole",
                  "SetDefaultDllDirectories", "SetDllDirectoryW", "GetProcessWindowStation",
                  "GetUserObjectInformationW", "SetProcessMitigationPolicy",
-                 "RegisterEventSourceW", "ReportEventW", "DeregisterEventSource"]
+                 "RegisterEventSourceW", "ReportEventW", "DeregisterEventSource", "GetLongPathNameW",
+                 "GetFinalPathNameByHandleW", "SetFileInformationByHandle"]
 FORMATS = {"x86": "pei-i386", "x86_64": "pei-x86-64"}
 
 
