@@ -4,7 +4,7 @@
 # runs for real; elsewhere its tests report themselves skipped.
 set -euo pipefail
 packages=(cmake make g++ python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb xdotool
-          faketime imagemagick googletest librapidcheck-dev osslsigncode openssl binutils binutils-mingw-w64-x86-64 binutils-mingw-w64-i686)
+          faketime imagemagick googletest librapidcheck-dev osslsigncode openssl binutils binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wixl msitools git)
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 

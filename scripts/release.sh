@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
-# Makes the release from the checkout it is in: builds the shipped 32-bit QuilletSetup.exe in a
-# build folder of its own, checks it (PE32, GUI, imports, manifest, version resource), and writes
-# dist/QuilletSetup.exe and dist/SHA256SUMS. The bytes are the same from any clean checkout of
-# the same commit, on any day.
+# Makes the release from the commit checked out: builds the shipped 32-bit QuilletSetup.exe in a
+# build folder of its own, checks it (PE32, GUI, imports, manifest, version resource), builds the
+# Windows Installer package around it (packaging/QuilletSetup.wxs, with wixl), and writes
+# dist/QuilletSetup.exe, dist/QuilletSetup.msi, dist/SHA256SUMS and dist/BUILDINFO (the commit,
+# its date, and the versions of the tools the same-bytes promise rests on). The bytes are the
+# same from any clean checkout of the same commit, on any day.
 #
-#   scripts/release.sh
+#   scripts/release.sh [--allow-uncommitted]
 #   scripts/release.sh --sign FILE.pfx --password-file FILE [--timestamp URL]
 #
-# With --sign the exe is signed with Authenticode (SHA-256) by osslsigncode with the code-signing
-# certificate and key in FILE.pfx, whose password is the first line of the password file; the
-# signature is verified, and the checksums are those of the signed exe. --timestamp adds a time
-# stamp countersignature from that server (the machine must reach it). Nothing is put in dist/
-# unless everything worked.
+# A working tree with uncommitted changes is refused: what is released is what a commit holds.
+# --allow-uncommitted builds it anyway and says so in BUILDINFO. With --sign the exe is signed
+# with Authenticode (SHA-256) by osslsigncode with the code-signing certificate and key in
+# FILE.pfx, whose password is the first line of the password file; the package is built around
+# the signed exe and signed too; both signatures are verified against that certificate (its
+# SHA-256 thumbprint) as well as the chain in the file, and the checksums are those of the signed
+# files. --timestamp adds a time stamp countersignature from that server (the machine must reach
+# it). Nothing is put in dist/ unless everything worked.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -21,13 +26,14 @@ fail() {
   exit 1
 }
 
-pfx="" password_file="" timestamp=""
+pfx="" password_file="" timestamp="" allow_uncommitted=""
 while (($#)); do
   case "$1" in
+    --allow-uncommitted) allow_uncommitted=yes; shift ;;
     --sign) pfx=${2:?--sign needs FILE.pfx}; shift 2 ;;
     --password-file) password_file=${2:?--password-file needs a file}; shift 2 ;;
     --timestamp) timestamp=${2:?--timestamp needs a URL}; shift 2 ;;
-    -h|--help) sed -n '2,15p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,22p' "$0"; exit 0 ;;
     *) fail "this is not understood: $1 (see --help)" ;;
   esac
 done
@@ -42,6 +48,16 @@ if [[ -n "$pfx" ]]; then
 fi
 
 bash scripts/install-deps.sh
+
+git -C "$root" rev-parse --verify HEAD >/dev/null 2>&1 || fail "$root is not a git checkout with a commit"
+uncommitted=$(git -C "$root" status --porcelain --untracked-files=normal)
+if [[ -n "$uncommitted" && -z "$allow_uncommitted" ]]; then
+  fail "the working tree has uncommitted changes (commit them, or pass --allow-uncommitted):
+$uncommitted"
+fi
+commit=$(git -C "$root" rev-parse HEAD)
+commit_epoch=$(git -C "$root" log -1 --format=%ct HEAD)
+commit_date=$(TZ=UTC date -u -d "@$commit_epoch" '+%Y-%m-%dT%H:%M:%SZ')
 
 build="$root/build/release"
 cmake -S "$root" -B "$build" -G "Unix Makefiles" -DCMAKE_BUILD_TYPE=Release \
@@ -80,12 +96,59 @@ if [[ -n "$pfx" ]]; then
   mv "$work/signed.exe" "$work/QuilletSetup.exe"
 fi
 
-(cd "$work" && sha256sum QuilletSetup.exe >SHA256SUMS)
+# --- the Windows Installer package ---
+# The product's identity: one UpgradeCode for ever, a ProductCode for each version and a package
+# code for each package, derived from it (never drawn at random), so any checkout gives the same.
+upgrade_code="{8F0B5E1A-3C2D-4E6F-9A7B-1C2D3E4F5A6B}"
+msi_version=$(sed -n 's/^project(QuilletSetup VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+[[ -n "$msi_version" ]] || fail "CMakeLists.txt gives no version"
+exe_digest=$(sha256sum "$work/QuilletSetup.exe" | cut -d' ' -f1)
+derived() { python3 -c 'import sys, uuid; print("{%s}" % str(uuid.uuid5(uuid.UUID(sys.argv[1]), sys.argv[2])).upper())' "$upgrade_code" "$1"; }
+product_code=$(derived "product $msi_version")
+package_code=$(derived "package $msi_version $exe_digest")
+# wixl stamps the summary information with the clock and a random package code: the clock is the
+# commit's (libfaketime), and the package code is set afterwards by msibuild.
+faked=(faketime "$(TZ=UTC date -u -d "@$commit_epoch" '+%Y-%m-%d %H:%M:%S')")
+TZ=UTC "${faked[@]}" wixl -a x86 -D "Version=$msi_version" -D "ProductCode=$product_code" \
+  -D "PackageCode=$package_code" -D "UpgradeCode=$upgrade_code" -D "Exe=$work/QuilletSetup.exe" \
+  -o "$work/QuilletSetup.msi" "$root/packaging/QuilletSetup.wxs" >"$work/wixl.txt" 2>&1 ||
+  fail "wixl could not build the package: $(tail -3 "$work/wixl.txt")"
+TZ=UTC "${faked[@]}" msibuild "$work/QuilletSetup.msi" -s "Quillet Setup" "Brannic" "Intel;1033" \
+  "$package_code" || fail "msibuild could not set the package's summary information"
+
+if [[ -n "$pfx" ]]; then
+  osslsigncode sign -pkcs12 "$pfx" -readpass "$password_file" -h sha256 -n "Quillet Setup" \
+    ${timestamp:+-ts "$timestamp"} -in "$work/QuilletSetup.msi" -out "$work/signed.msi" \
+    >"$work/sign-msi.txt" 2>&1 || fail "osslsigncode could not sign the package: $(tail -3 "$work/sign-msi.txt")"
+  mv "$work/signed.msi" "$work/QuilletSetup.msi"
+  # Both signatures are this certificate's, not only some certificate the chain in the file trusts.
+  thumbprint=$(openssl x509 -in "$work/signer.pem" -outform der | sha256sum | cut -d' ' -f1)
+  for file in QuilletSetup.exe QuilletSetup.msi; do
+    osslsigncode verify -CAfile "$work/trusted.pem" -require-leaf-hash "sha256:$thumbprint" \
+      -in "$work/$file" >"$work/verify.txt" 2>&1 ||
+      fail "the signature of $file does not verify against the certificate $thumbprint: $(tail -3 "$work/verify.txt")"
+  done
+fi
+
+{
+  echo "QuilletSetup $version (package $msi_version)"
+  echo "commit: $commit"
+  echo "commit date: $commit_date"
+  [[ -z "$uncommitted" ]] || echo "uncommitted changes: yes (built with --allow-uncommitted; not the commit's bytes)"
+  echo "ProductCode: $product_code"
+  echo "UpgradeCode: $upgrade_code"
+  [[ -z "$pfx" ]] || echo "signed by the certificate with SHA-256 thumbprint $thumbprint"
+  echo "compiler: $(i686-w64-mingw32-g++ --version | head -1)"
+  echo "binutils: $(i686-w64-mingw32-ld --version | head -1)"
+  echo "wixl: $(wixl --version 2>&1 | head -1)"
+  echo "msitools: $(dpkg-query -W -f='${Version}' msitools 2>/dev/null)"
+  [[ -z "$pfx" ]] || echo "osslsigncode: $(osslsigncode --version 2>&1 | head -1)"
+} >"$work/BUILDINFO"
+
+(cd "$work" && sha256sum QuilletSetup.exe QuilletSetup.msi >SHA256SUMS)
 mkdir -p dist
-# Both files together, each moved into place whole.
-cp "$work/QuilletSetup.exe" dist/.QuilletSetup.exe.new
-cp "$work/SHA256SUMS" dist/.SHA256SUMS.new
-mv dist/.QuilletSetup.exe.new dist/QuilletSetup.exe
-mv dist/.SHA256SUMS.new dist/SHA256SUMS
-echo "QuilletSetup $version"
-echo "$(cut -d' ' -f1 dist/SHA256SUMS)  dist/QuilletSetup.exe${pfx:+ (signed)}"
+# Every file together, each moved into place whole.
+for file in QuilletSetup.exe QuilletSetup.msi SHA256SUMS BUILDINFO; do cp "$work/$file" "dist/.$file.new"; done
+for file in QuilletSetup.exe QuilletSetup.msi SHA256SUMS BUILDINFO; do mv "dist/.$file.new" "dist/$file"; done
+echo "QuilletSetup $version from $commit"
+sed "s|  |  dist/|; s|\$|${pfx:+ (signed)}|" dist/SHA256SUMS
