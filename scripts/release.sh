@@ -97,24 +97,12 @@ if [[ -n "$pfx" ]]; then
 fi
 
 # --- the Windows Installer package ---
-# The product's identity: one UpgradeCode for ever, a ProductCode for each version and a package
-# code for each package, derived from it (never drawn at random), so any checkout gives the same.
-upgrade_code="{8F0B5E1A-3C2D-4E6F-9A7B-1C2D3E4F5A6B}"
 msi_version=$(sed -n 's/^project(QuilletSetup VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 [[ -n "$msi_version" ]] || fail "CMakeLists.txt gives no version"
-exe_digest=$(sha256sum "$work/QuilletSetup.exe" | cut -d' ' -f1)
-derived() { python3 -c 'import sys, uuid; print("{%s}" % str(uuid.uuid5(uuid.UUID(sys.argv[1]), sys.argv[2])).upper())' "$upgrade_code" "$1"; }
-product_code=$(derived "product $msi_version")
-package_code=$(derived "package $msi_version $exe_digest")
-# wixl stamps the summary information with the clock and a random package code: the clock is the
-# commit's (libfaketime), and the package code is set afterwards by msibuild.
-faked=(faketime "$(TZ=UTC date -u -d "@$commit_epoch" '+%Y-%m-%d %H:%M:%S')")
-TZ=UTC "${faked[@]}" wixl -a x86 -D "Version=$msi_version" -D "ProductCode=$product_code" \
-  -D "PackageCode=$package_code" -D "UpgradeCode=$upgrade_code" -D "Exe=$work/QuilletSetup.exe" \
-  -o "$work/QuilletSetup.msi" "$root/packaging/QuilletSetup.wxs" >"$work/wixl.txt" 2>&1 ||
-  fail "wixl could not build the package: $(tail -3 "$work/wixl.txt")"
-TZ=UTC "${faked[@]}" msibuild "$work/QuilletSetup.msi" -s "Quillet Setup" "Brannic" "Intel;1033" \
-  "$package_code" || fail "msibuild could not set the package's summary information"
+codes=$(bash "$root/scripts/build-msi.sh" "$work/QuilletSetup.exe" "$work/QuilletSetup.msi" "$msi_version" \
+        "$commit_epoch") || fail "the package could not be built: $codes"
+product_code=$(sed -n 's/^ProductCode: //p' <<<"$codes")
+upgrade_code=$(sed -n 's/^UpgradeCode: //p' <<<"$codes")
 
 if [[ -n "$pfx" ]]; then
   osslsigncode sign -pkcs12 "$pfx" -readpass "$password_file" -h sha256 -n "Quillet Setup" \
