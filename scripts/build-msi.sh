@@ -23,6 +23,8 @@ package_code=$(derived "package $version $(sha256sum "$exe" | cut -d' ' -f1)")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$exe" "$work/QuilletSetup.exe"
+# The cabinet keeps the file's time: EPOCH's too.
+touch -d "@$epoch" "$work/QuilletSetup.exe"
 # wixl stamps the summary information with the clock and a random package code: the clock is
 # EPOCH's (libfaketime; file times left alone, or wixl finds no file), and the package code is
 # set afterwards by msibuild. wixl 0.101 finds no file given by an absolute path: it runs from
