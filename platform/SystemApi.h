@@ -71,10 +71,10 @@ class SystemApi {
   virtual std::string LongPathName(const std::string& path) = 0;
   // Whether two open files or folders are one and the same (volume and file index).
   virtual bool SameObject(FileHandle first, FileHandle second) = 0;
-  // The accounts, besides SYSTEM, the Administrators, TrustedInstaller and the creator of what is
-  // made in it, that the open folder's security lets create or change files in it: the folder's
-  // owner among them (an owner may always change the folder's security), unless it is one of
-  // those. The Windows status of reading the security.
+  // The accounts, besides SYSTEM, the Administrators, TrustedInstaller, the account this process
+  // runs as and the creator of what is made in it, that the open folder's security lets create or
+  // change files in it: the folder's owner among them (an owner may always change the folder's
+  // security), unless it is one of those. The Windows status of reading the security.
   virtual Status OtherWriters(FileHandle folder, std::vector<std::string>* writers) = 0;
   // A name nobody can guess beforehand (a GUID as text).
   virtual std::string UnpredictableName() = 0;

@@ -29,7 +29,11 @@ touch -d "@$epoch" "$work/QuilletSetup.exe"
 # EPOCH's (libfaketime; file times left alone, or wixl finds no file), and the package code is
 # set afterwards by msibuild. wixl 0.101 finds no file given by an absolute path: it runs from
 # the folder that holds the exe.
-faked=(env TZ=UTC NO_FAKE_STAT=1 faketime "$(TZ=UTC date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S')")
+# Preloaded, not through the faketime wrapper, which refuses to run inside a process it already fakes.
+faketime_lib=$(dpkg -L libfaketime 2>/dev/null | grep -m1 '/libfaketime\.so\.1$') ||
+  { echo "libfaketime is not installed" >&2; exit 1; }
+faked=(env TZ=UTC NO_FAKE_STAT=1 LD_PRELOAD="$faketime_lib" FAKETIME_DONT_RESET=1
+       FAKETIME="$(TZ=UTC date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S')")
 (cd "$work" && "${faked[@]}" wixl -a x86 -D "Version=$version" -D "ProductCode=$product_code" \
    -D "PackageCode=$package_code" -D "UpgradeCode=$upgrade_code" -D "Exe=QuilletSetup.exe" \
    -o QuilletSetup.msi "$root/packaging/QuilletSetup.wxs") >"$work/wixl.txt" 2>&1 ||

@@ -276,6 +276,18 @@ std::string AccountName(PSID sid) {
   return FromWide(account, CP_UTF8);
 }
 
+// The SID of the account this process runs as: the one running the setup, already trusted with it.
+std::string ThisAccount() {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  const KernelHandle held(token);
+  DWORD size = 0;
+  ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  std::vector<unsigned char> buffer(size);
+  if (size == 0 || !::GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
+  return SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
+}
+
 using SetFileInformationFunction = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
 
 SetFileInformationFunction SetFileInformation() {
@@ -421,8 +433,9 @@ Status Win32System::OtherWriters(FileHandle folder, std::vector<std::string>* wr
   const char* trusted[] = {"S-1-5-18", "S-1-5-32-544",
                            "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",
                            "S-1-3-0"};
+  const std::string self = ThisAccount();
   const auto isTrusted = [&](const std::string& sid) {
-    return std::find(std::begin(trusted), std::end(trusted), sid) != std::end(trusted);
+    return sid == self || std::find(std::begin(trusted), std::end(trusted), sid) != std::end(trusted);
   };
   const auto add = [&](PSID sid) {
     const std::string text = SidText(sid);

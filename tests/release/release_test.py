@@ -1,6 +1,8 @@
-"""scripts/release.sh as administrators use it: two copies of the sources in different folders,
-built days apart, give the same bytes; the exe signs with a throwaway certificate made here and
-verifies; a wrong password or a certificate not meant for code signing leaves dist/ as it was."""
+"""scripts/release.sh as administrators use it: two checkouts of the same commit in different
+folders, built days apart, give the same exe and the same Windows Installer package, whose tables
+hold what deployment relies on; a working tree with uncommitted changes is refused; the exe and the
+package sign with a throwaway certificate made here and verify against its thumbprint; a wrong
+password or a certificate not meant for code signing leaves dist/ as it was."""
 
 import argparse
 import hashlib
@@ -15,7 +17,8 @@ FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 
 
 def copy_sources(destination):
-    """The checkout's own files, as a clean clone of it would have them (uncommitted edits too)."""
+    """The checkout's own files (uncommitted edits too), committed the same way in each copy, so
+    that both are checkouts of one and the same commit."""
     files = subprocess.run(["git", "ls-files", "-co", "--exclude-standard", "-z"], cwd=ROOT, check=True,
                            capture_output=True).stdout.decode().split("\0")
     for name in filter(None, files):
@@ -23,6 +26,49 @@ def copy_sources(destination):
         if source.is_file():
             (destination / name).parent.mkdir(parents=True, exist_ok=True)
             shutil.copy2(source, destination / name)
+    env = dict(os.environ, GIT_AUTHOR_DATE="2026-12-01T09:00:00Z", GIT_COMMITTER_DATE="2026-12-01T09:00:00Z",
+               GIT_AUTHOR_NAME="Release", GIT_AUTHOR_EMAIL="release@example.org",
+               GIT_COMMITTER_NAME="Release", GIT_COMMITTER_EMAIL="release@example.org")
+    for command in (["init", "-q"], ["add", "-A"], ["-c", "commit.gpgsign=false", "commit", "-q", "-m", "release"]):
+        subprocess.run(["git", *command], cwd=destination, env=env, check=True, capture_output=True)
+
+
+def table(msi, name):
+    """A table of the package as rows of columns, without its three header lines."""
+    exported = subprocess.run(["msiinfo", "export", msi, name], check=True, capture_output=True,
+                              text=True).stdout
+    return [line.split("\t") for line in exported.splitlines()[3:]]
+
+
+def check_package(msi):
+    """What deployment relies on, read from the built package's tables."""
+    summary = subprocess.run(["msiinfo", "suminfo", msi], check=True, capture_output=True, text=True).stdout
+    assert "Template: Intel;1033" in summary, summary  # a 32-bit package
+    assert "Created: Tue Dec  1 09:00:00 2026" in summary, summary  # the commit's time
+    properties = dict(table(msi, "Property"))
+    assert properties["ALLUSERS"] == "1" and properties["ARPNOMODIFY"] == "1", properties
+    assert properties["ProductVersion"] == "1.0.0", properties
+    actions = {row[0]: row for row in table(msi, "CustomAction")}
+    sequence = {row[0]: (row[1], int(row[2])) for row in table(msi, "InstallExecuteSequence")}
+    at = {name: number for name, (_, number) in sequence.items()}
+    for name, switch in (("RegisterDataSources", "/repair /quiet"), ("RemoveDataSources", "/uninstall /quiet")):
+        # 3090: an installed exe (18), deferred (1024), not impersonating (2048); its result checked.
+        assert actions[name][1] == "3090" and actions[name][2] == "QuilletSetupExe", actions[name]
+        assert actions[name][3].startswith(switch + ' /log "[WindowsFolder]Logs\\'), actions[name]
+        assert at["InstallInitialize"] < at[name] < at["InstallFinalize"], (name, at)
+    assert at["RemoveDataSources"] < at["RemoveFiles"], "removed while the program is still there"
+    assert at["RegisterDataSources"] > at["InstallFiles"], "run once the program is in place"
+    assert sequence["RemoveDataSources"][0] == 'REMOVE="ALL" AND NOT UPGRADINGPRODUCTCODE', sequence
+    assert sequence["RegisterDataSources"][0] == 'NOT REMOVE="ALL"', sequence
+    assert at["RemoveExistingProducts"] < at["InstallInitialize"], at
+    upgrade = table(msi, "Upgrade")
+    assert upgrade[0][0] == properties["UpgradeCode"] and upgrade[0][6] == "OLDERFOUND", upgrade
+    directories = {row[0]: row for row in table(msi, "Directory")}
+    assert directories["INSTALLDIR"][1:] == ["WindowsFolder", "QuilletSetup"], directories["INSTALLDIR"]
+    assert [row[1] for row in table(msi, "File")] == ["Program"], table(msi, "File")
+    assert table(msi, "Media")[0][3] == "#QuilletSetup.cab", table(msi, "Media")  # embedded
+    print("package:", {name: sequence[name] for name in ("RemoveExistingProducts", "RemoveDataSources",
+                                                         "RegisterDataSources")})
 
 
 def release(checkout, *arguments, days_later=0, expect_ok=True):
@@ -67,24 +113,48 @@ def main():
         two = release(second, days_later=3)
         print(one.stdout.strip())
         built = [digest(checkout / "dist" / "QuilletSetup.exe") for checkout in (first, second)]
-        print(f"two folders, three days apart: {built[0]} and {built[1]}")
-        assert built[0] == built[1], "the release is not reproducible"
+        packaged = [digest(checkout / "dist" / "QuilletSetup.msi") for checkout in (first, second)]
+        print(f"two folders, three days apart: exe {built[0]} and {built[1]}; msi {packaged[0]} and {packaged[1]}")
+        assert built[0] == built[1], "the exe is not reproducible"
+        assert packaged[0] == packaged[1], "the package is not reproducible"
         sums = (first / "dist" / "SHA256SUMS").read_text()
-        assert sums == f"{built[0]}  QuilletSetup.exe\n", sums
+        assert sums == f"{built[0]}  QuilletSetup.exe\n{packaged[0]}  QuilletSetup.msi\n", sums
         assert str(first) not in (first / "dist" / "QuilletSetup.exe").read_bytes().decode("latin-1")
+        info = (first / "dist" / "BUILDINFO").read_text()
+        commit = subprocess.run(["git", "rev-parse", "HEAD"], cwd=first, check=True, capture_output=True,
+                                text=True).stdout.strip()
+        for expected in (f"commit: {commit}", "commit date: 2026-12-01T09:00:00Z", "compiler: ",
+                         "binutils: ", "wixl: 0.101"):
+            assert expected in info, info
+        assert "uncommitted" not in info, info
+        check_package(first / "dist" / "QuilletSetup.msi")
+
+        # What is released is what a commit holds.
+        (first / "README.md").write_text((first / "README.md").read_text() + "\nedited\n")
+        dirty = release(first, expect_ok=False)
+        assert dirty.returncode != 0 and "uncommitted changes" in dirty.stderr, dirty.stderr
+        assert digest(first / "dist" / "QuilletSetup.msi") == packaged[0], "dist/ changed"
+        allowed = release(first, "--allow-uncommitted")
+        assert "uncommitted changes: yes" in (first / "dist" / "BUILDINFO").read_text(), allowed.stdout
+        subprocess.run(["git", "checkout", "-q", "README.md"], cwd=first, check=True)
 
         keys = work / "keys"
         keys.mkdir()
         pfx, secret, cert = make_certificate(keys, "codeSigning", "correct horse")
         signed = release(first, "--sign", pfx, "--password-file", secret)
         print(signed.stdout.strip())
-        exe = first / "dist" / "QuilletSetup.exe"
-        verify = subprocess.run(["osslsigncode", "verify", "-CAfile", cert, "-in", exe], capture_output=True,
-                                text=True)
-        print(verify.stdout.strip())
-        assert verify.returncode == 0 and "Signature verification: ok" in verify.stdout, verify.stdout
-        assert (first / "dist" / "SHA256SUMS").read_text() == f"{digest(exe)}  QuilletSetup.exe\n"
-        assert digest(exe) != built[0], "the exe was signed"
+        exe, msi = first / "dist" / "QuilletSetup.exe", first / "dist" / "QuilletSetup.msi"
+        thumbprint = hashlib.sha256(subprocess.run(["openssl", "x509", "-in", cert, "-outform", "der"],
+                                                   check=True, capture_output=True).stdout).hexdigest()
+        for signed_file in (exe, msi):
+            verify = subprocess.run(["osslsigncode", "verify", "-CAfile", cert, "-require-leaf-hash",
+                                     f"sha256:{thumbprint}", "-in", signed_file], capture_output=True, text=True)
+            assert verify.returncode == 0 and "Signature verification: ok" in verify.stdout, verify.stdout
+        print(f"exe and msi signed and verified against the certificate {thumbprint}")
+        assert f"thumbprint {thumbprint}" in (first / "dist" / "BUILDINFO").read_text()
+        assert (first / "dist" / "SHA256SUMS").read_text() == (f"{digest(exe)}  QuilletSetup.exe\n"
+                                                                f"{digest(msi)}  QuilletSetup.msi\n")
+        assert digest(exe) != built[0] and digest(msi) != packaged[0], "both were signed"
 
         before = {path.name: path.read_bytes() for path in (first / "dist").iterdir()}
         wrong = keys / "wrong"

@@ -1,0 +1,125 @@
+"""The Windows Installer package under Wine's msiexec, in a 64-bit prefix with 32-bit Wine (the
+package is 32-bit, as its program is): install, repair, a second version over the first, removal,
+and a run that fails. Where this machine cannot run 32-bit programs it reports itself skipped.
+
+Wine differs from Windows here: a custom action that fails ends msiexec with 1627 where Windows
+ends 1603; repair by product code (/fa) is not implemented, so REINSTALL=ALL is used; and during a
+major upgrade Wine runs the old product's removal action as well, where Windows skips it by its
+condition (the data sources are then registered again by the new product's run)."""
+
+import argparse
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "wine"))
+
+import odbc_expectation as expect  # noqa: E402
+from registration_e2e import assert_tree  # noqa: E402
+from winelab import HKLM_ODBC_VIEWS, Display, WinePrefix, kill_group, thirty_two_bit_wine  # noqa: E402
+
+ROOT = Path(__file__).resolve().parent.parent.parent
+SKIPPED = 77
+UNINSTALL = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
+WINE_FAILED_ACTION = 1627  # Windows: 1603
+
+
+def build_msi(exe, out, version):
+    codes = subprocess.run(["bash", ROOT / "scripts" / "build-msi.sh", exe, out, version, "1765000000"],
+                           check=True, capture_output=True, text=True).stdout
+    return dict(line.split(": ", 1) for line in codes.splitlines())["ProductCode"]
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True, help="the shipped 32-bit QuilletSetup.exe")
+    parser.add_argument("--reader", required=True, help="the 64-bit regdump.exe")
+    parser.add_argument("--work", required=True)
+    options = parser.parse_args()
+    why_not = thirty_two_bit_wine()
+    if why_not:
+        print(f"msi: SKIPPED: {why_not}")
+        return SKIPPED
+    with tempfile.TemporaryDirectory() as folder, Display() as display, \
+            WinePrefix(options.work, "msi", display) as prefix:
+        first = Path(folder) / "QuilletSetup-1.0.0.msi"
+        second = Path(folder) / "QuilletSetup-1.0.1.msi"
+        product = build_msi(options.exe, first, "1.0.0")
+        newer = build_msi(options.exe, second, "1.0.1")
+        drive = prefix.path / "prefix" / "drive_c"
+        program = drive / "windows" / "QuilletSetup" / "QuilletSetup.exe"
+        program_log = drive / "windows" / "Logs" / "QuilletSetup.log"
+
+        def msiexec(*arguments):
+            result = prefix.run_wine(["msiexec", *map(str, arguments), "/qn"], check=False, timeout=600)
+            return result.returncode
+
+        def dump():
+            lines = prefix.run_wine([options.reader, *HKLM_ODBC_VIEWS]).stdout.splitlines()
+            return {line for line in lines if line and not line.startswith("MISSING")}
+
+        def entry(code):
+            return prefix.run_wine(["reg", "query", f"{UNINSTALL}\\{code}"], check=False).stdout
+
+        before = dump()
+        registered = before | expect.expected_lines(expect.this_year(), x86=False)
+
+        # Install: the data sources exactly as the exe registers them, the program kept where the
+        # recipes call it, its log in %windir%\Logs, and an Apps & features entry without Modify.
+        assert msiexec("/i", first, "/l*v", "C:\\msi-install.log") == 0
+        assert_tree(dump(), registered)
+        assert program.exists(), "the program is kept in %windir%\\QuilletSetup"
+        log = program_log.read_bytes().decode("utf-8")
+        assert log.endswith("Result: success, exit code 0\r\n"), log[-300:]
+        listed = entry(product)
+        assert "Brannic" in listed and "NoModify" in listed, listed
+        print("install: exit code 0;", log.split("\r\n")[0])
+
+        # Repair: what was taken away is completed.
+        wow = expect.WOW64[0]
+        prefix.run_wine(["reg", "delete", f"HKLM\\{wow}\\Quillet-R\\Engines\\Jet", "/v", "Threads", "/f"])
+        assert msiexec("/i", first, "REINSTALL=ALL", "REINSTALLMODE=omus") == 0
+        assert_tree(dump(), registered)
+        print("repair: exit code 0; the missing value is back")
+
+        # A second version over the first: the data sources stay, one product is listed.
+        assert msiexec("/i", second) == 0
+        assert_tree(dump(), registered)
+        assert "Brannic" in entry(newer) and not entry(product).strip(), "the old product is gone"
+        print("upgrade: exit code 0; the data sources stay")
+
+        # Removal: what is still exactly as written goes, a customised data source stays.
+        prefix.reg_add(f"HKLM\\{wow}\\Quillet-S", "DBQ", "D:\\Kept.mdb")
+        kept = {line for line in dump() if "\\Quillet-S|" in line or "\\Quillet-S\\" in line
+                or line.endswith("\\Quillet-S") or "|Quillet-S|" in line}
+        assert msiexec("/x", newer) == 0
+        after = dump()
+        assert kept <= after, sorted(kept - after)[:5]
+        assert not [line for line in after if "Quillet2002-R" in line], "the rest is removed"
+        assert not program.exists(), "the program is removed with the package"
+        print(f"removal: exit code 0; {len(kept)} lines of the customised data source kept")
+
+        # A run that fails fails the install, and the file is rolled back: the run lock is held by
+        # another process for longer than the program waits.
+        marker = drive / "held"
+        holder = prefix.start_wine([Path(options.reader).parent / "holdlock.exe", "C:\\held"])
+        try:
+            deadline = time.time() + 60
+            while not marker.exists() and time.time() < deadline:
+                time.sleep(0.1)
+            assert marker.exists(), "holdlock did not take the lock"
+            code = msiexec("/i", first)
+        finally:
+            kill_group(holder)
+        assert code == WINE_FAILED_ACTION & 0xFF, code
+        assert not program.exists(), "the failed install is rolled back"
+        assert not entry(product).strip(), "nothing is listed after a failed install"
+        print(f"failing run: msiexec exit code {code} (Wine's 1627; Windows ends 1603); rolled back")
+    print("msi: passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
