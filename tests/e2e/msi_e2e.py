@@ -22,7 +22,8 @@ from winelab import HKLM_ODBC_VIEWS, Display, WinePrefix, kill_group, thirty_two
 
 ROOT = Path(__file__).resolve().parent.parent.parent
 SKIPPED = 77
-UNINSTALL = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
+# A 32-bit package's Apps & features entry, as a 64-bit reader sees it.
+UNINSTALL = "HKLM\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
 WINE_FAILED_ACTION = 1627  # Windows: 1603
 
 
@@ -50,7 +51,11 @@ def main():
         newer = build_msi(options.exe, second, "1.0.1")
         drive = prefix.path / "prefix" / "drive_c"
         program = drive / "windows" / "QuilletSetup" / "QuilletSetup.exe"
-        program_log = drive / "windows" / "Logs" / "QuilletSetup.log"
+
+        def program_log():
+            # Wine's prefix may already hold the folder as "logs": Windows names are not case-sensitive.
+            logs = [p for p in (drive / "windows").iterdir() if p.name.lower() == "logs"]
+            return logs[0] / "QuilletSetup.log"
 
         def msiexec(*arguments):
             result = prefix.run_wine(["msiexec", *map(str, arguments), "/qn"], check=False, timeout=600)
@@ -61,7 +66,8 @@ def main():
             return {line for line in lines if line and not line.startswith("MISSING")}
 
         def entry(code):
-            return prefix.run_wine(["reg", "query", f"{UNINSTALL}\\{code}"], check=False).stdout
+            found = prefix.run_wine(["reg", "query", f"{UNINSTALL}\\{code}"], check=False)
+            return found.stdout if found.returncode == 0 else ""
 
         before = dump()
         registered = before | expect.expected_lines(expect.this_year(), x86=False)
@@ -71,7 +77,7 @@ def main():
         assert msiexec("/i", first, "/l*v", "C:\\msi-install.log") == 0
         assert_tree(dump(), registered)
         assert program.exists(), "the program is kept in %windir%\\QuilletSetup"
-        log = program_log.read_bytes().decode("utf-8")
+        log = program_log().read_bytes().decode("utf-8")
         assert log.endswith("Result: success, exit code 0\r\n"), log[-300:]
         listed = entry(product)
         assert "Brannic" in listed and "NoModify" in listed, listed
