@@ -176,7 +176,11 @@ std::string Counts(const RunResult& result) {
 }
 
 std::string Summary(const RunResult& result) {
-  if (result.refused) return result.failure;
+  if (result.refused) {
+    // A phrase within the summary line, which goes on after it.
+    return result.failure.ends_with('.') ? result.failure.substr(0, result.failure.size() - 1)
+                                         : result.failure;
+  }
   if (result.mode == Mode::Check && !result.stoppedBy.empty()) {
     return "the check could not be done: " + result.stoppedBy;
   }
