@@ -3,6 +3,7 @@
 #include <exception>
 #include <vector>
 
+#include "platform/OpenFile.h"
 #include "setup/ExitCodes.h"
 
 namespace quillet {
@@ -24,6 +25,21 @@ RunLockResult RunLock::CouldNotMakeSure(win::Status error) {
           false};
 }
 
+// A folder that was there before this program made it (on early Windows, %windir% let everyone
+// change it) may let others create the lock file first: said, so that an administrator fixes it.
+std::string RunLock::OthersWhoMayWrite(const std::string& folder) {
+  win::OpenFile held(system_);
+  std::vector<std::string> writers;
+  if (system_.OpenFolder(folder, held.Receive()) != win::kErrorSuccess ||
+      system_.OtherWriters(held.Get(), &writers) != win::kErrorSuccess || writers.empty()) {
+    return {};
+  }
+  std::string names;
+  for (const auto& writer : writers) names += (names.empty() ? "" : ", ") + writer;
+  return "warning: the run lock's folder " + folder + " may also be written by " + names +
+         "; only SYSTEM and the Administrators should, or they may make every run wait or fail";
+}
+
 void RunLock::Release() {
   if (held_ != 0) system_.CloseFile(held_);  // and Windows deletes the file
   held_ = 0;
@@ -34,6 +50,7 @@ RunLockResult RunLock::Take(const std::function<void()>& waiting) {
   if (path.empty()) return CouldNotMakeSure(win::kErrorPathNotFound);
   const std::string folder = path.substr(0, path.rfind('\\'));
   win::Status status = system_.CreateAdministratorsFolder(folder);
+  const std::string others = status == win::kErrorSuccess ? OthersWhoMayWrite(folder) : std::string();
   bool leftBehind = false;
   if (status == win::kErrorSuccess) status = system_.HoldLockFile(path, &held_, &leftBehind);
   for (std::uint32_t waited = 0; status == win::kErrorSharingViolation && waited < kRunLockWaitMs;
@@ -51,9 +68,10 @@ RunLockResult RunLock::Take(const std::function<void()>& waiting) {
   switch (status) {
     case win::kErrorSuccess:
       return {kExitSuccess,
-              leftBehind ? "The run lock " + path + " was left by a run that ended without "
-                           "letting it go (the computer lost power); this run took it over."
-                         : std::string(),
+              others + (!others.empty() && leftBehind ? "\r\n" : "") +
+                  (leftBehind ? "The run lock " + path + " was left by a run that ended without "
+                                "letting it go (the computer lost power); this run took it over."
+                              : std::string()),
               false};
     case win::kErrorSharingViolation:
       return {kExitAlreadyRunning,

@@ -41,6 +41,7 @@ class RunLock {
 
  private:
   RunLockResult CouldNotMakeSure(win::Status error);
+  std::string OthersWhoMayWrite(const std::string& folder);
 
   win::SystemApi& system_;
   win::FileHandle held_ = 0;

@@ -398,6 +398,19 @@ TEST(RunLock, OneRunAtATimeInEveryMode) {
   }
 }
 
+// A lock folder that was there already and lets others write is said, for an administrator to fix.
+TEST(RunLock, AFolderOthersMayWriteIsSaid) {
+  win::FakeWindows windows;
+  windows.System().AddFolder("C:\\windows\\QuilletSetup");
+  windows.System().LetOthersWrite("C:\\windows\\QuilletSetup", {"Everyone"});
+  windows.System().SetCommandLine("QuilletSetup.exe /quiet /log C:\\lock.log");
+  EXPECT_EQ(quillet::RunProgram(windows), quillet::kExitSuccess);
+  EXPECT_NE(windows.System().Files().at("C:\\lock.log").find(
+                "\r\nwarning: the run lock's folder C:\\windows\\QuilletSetup may also be written by "
+                "Everyone; only SYSTEM and the Administrators should, or they may make every run wait or fail\r\n"),
+            std::string::npos);
+}
+
 struct AccountCase {
   const char* arguments;
   bool folderThere;
