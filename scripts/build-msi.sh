@@ -32,7 +32,8 @@ touch -d "@$epoch" "$work/QuilletSetup.exe"
 # Preloaded, not through the faketime wrapper, which refuses to run inside a process it already fakes.
 faketime_lib=$(dpkg -L libfaketime 2>/dev/null | grep -m1 '/libfaketime\.so\.1$') ||
   { echo "libfaketime is not installed" >&2; exit 1; }
-faked=(env TZ=UTC NO_FAKE_STAT=1 LD_PRELOAD="$faketime_lib" FAKETIME_DONT_RESET=1
+# A clock of its own: not the shared one of a faked process that started this script.
+faked=(env -u FAKETIME_SHARED TZ=UTC NO_FAKE_STAT=1 LD_PRELOAD="$faketime_lib" FAKETIME_DONT_RESET=1
        FAKETIME="$(TZ=UTC date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S')")
 (cd "$work" && "${faked[@]}" wixl -a x86 -D "Version=$version" -D "ProductCode=$product_code" \
    -D "PackageCode=$package_code" -D "UpgradeCode=$upgrade_code" -D "Exe=QuilletSetup.exe" \

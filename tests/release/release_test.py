@@ -13,7 +13,6 @@ import sys
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent.parent
-FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 
 
 def copy_sources(destination):
@@ -72,10 +71,11 @@ def check_package(msi):
 
 
 def release(checkout, *arguments, days_later=0, expect_ok=True):
-    env = dict(os.environ)
-    if days_later:
-        env.update(LD_PRELOAD=FAKETIME_LIB, FAKETIME=f"+{days_later}d", FAKETIME_DONT_RESET="1")
-    result = subprocess.run(["bash", "scripts/release.sh", *map(str, arguments)], cwd=checkout, env=env,
+    # Days later through the faketime wrapper: it holds libfaketime's shared clock for the whole
+    # run, where a preloaded shell that created it may take it away with a subshell that ends
+    # (libfaketime 0.9.10), and a process started after that one would fail to start.
+    later = ["faketime", "-f", f"+{days_later}d"] if days_later else []
+    result = subprocess.run([*later, "bash", "scripts/release.sh", *map(str, arguments)], cwd=checkout,
                             capture_output=True, text=True, timeout=900)
     if expect_ok and result.returncode != 0:
         raise AssertionError(f"release.sh {arguments} exited {result.returncode}:\n{result.stdout}\n{result.stderr}")
