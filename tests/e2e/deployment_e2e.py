@@ -280,10 +280,11 @@ def log_folders_as_administrators_type_them(s):
     # stays whole, and this run's log is kept under the name standard error gives.
     holder = s.prefix.start_wine([s.build / "holdfile.exe", polish])
     try:
-        deadline = time.time() + 60
-        while not (logs / "Łódź.log.held").exists() and time.time() < deadline:
+        # A helper's first start in a prefix can take long on a loaded machine.
+        deadline = time.time() + 180
+        while not (logs / "Łódź.log.held").exists() and time.time() < deadline and holder.poll() is None:
             time.sleep(0.1)
-        assert (logs / "Łódź.log.held").exists(), "holdfile did not take the log"
+        assert (logs / "Łódź.log.held").exists(), f"holdfile did not take the log (exit code {holder.poll()})"
         held = s.prefix.run_wine([s.build / "QuilletSetup.exe", "/quiet", "/log", polish],
                                  check=False, timeout=300)
     finally:
