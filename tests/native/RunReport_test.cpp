@@ -12,27 +12,12 @@
 #include "setup/ExitCodes.h"
 #include "setup/Program.h"
 #include "setup/report/ReportJson.h"
+#include "tests/support/AnsiCodePage.h"
 #include "tests/support/FakeWindows.h"
 
 namespace {
 
-void AppendUtf8(std::string& text, unsigned code) {
-  if (code < 0x80) {
-    text += static_cast<char>(code);
-  } else if (code < 0x800) {
-    text += static_cast<char>(0xC0 | (code >> 6));
-    text += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    text += static_cast<char>(0xE0 | (code >> 12));
-    text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    text += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    text += static_cast<char>(0xF0 | (code >> 18));
-    text += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    text += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
+using win::AppendUtf8;
 
 // Whether the bytes are UTF-8 as RFC 3629 has it: no overlong forms, surrogates or codes past U+10FFFF.
 bool IsUtf8(const std::string& text) {

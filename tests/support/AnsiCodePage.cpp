@@ -17,20 +17,25 @@ unsigned CodeOf(unsigned char byte) {
   return byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : byte;
 }
 
+}  // namespace
+
 void AppendUtf8(std::string& text, unsigned code) {
   if (code < 0x80) {
     text += static_cast<char>(code);
   } else if (code < 0x800) {
     text += static_cast<char>(0xC0 | (code >> 6));
     text += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
+  } else if (code < 0x10000) {
     text += static_cast<char>(0xE0 | (code >> 12));
+    text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    text += static_cast<char>(0xF0 | (code >> 18));
+    text += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
     text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
     text += static_cast<char>(0x80 | (code & 0x3F));
   }
 }
-
-}  // namespace
 
 std::string AnsiToUtf8(const std::string& ansi) {
   std::string utf8;

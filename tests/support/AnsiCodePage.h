@@ -9,5 +9,7 @@ namespace win {
 // Characters 1252 cannot hold become '?', as WideCharToMultiByte makes them.
 std::string Utf8ToAnsi(const std::string& utf8);
 std::string AnsiToUtf8(const std::string& ansi);
+// Appends the character of that code point to UTF-8 text.
+void AppendUtf8(std::string& text, unsigned code);
 
 }  // namespace win
