@@ -3,11 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
-
 namespace MdlODBC {
 namespace {
-
-constexpr std::size_t kUsualValueSize = 256;
 
 bool IsText(std::uint32_t type) { return type == win::kRegSz || type == win::kRegExpandSz; }
 
@@ -77,14 +74,14 @@ std::vector<std::string> DataSourceReading::Differing(
   return differing;
 }
 
-DataSourceRegistry::DataSourceRegistry(win::WindowsApi& windows, const RegistryAccess& access,
-                                       const RegistryView& view)
-    : registry_(windows.Registry()),
-      system_(windows.System()),
+DataSourceRegistry::DataSourceRegistry(win::RegistryApi& registry, win::SystemApi& system,
+                                       const RegistryAccess& access, const RegistryView& view)
+    : registry_(registry),
+      system_(system),
       access_(access),
       view_(view),
-      odbcIni_{view.OdbcIniKey(), win::RegistryKey(windows.Registry()), false, false},
-      list_{std::string(view.listKey), win::RegistryKey(windows.Registry()), false, false} {}
+      odbcIni_{view.OdbcIniKey(), win::RegistryKey(registry), false, false},
+      list_{std::string(view.listKey), win::RegistryKey(registry), false, false} {}
 
 // Opened with read rights for reading, and with the rights writing needs only for writing, so
 // that what only reads (/check, a survey) runs where reading is all an account may do; created
@@ -101,10 +98,11 @@ win::KeyHandle DataSourceRegistry::Open(ViewKey& viewKey, bool forWriting) {
     return viewKey.key.Get();
   }
   // Not there when last looked: no need to look again before creating it.
-  win::Status status = viewKey.looked && !viewKey.key.IsOpen() && win::IsAbsent(viewKey.readStatus)
-                           ? win::kErrorFileNotFound
-                           : registry_.RegOpenKeyExA(win::kLocalMachine, path, 0,
-                                                    Access(win::kKeyAllAccess), viewKey.key.Receive());
+  win::Status status =
+      viewKey.looked && !viewKey.key.IsOpen() && win::IsAbsent(viewKey.readStatus)
+          ? win::kErrorFileNotFound
+          : registry_.RegOpenKeyExA(win::kLocalMachine, path, 0, Access(win::kKeyAllAccess),
+                                    viewKey.key.Receive());
   viewKey.looked = true;
   if (win::IsAbsent(status)) {
     status = registry_.RegCreateKeyExA(win::kLocalMachine, path, Access(win::kKeyAllAccess),
@@ -127,34 +125,36 @@ std::pair<win::KeyHandle, win::Status> DataSourceRegistry::OpenForWriting(ViewKe
   return {0, viewKey.status != win::kErrorSuccess ? viewKey.status : win::kErrorAccessDenied};
 }
 
-DataSourceReading DataSourceRegistry::Read(const DataSourceSpec& spec, ReadDepth depth) {
+DataSourceReading DataSourceRegistry::Read(const DataSourceSpec& spec, bool additions) {
   DataSourceReading reading;
   const win::KeyHandle odbcIni = Open(odbcIni_, false);
   if (odbcIni == 0) {
     if (win::IsAbsent(odbcIni_.readStatus)) return reading;
     ThrowReadFailure(odbcIni_.path, odbcIni_.readStatus);
   }
-  if (depth == ReadDepth::Thorough) {
-    win::RegistryKey staging(registry_);
-    const std::string name = spec.name + std::string(kStagingSuffix);
-    const win::Status opened = registry_.RegOpenKeyExA(odbcIni, name.c_str(), 0,
-                                                      Access(win::kKeyRead), staging.Receive());
-    if (opened != win::kErrorSuccess && !win::IsAbsent(opened)) {
-      ThrowReadFailure(std::string(view_.basePath) + name, opened);
-    }
-    reading.staging = opened == win::kErrorSuccess;
-  }
   win::RegistryKey dataSource(registry_);
   const win::Status opened = registry_.RegOpenKeyExA(odbcIni, spec.name.c_str(), 0,
-                                                    Access(win::kKeyRead), dataSource.Receive());
-  if (win::IsAbsent(opened)) return reading;
-  if (opened != win::kErrorSuccess) ThrowReadFailure(std::string(view_.basePath) + spec.name, opened);
-  reading.present = true;
+                                                     Access(win::kKeyRead), dataSource.Receive());
+  if (opened != win::kErrorSuccess && !win::IsAbsent(opened))
+    ThrowReadFailure(std::string(view_.basePath) + spec.name, opened);
+  reading.present = opened == win::kErrorSuccess;
+  // A staging key beside a missing data source is the plain run's to replace when it writes it.
+  if (reading.present || additions) {
+    win::RegistryKey staging(registry_);
+    const std::string name = spec.name + std::string(kStagingSuffix);
+    const win::Status found =
+        registry_.RegOpenKeyExA(odbcIni, name.c_str(), 0, Access(win::kKeyRead), staging.Receive());
+    if (found != win::kErrorSuccess && !win::IsAbsent(found)) {
+      ThrowReadFailure(std::string(view_.basePath) + name, found);
+    }
+    reading.staging = found == win::kErrorSuccess;
+  }
+  if (!reading.present) return reading;
 
   const DataSourceLayout layout = Layout(spec, "");
   // Deepest first: a key without values of its own is then known to be there from a key below.
   for (auto key = layout.keys.rbegin(); key != layout.keys.rend(); ++key) {
-    ReadKey(dataSource.Get(), layout, *key, depth, reading);
+    ReadKey(dataSource.Get(), layout, *key, additions, reading);
   }
   // Ordered as the layout is: a missing key before the values it would hold.
   const auto rank = [&](const DataSourcePart& part) {
@@ -182,42 +182,37 @@ DataSourceReading DataSourceRegistry::Read(const DataSourceSpec& spec, ReadDepth
 // The value's type and bytes; none when it does not exist.
 std::optional<ValueSpec> DataSourceRegistry::QueryValue(win::KeyHandle key, const std::string& name,
                                                         const std::string& what) {
-  std::vector<std::uint8_t> data(kUsualValueSize);
-  std::uint32_t type = 0;
-  auto size = static_cast<std::uint32_t>(data.size());
-  win::Status status = registry_.RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size);
-  if (status == win::kErrorMoreData) {
-    data.resize(size);
-    status = registry_.RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size);
-  }
-  if (win::IsAbsent(status)) return std::nullopt;
-  if (status != win::kErrorSuccess) ThrowReadFailure(what, status);
-  data.resize(size);
+  auto stored = win::ReadValue(registry_, key, name.c_str());
+  if (win::IsAbsent(stored.status)) return std::nullopt;
+  if (stored.status != win::kErrorSuccess) ThrowReadFailure(what, stored.status);
   // Text reads the same with or without one terminator: as this program writes it, as earlier
   // versions wrote it, as "reg add" or an import stores it.
-  if (IsText(type) && !data.empty() && data.back() == 0) data.pop_back();
-  return ValueSpec{name, type, std::move(data)};
+  if (IsText(stored.type) && !stored.data.empty() && stored.data.back() == 0) {
+    stored.data.pop_back();
+  }
+  return ValueSpec{name, stored.type, std::move(stored.data)};
 }
 
-// A key without values of its own ("Engines") is there when a key below it is: a plain reading
-// opens it only when that one is missing, so a complete data source costs one open less.
+// A key without values of its own ("Engines") is there when a key below it is: where additions
+// are not asked for it is opened only when that one is missing, so a complete data source costs
+// one open less.
 void DataSourceRegistry::ReadKey(win::KeyHandle dataSource, const DataSourceLayout& layout,
-                                 const KeySpec& key, ReadDepth depth, DataSourceReading& reading) {
-  if (key.values.empty() && depth == ReadDepth::WhatIsWritten) {
-    const bool holdsAFoundKey = std::any_of(reading.found.begin(), reading.found.end(),
-                                            [&](const FoundValue& f) {
-                                              return f.part.subKey.starts_with(key.subKey + "\\");
-                                            });
+                                 const KeySpec& key, bool additions, DataSourceReading& reading) {
+  if (key.values.empty() && !additions) {
+    const bool holdsAFoundKey = std::any_of(
+        reading.found.begin(), reading.found.end(),
+        [&](const FoundValue& f) { return f.part.subKey.starts_with(key.subKey + "\\"); });
     if (holdsAFoundKey) return;
   }
   win::RegistryKey opened(registry_);
   win::KeyHandle handle = dataSource;
   if (!key.subKey.empty()) {
     const win::Status status = registry_.RegOpenKeyExA(dataSource, key.subKey.c_str(), 0,
-                                                      Access(win::kKeyRead), opened.Receive());
+                                                       Access(win::kKeyRead), opened.Receive());
     if (win::IsAbsent(status)) {
       reading.missing.push_back({key.subKey, "", false});
-      for (const auto& value : key.values) reading.missing.push_back({key.subKey, value.name, false});
+      for (const auto& value : key.values)
+        reading.missing.push_back({key.subKey, value.name, false});
       return;
     }
     if (status != win::kErrorSuccess) ThrowReadFailure(key.subKey, status);
@@ -231,7 +226,7 @@ void DataSourceRegistry::ReadKey(win::KeyHandle dataSource, const DataSourceLayo
       reading.missing.push_back(part);
     }
   }
-  if (depth == ReadDepth::Thorough) ReadAdditions(handle, layout, key, reading);
+  if (additions) ReadAdditions(handle, layout, key, reading);
 }
 
 void DataSourceRegistry::ReadAdditions(win::KeyHandle handle, const DataSourceLayout& layout,
@@ -242,16 +237,19 @@ void DataSourceRegistry::ReadAdditions(win::KeyHandle handle, const DataSourceLa
   std::uint32_t subKeys = 0;
   std::uint32_t values = 0;
   if (registry_.RegQueryInfoKeyA(handle, &subKeys, &values) == win::kErrorSuccess) {
-    const auto ours = std::count_if(reading.found.begin(), reading.found.end(), [&](const FoundValue& f) {
-      return !f.part.listLine && f.part.subKey == key.subKey;
-    });
-    const auto ourKeys = std::count_if(layout.keys.begin(), layout.keys.end(), [&](const KeySpec& k) {
-      const bool directlyBelow = k.subKey.starts_with(prefix) && !k.subKey.empty() &&
-                                 k.subKey != key.subKey &&
-                                 k.subKey.find('\\', prefix.size()) == std::string::npos;
-      return directlyBelow && !Contains(reading.missing, {k.subKey, "", false});
-    });
-    if (values == static_cast<std::uint32_t>(ours) && subKeys == static_cast<std::uint32_t>(ourKeys)) return;
+    const auto ours = std::count_if(
+        reading.found.begin(), reading.found.end(),
+        [&](const FoundValue& f) { return !f.part.listLine && f.part.subKey == key.subKey; });
+    const auto ourKeys =
+        std::count_if(layout.keys.begin(), layout.keys.end(), [&](const KeySpec& k) {
+          const bool directlyBelow = k.subKey.starts_with(prefix) && !k.subKey.empty() &&
+                                     k.subKey != key.subKey &&
+                                     k.subKey.find('\\', prefix.size()) == std::string::npos;
+          return directlyBelow && !Contains(reading.missing, {k.subKey, "", false});
+        });
+    if (values == static_cast<std::uint32_t>(ours) &&
+        subKeys == static_cast<std::uint32_t>(ourKeys))
+      return;
   }
   std::string name;
   for (std::uint32_t i = 0; registry_.RegEnumValueA(handle, i, &name) == win::kErrorSuccess; ++i) {
@@ -268,26 +266,28 @@ void DataSourceRegistry::ReadAdditions(win::KeyHandle handle, const DataSourceLa
 
 std::vector<DataSourceLayout> DataSourceRegistry::LayoutsAsWritten(const DataSourceSpec& spec) {
   std::vector<DataSourceLayout> layouts;
-  if (const auto& directory = ViewDriverDirectory()) layouts.push_back(Layout(spec, *directory));
+  if (const auto& directory = Driver().directory) layouts.push_back(Layout(spec, *directory));
   for (const auto& path : EarlierDriverPathsOfView()) {
     layouts.push_back(Layout(spec, path.substr(0, path.rfind('\\'))));
   }
   return layouts;
 }
 
-// The native view's driver is always in the system directory; the 32-bit view's only on 64-bit
-// Windows, where it is the 32-bit system directory. Asked once per run.
-bool DataSourceRegistry::DriverInSystemDirectory() {
-  if (!driverInSystemDirectory_) {
-    driverInSystemDirectory_ = view_.driverDirectory == DriverDirectorySource::SystemDirectory ||
-                               !GetSystemWow64Dir(system_).empty();
+// Decided once per run: the system directory, the version and the driver files do not change
+// while it registers. The native view's driver is always in the system directory; the 32-bit
+// view's only on 64-bit Windows, where it is the 32-bit system directory.
+const DataSourceRegistry::DriverPlace& DataSourceRegistry::Driver() {
+  if (!driver_) {
+    driver_ = DriverPlace{DriverDirectory(system_, view_),
+                          view_.driverDirectory == DriverDirectorySource::SystemDirectory ||
+                              !GetSystemWow64Dir(system_).empty()};
   }
-  return *driverInSystemDirectory_;
+  return *driver_;
 }
 
 std::vector<std::string> DataSourceRegistry::EarlierDriverPathsOfView() {
-  const bool applies =
-      view_.driverDirectory == DriverDirectorySource::VersionNameTable && DriverInSystemDirectory();
+  const bool applies = view_.driverDirectory == DriverDirectorySource::VersionNameTable &&
+                       Driver().inSystemDirectory;
   return applies ? EarlierDriverPaths() : std::vector<std::string>{};
 }
 
@@ -304,7 +304,7 @@ std::optional<std::string> DataSourceRegistry::EarlierDriver(const DataSourceRea
 }
 
 std::optional<std::string> DataSourceRegistry::SystemDirectoryOfView() {
-  return DriverInSystemDirectory() ? ViewDriverDirectory() : std::nullopt;
+  return Driver().inSystemDirectory ? Driver().directory : std::nullopt;
 }
 
 RegistrationOutcome DataSourceRegistry::Remove(const DataSourceSpec& spec) {
@@ -348,72 +348,7 @@ void DataSourceRegistry::CloseViewKeys() {
 bool DataSourceRegistry::DriverRegistered() {
   win::RegistryKey driver(registry_);
   return registry_.RegOpenKeyExA(win::kLocalMachine, std::string(view_.driverKey).c_str(), 0,
-                                Access(win::kKeyRead), driver.Receive()) == win::kErrorSuccess;
-}
-
-RegistrationOutcome DataSourceRegistry::Register(const DataSourceSpec& spec) {
-  const DataSourceReading reading = Read(spec);
-  if (!reading.present) return Publish(spec);
-  return SweepStaging(spec, RegisterPresent(spec, reading));
-}
-
-RegistrationOutcome DataSourceRegistry::RegisterPresent(const DataSourceSpec& spec,
-                                                        const DataSourceReading& reading) {
-  // The path an earlier version of this program wrote is its own value, not a customisation,
-  // and names a folder any user may create: that one value is rewritten.
-  const auto earlier = EarlierDriver(reading);
-  if (reading.missing.empty()) {
-    if (earlier) return AddMissing(spec, reading, earlier);
-    return {RegistrationStatus::AlreadyPresent, {}, 0, {}};
-  }
-  // Exactly as written but for its list line: a registration cut off before its last step, which
-  // this run finishes.
-  if (reading.missing == std::vector<DataSourcePart>{{"", spec.name, true}} &&
-      reading.Differing(LayoutsAsWritten(spec)).empty()) {
-    if (earlier) return AddMissing(spec, reading, earlier);
-    RegistrationOutcome outcome{RegistrationStatus::Registered, {}, 0, {}};
-    outcome.note = "only its line in \"ODBC Data Sources\" was missing, and was added";
-    return AddList(spec, outcome);
-  }
-  return {RegistrationStatus::Incomplete, {}, 0, reading.MissingNames()};
-}
-
-RegistrationOutcome DataSourceRegistry::Repair(const DataSourceSpec& spec) {
-  const DataSourceReading reading = Read(spec);
-  if (!reading.present) return Publish(spec);
-  const auto earlier = EarlierDriver(reading);
-  if (reading.missing.empty() && !earlier) {
-    return SweepStaging(spec, {RegistrationStatus::AlreadyPresent, {}, 0, {}});
-  }
-  return SweepStaging(spec, AddMissing(spec, reading, earlier));
-}
-
-// A staging key beside a data source that is there was left by a run cut off after someone else
-// (another run, a person) had made the data source: it is taken away, and the log says so.
-RegistrationOutcome DataSourceRegistry::SweepStaging(const DataSourceSpec& spec,
-                                                     RegistrationOutcome outcome) {
-  const win::KeyHandle odbcIni = Open(odbcIni_, false);
-  const std::string name = spec.name + std::string(kStagingSuffix);
-  win::RegistryKey staging(registry_);
-  if (odbcIni == 0 || registry_.RegOpenKeyExA(odbcIni, name.c_str(), 0, Access(win::kKeyRead),
-                                             staging.Receive()) != win::kErrorSuccess) {
-    return outcome;
-  }
-  staging.Close();
-  const win::Status status = RemoveStaging(spec);
-  std::string note = status == win::kErrorSuccess
-                         ? "a staging key left by a cut-off run was removed"
-                         : "a staging key left by a cut-off run could not be removed: " +
-                               system_.ErrorText(status);
-  outcome.note += (outcome.note.empty() ? "" : "; ") + note;
-  return outcome;
-}
-
-// Decided once per run: the system directory, the version and the driver files do not change
-// while it registers.
-const std::optional<std::string>& DataSourceRegistry::ViewDriverDirectory() {
-  if (!driverDirectory_) driverDirectory_ = DriverDirectory(system_, view_);
-  return *driverDirectory_;
+                                 Access(win::kKeyRead), driver.Receive()) == win::kErrorSuccess;
 }
 
 // Where the system allows it, the new data source is written under a staging name and renamed
@@ -421,7 +356,7 @@ const std::optional<std::string>& DataSourceRegistry::ViewDriverDirectory() {
 // the next run removes, and never a half-written data source.
 RegistrationOutcome DataSourceRegistry::Publish(const DataSourceSpec& spec) {
   // Decided before the first key is created, so that a failure never leaves a half-written entry.
-  const auto driverDirectory = ViewDriverDirectory();
+  const auto driverDirectory = Driver().directory;
   if (!driverDirectory) return Failure(kDriverDirectoryUnknown);
   const DataSourceLayout layout = Layout(spec, *driverDirectory);
   const auto [odbcIni, why] = OpenForWriting(odbcIni_);
@@ -432,15 +367,16 @@ RegistrationOutcome DataSourceRegistry::Publish(const DataSourceSpec& spec) {
   win::RegistryKey dataSource(registry_);
   std::uint32_t disposition = 0;
   win::Status status = registry_.RegCreateKeyExA(odbcIni, name.c_str(), Access(win::kKeyAllAccess),
-                                                dataSource.Receive(), &disposition);
+                                                 dataSource.Receive(), &disposition);
   if (status == win::kErrorSuccess && staged && disposition == win::kOpenedExistingKey) {
     dataSource.Close();
     DeleteTree(odbcIni, name);  // left by a run that was cut off
     status = registry_.RegCreateKeyExA(odbcIni, name.c_str(), Access(win::kKeyAllAccess),
-                                      dataSource.Receive(), nullptr);
+                                       dataSource.Receive(), nullptr);
   }
   if (status != win::kErrorSuccess) {
-    return Failure("could not create the key \"" + std::string(view_.basePath) + name + "\"", status);
+    return Failure("could not create the key \"" + std::string(view_.basePath) + name + "\"",
+                   status);
   }
   RegistrationOutcome outcome;
   WriteKeys(dataSource.Get(), layout, {}, outcome);
@@ -452,7 +388,8 @@ RegistrationOutcome DataSourceRegistry::Publish(const DataSourceSpec& spec) {
     if (outcome.status == RegistrationStatus::Failed || status != win::kErrorSuccess) {
       DeleteTree(odbcIni, name);
       if (outcome.status == RegistrationStatus::Failed) return outcome;
-      if (Read(spec).present) return {RegistrationStatus::AlreadyPresent, {}, 0, {}};  // got there first
+      if (Read(spec).present)
+        return {RegistrationStatus::AlreadyPresent, {}, 0, {}};  // got there first
       return Failure("could not rename \"" + name + "\" to \"" + spec.name + "\"", status);
     }
   }
@@ -468,32 +405,27 @@ RegistrationOutcome DataSourceRegistry::AddList(const DataSourceSpec& spec,
   return outcome;
 }
 
-RegistrationOutcome DataSourceRegistry::AddMissing(const DataSourceSpec& spec,
-                                                   const DataSourceReading& reading,
-                                                   const std::optional<std::string>& earlierDriver) {
-  const auto driverDirectory = ViewDriverDirectory();
+RegistrationOutcome DataSourceRegistry::Write(const DataSourceSpec& spec,
+                                              const std::vector<DataSourcePart>& parts) {
+  const auto driverDirectory = Driver().directory;
   if (!driverDirectory) return Failure(kDriverDirectoryUnknown);
-  RegistrationOutcome outcome{RegistrationStatus::Repaired, {}, 0, reading.MissingNames()};
-  const DataSourceLayout layout = Layout(spec, *driverDirectory);
-  auto written = reading.missing;
-  if (earlierDriver) {
-    written.push_back({"", "Driver", false});
-    outcome.note = "driver path of an earlier version, \"Driver\" was " + *earlierDriver;
+  RegistrationOutcome outcome;
+  const bool listLine = Contains(parts, {"", spec.name, true});
+  if (!listLine || parts.size() > 1) {
+    const auto [odbcIni, why] = OpenForWriting(odbcIni_);
+    win::RegistryKey dataSource(registry_);
+    const win::Status status =
+        odbcIni == 0
+            ? why
+            : registry_.RegCreateKeyExA(odbcIni, spec.name.c_str(), Access(win::kKeyAllAccess),
+                                        dataSource.Receive(), nullptr);
+    if (status != win::kErrorSuccess) {
+      return Failure("could not open the key \"" + std::string(view_.basePath) + spec.name + "\"",
+                     status);
+    }
+    WriteKeys(dataSource.Get(), Layout(spec, *driverDirectory), parts, outcome);
   }
-  const auto [odbcIni, why] = OpenForWriting(odbcIni_);
-  win::RegistryKey dataSource(registry_);
-  const win::Status status =
-      odbcIni == 0 ? why
-                   : registry_.RegCreateKeyExA(odbcIni, spec.name.c_str(),
-                                              Access(win::kKeyAllAccess), dataSource.Receive(),
-                                              nullptr);
-  if (status != win::kErrorSuccess) {
-    return Failure("could not open the key \"" + std::string(view_.basePath) + spec.name + "\"",
-                   status);
-  }
-  WriteKeys(dataSource.Get(), layout, written, outcome);
-  if (Contains(reading.missing, {"", spec.name, true})) return AddList(spec, outcome);
-  return outcome;
+  return listLine ? AddList(spec, outcome) : outcome;
 }
 
 // Writes the layout's values below the data source's key (all of them, or those in `only`). A

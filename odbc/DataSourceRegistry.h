@@ -1,8 +1,7 @@
 #pragma once
 // The data sources of one registry view, for the length of a run. The view's "ODBC.INI" key and
 // its list key are opened once; each data source is read once into a DataSourceReading (what is
-// there against what this program writes), and each mode is a short decision over that reading:
-// the plain run adds what is missing and leaves what is present, a repair completes it.
+// there against what this program writes), and written or removed as a mode decides from it.
 
 #include <optional>
 #include <stdexcept>
@@ -39,13 +38,13 @@ struct DataSourceReading {
   bool present = false;                 // the data source's own key exists
   std::vector<DataSourcePart> missing;  // what this program writes that is not there, in order
   std::vector<FoundValue> found;        // the values this program writes that are there
-  // A thorough reading also tells:
-  std::vector<std::string> added;  // values and subkeys below its keys that this program never writes
-  bool staging = false;            // a staging key left by a cut-off run
+  std::vector<std::string> added;       // values and subkeys below its keys that it never writes
+  bool staging = false;                 // a staging key left by a cut-off run
 
   // The values found that hold something else (type or bytes) than every one of these layouts
   // writes: a value differs only when no layout has it so.
-  [[nodiscard]] std::vector<std::string> Differing(const std::vector<DataSourceLayout>& layouts) const;
+  [[nodiscard]] std::vector<std::string> Differing(
+      const std::vector<DataSourceLayout>& layouts) const;
   // What is missing, as people call it ("DBQ", "Engines\Jet").
   [[nodiscard]] std::vector<std::string> MissingNames() const;
 };
@@ -61,18 +60,15 @@ class RegistryError : public std::runtime_error {
   win::Status status_;
 };
 
-enum class ReadDepth {
-  WhatIsWritten,  // the keys and values this program writes, and the list line
-  Thorough,       // also what was added below them, and a staging key left behind
-};
-
 class DataSourceRegistry {
  public:
-  DataSourceRegistry(win::WindowsApi& windows, const RegistryAccess& access,
-                     const RegistryView& view);
+  DataSourceRegistry(win::RegistryApi& registry, win::SystemApi& system,
+                     const RegistryAccess& access, const RegistryView& view);
 
-  // Reads the data source without changing anything.
-  DataSourceReading Read(const DataSourceSpec& spec, ReadDepth depth = ReadDepth::WhatIsWritten);
+  // Reads the data source without changing anything, with what was added below its keys where
+  // `additions` asks for it (what the plain run does not need, and costs a call per key). A key
+  // of the view that cannot be read for any reason but absence throws RegistryError.
+  DataSourceReading Read(const DataSourceSpec& spec, bool additions = true);
   // What this program writes for the data source on this machine; in the 32-bit-on-64-bit view
   // also with the fixed directory's driver, which it wrote before it looked for SysWOW64.
   std::vector<DataSourceLayout> LayoutsAsWritten(const DataSourceSpec& spec);
@@ -92,15 +88,12 @@ class DataSourceRegistry {
   void CloseViewKeys();
   // Whether the view's ODBC lists the Access driver ("ODBCINST.INI").
   bool DriverRegistered();
-  // The plain run: registers a missing data source, leaves a present one as it is (and reports
-  // it incomplete when parts are missing), but for a "Driver" that holds an earlier version's
-  // path in a complete one, which is rewritten. A key of the view that cannot be read for any
-  // reason but absence throws RegistryError, as every reading does.
-  RegistrationOutcome Register(const DataSourceSpec& spec);
-  // Like Register, and adds exactly the missing parts of an incomplete data source, with the
-  // values this program writes, and rewrites an earlier version's "Driver"; nothing else that
-  // exists is changed.
-  RegistrationOutcome Repair(const DataSourceSpec& spec);
+  // Writes a data source that is not there, whole: Registered, Failed, or AlreadyPresent when
+  // another run made it meanwhile.
+  RegistrationOutcome Publish(const DataSourceSpec& spec);
+  // Writes these parts of a data source that is there (values, its list line) as this program
+  // lays them out, and nothing else: Registered or Failed.
+  RegistrationOutcome Write(const DataSourceSpec& spec, const std::vector<DataSourcePart>& parts);
 
  private:
   // A key of the view opened at the first need and kept for the run.
@@ -108,7 +101,7 @@ class DataSourceRegistry {
     std::string path;
     win::RegistryKey key;
     bool writable = false;
-    bool looked = false;     // opening it was tried
+    bool looked = false;         // opening it was tried
     win::Status status = 0;      // why it is not open for writing, as Windows said
     win::Status readStatus = 0;  // why it is not open at all: kErrorFileNotFound when absent
   };
@@ -116,17 +109,15 @@ class DataSourceRegistry {
   win::KeyHandle Open(ViewKey& viewKey, bool forWriting);
   // The key opened for writing, or none with why not.
   std::pair<win::KeyHandle, win::Status> OpenForWriting(ViewKey& viewKey);
-  RegistrationOutcome Publish(const DataSourceSpec& spec);
-  RegistrationOutcome RegisterPresent(const DataSourceSpec& spec, const DataSourceReading& reading);
-  RegistrationOutcome SweepStaging(const DataSourceSpec& spec, RegistrationOutcome outcome);
   RegistrationOutcome AddList(const DataSourceSpec& spec, RegistrationOutcome outcome);
-  RegistrationOutcome AddMissing(const DataSourceSpec& spec, const DataSourceReading& reading,
-                                 const std::optional<std::string>& earlierDriver);
-  bool DriverInSystemDirectory();
+  struct DriverPlace {
+    std::optional<std::string> directory;  // none when it cannot be decided
+    bool inSystemDirectory = false;
+  };
+  const DriverPlace& Driver();
   std::vector<std::string> EarlierDriverPathsOfView();
-  const std::optional<std::string>& ViewDriverDirectory();
   void ReadKey(win::KeyHandle dataSource, const DataSourceLayout& layout, const KeySpec& key,
-               ReadDepth depth, DataSourceReading& reading);
+               bool additions, DataSourceReading& reading);
   void ReadAdditions(win::KeyHandle handle, const DataSourceLayout& layout, const KeySpec& key,
                      DataSourceReading& reading);
   std::optional<ValueSpec> QueryValue(win::KeyHandle key, const std::string& name,
@@ -134,7 +125,9 @@ class DataSourceRegistry {
   void WriteKeys(win::KeyHandle dataSource, const DataSourceLayout& layout,
                  const std::vector<DataSourcePart>& only, RegistrationOutcome& outcome);
   win::Status DeleteTree(win::KeyHandle parent, const std::string& name);
-  [[nodiscard]] std::uint32_t Access(std::uint32_t rights) const { return rights | access_.viewFlag; }
+  [[nodiscard]] std::uint32_t Access(std::uint32_t rights) const {
+    return rights | access_.viewFlag;
+  }
 
   win::RegistryApi& registry_;
   win::SystemApi& system_;
@@ -142,8 +135,7 @@ class DataSourceRegistry {
   const RegistryView& view_;
   ViewKey odbcIni_;
   ViewKey list_;
-  std::optional<std::optional<std::string>> driverDirectory_;  // asked for at the first need
-  std::optional<bool> driverInSystemDirectory_;
+  std::optional<DriverPlace> driver_;  // asked for at the first need
 };
 
 }  // namespace MdlODBC

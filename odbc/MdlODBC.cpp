@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "odbc/DataSourceRegistry.h"
+#include "platform/WindowsApi.h"
 
 namespace MdlODBC {
 namespace {
@@ -29,12 +30,7 @@ ValueSpec Number(std::string name, std::uint32_t number) {
 
 }  // namespace
 
-std::string GetSystemWow64Dir(win::SystemApi& system) {
-  std::array<char, 260> buffer{};
-  const auto length = system.GetSystemWow64DirectoryA(buffer.data(), buffer.size());
-  if (length == 0 || length >= buffer.size()) return {};
-  return std::string(buffer.data(), length);
-}
+std::string GetSystemWow64Dir(win::SystemApi& system) { return system.SystemWow64Directory(); }
 
 std::vector<std::string> EarlierDriverPaths() {
   std::vector<std::string> paths;
@@ -47,37 +43,25 @@ std::vector<std::string> EarlierDriverPaths() {
 DataSourceLayout Layout(const DataSourceSpec& spec, const std::string& driverDirectory) {
   return {
       {{"",
-        {Text("DBQ", spec.databasePath),
-         Text("Description", spec.description),
-         Text("Driver", driverDirectory + kDriverFile),
-         Number("DriverId", 25),
-         Text("FIL", "MS Access;"),
-         Number("SafeTransactions", 0),
-         Text("UID", "")}},
+        {Text("DBQ", spec.databasePath), Text("Description", spec.description),
+         Text("Driver", driverDirectory + kDriverFile), Number("DriverId", 25),
+         Text("FIL", "MS Access;"), Number("SafeTransactions", 0), Text("UID", "")}},
        {"Engines", {}},
        {"Engines\\Jet",
-        {Text("ImplicitCommitSync", ""),
-         Number("MaxBufferSize", 2048),
-         Number("PageTimeout", 5),
-         Number("Threads", 3),
-         Text("UserCommitSync", "Yes")}}},
+        {Text("ImplicitCommitSync", ""), Number("MaxBufferSize", 2048), Number("PageTimeout", 5),
+         Number("Threads", 3), Text("UserCommitSync", "Yes")}}},
       Text(spec.name, "Microsoft Access Driver (*.mdb)"),
   };
 }
 
-RegistryAccess DetectRegistryAccess(win::WindowsApi& windows) {
+RegistryAccess DetectRegistryAccess(win::RegistryApi& registry, win::SystemApi& system) {
   RegistryAccess access;
-  switch (windows.System().GetProcessKind()) {
-    case win::ProcessKind::Wow64:
-      access.viewFlag = win::kKeyWow64_64Key;
-      break;
-    case win::ProcessKind::Windows32:
-      access.sixtyFourBitWindows = false;
-      break;
-    case win::ProcessKind::Windows64:
-      break;
+  switch (system.GetProcessKind()) {
+    case win::ProcessKind::Wow64: access.viewFlag = win::kKeyWow64_64Key; break;
+    case win::ProcessKind::Windows32: access.sixtyFourBitWindows = false; break;
+    case win::ProcessKind::Windows64: break;
   }
-  access.canRenameKeys = windows.Registry().HasRegRenameKey();
+  access.canRenameKeys = registry.HasRegRenameKey();
   return access;
 }
 
@@ -89,14 +73,27 @@ std::string ViewLabel(const RegistryView& view, const RegistryAccess& access) {
   return std::string(view.label) + " view";
 }
 
+namespace {
+
+// A data source that is not there is written whole; one that is there is left as it is.
+RegistrationOutcome Create(win::WindowsApi& windows, const DataSourceSpec& spec,
+                           const RegistryView& view) {
+  DataSourceRegistry registry(windows.Registry(), windows.System(),
+                              DetectRegistryAccess(windows.Registry(), windows.System()), view);
+  const DataSourceReading reading = registry.Read(spec);
+  if (!reading.present) return registry.Publish(spec);
+  if (reading.missing.empty()) return {RegistrationStatus::AlreadyPresent, {}, 0, {}};
+  return {RegistrationStatus::Incomplete, {}, 0, reading.MissingNames()};
+}
+
+}  // namespace
+
 RegistrationOutcome CreateDataSource(win::WindowsApi& windows, const DataSourceSpec& spec) {
-  DataSourceRegistry registry(windows, DetectRegistryAccess(windows), kNativeView);
-  return registry.Register(spec);
+  return Create(windows, spec, kNativeView);
 }
 
 RegistrationOutcome CreateDataSourceWow64(win::WindowsApi& windows, const DataSourceSpec& spec) {
-  DataSourceRegistry registry(windows, DetectRegistryAccess(windows), kWow64View);
-  return registry.Register(spec);
+  return Create(windows, spec, kWow64View);
 }
 
 std::optional<std::string> DriverDirectory(win::SystemApi& system, const RegistryView& view) {
@@ -108,12 +105,7 @@ std::optional<std::string> DriverDirectory(win::SystemApi& system, const Registr
   return Wow64DriverDirectory(system);
 }
 
-std::string GetSystemDir(win::SystemApi& system) {
-  std::array<char, 260> buffer{};
-  if (system.GetSystemDirectoryA(buffer.data(), buffer.size()) == 0) return {};
-  // The text ends at its first NUL; the count returned is only compared with 0.
-  return std::string(buffer.data(), std::find(buffer.begin(), buffer.end(), '\0'));
-}
+std::string GetSystemDir(win::SystemApi& system) { return system.SystemDirectory(); }
 
 std::string GetOSVersionName(win::SystemApi& system) {
   win::OsVersionInfo version;
@@ -122,8 +114,7 @@ std::string GetOSVersionName(win::SystemApi& system) {
   system.GetVersionExA(&version);  // read as it stands, whatever the call says
 
   switch (version.platformId) {
-    case kPlatformWin32s:
-      return "Win32s";
+    case kPlatformWin32s: return "Win32s";
     case kPlatformWindows:
       if (version.minorVersion == 0) return "Win95";
       if (version.minorVersion == 10) return "Win98";
@@ -140,10 +131,8 @@ std::string GetOSVersionName(win::SystemApi& system) {
         case 6: return "Vista";
         default: return "";
       }
-    case kPlatformCe:
-      return "WinCE";
-    default:
-      return "Failed";
+    case kPlatformCe: return "WinCE";
+    default: return "Failed";
   }
 }
 

@@ -9,7 +9,12 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/WindowsApi.h"
+#include "platform/RegistryApi.h"
+#include "platform/SystemApi.h"
+
+namespace win {
+class WindowsApi;
+}  // namespace win
 
 namespace MdlODBC {
 
@@ -57,7 +62,7 @@ struct RegistryAccess {
   bool canRenameKeys = true;        // RegRenameKey (Vista on): new data sources appear in one step
 };
 
-RegistryAccess DetectRegistryAccess(win::WindowsApi& windows);
+RegistryAccess DetectRegistryAccess(win::RegistryApi& registry, win::SystemApi& system);
 // What to call a view in messages and logs, truthfully for this machine.
 std::string ViewLabel(const RegistryView& view, const RegistryAccess& access);
 
@@ -66,7 +71,8 @@ std::string ViewLabel(const RegistryView& view, const RegistryAccess& access);
 struct ValueSpec {
   std::string name;
   std::uint32_t type = win::kRegNone;
-  std::vector<std::uint8_t> data;  // texts without their terminator, which Windows stores after them
+  std::vector<std::uint8_t>
+      data;  // texts without their terminator, which Windows stores after them
 };
 
 struct KeySpec {
@@ -94,10 +100,10 @@ enum class RegistrationStatus {
 
 struct RegistrationOutcome {
   RegistrationStatus status = RegistrationStatus::Registered;
-  std::string failure;        // the first thing that went wrong, in words; empty unless Failed
-  win::Status errorCode = 0;  // the Windows error of that failure; 0 when none applies
+  std::string failure;             // the first thing that went wrong, in words; empty unless Failed
+  win::Status errorCode = 0;       // the Windows error of that failure; 0 when none applies
   std::vector<std::string> parts;  // Incomplete: what is missing; Repaired: what was added
-  std::string note{};  // what else the log should say: an earlier version's driver path
+  std::string note{};              // what else the log should say: an earlier version's driver path
 };
 
 inline constexpr const char* kFailedToGetOsVersion = "Failed to get OS Version";

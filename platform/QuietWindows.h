@@ -21,9 +21,7 @@ class QuietScreen : public ScreenApi {
   void DestroyWindow(WindowHandle window) override { sizes_.erase(window); }
   TwipSize GetWindowSize(WindowHandle window) override { return sizes_[window]; }
   void SetWindowWidth(WindowHandle window, float twips) override { sizes_[window].width = twips; }
-  void SetWindowHeight(WindowHandle window, float twips) override {
-    sizes_[window].height = twips;
-  }
+  void SetWindowHeight(WindowHandle window, float twips) override { sizes_[window].height = twips; }
   void SetWindowLeft(WindowHandle, float) override {}
   void SetWindowTop(WindowHandle, float) override {}
   ColorRef GetSysColor(int) override { return 0; }

@@ -23,7 +23,8 @@ class RegistryApi {
   // (RegDeleteKeyExA, bound at run time, where a view flag is given; RegDeleteKeyA otherwise).
   virtual Status RegDeleteKeyA(KeyHandle key, const char* subKey, std::uint32_t viewFlag) = 0;
   // Renames `key` itself (subKey null) or its subkey. RegRenameKey came with Windows Vista and is
-  // bound at run time: where it is missing, kErrorCallNotImplemented, and HasRegRenameKey() says so.
+  // bound at run time: where it is missing, kErrorCallNotImplemented, and HasRegRenameKey() says
+  // so.
   virtual Status RegRenameKey(KeyHandle key, const char* subKey, const char* newName) = 0;
   virtual bool HasRegRenameKey() = 0;
   // The name of the key's index-th subkey, or value; kErrorNoMoreItems past the last.
@@ -38,8 +39,7 @@ class RegistryApi {
   virtual Status RegCloseKey(KeyHandle key) = 0;
   virtual Status RegOpenKeyA(KeyHandle root, const char* subKey, KeyHandle* result) = 0;
   virtual Status RegQueryValueExA(KeyHandle key, const char* valueName, std::uint32_t* reserved,
-                                  std::uint32_t* type, std::uint8_t* data,
-                                  std::uint32_t* size) = 0;
+                                  std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) = 0;
 };
 
 }  // namespace win

@@ -1,6 +1,8 @@
 #pragma once
 // Owner of one open registry key: closes it through the same registry that opened it.
 
+#include <vector>
+
 #include "platform/RegistryApi.h"
 
 namespace win {
@@ -12,8 +14,7 @@ class RegistryKey {
 
   RegistryKey(const RegistryKey&) = delete;
   RegistryKey& operator=(const RegistryKey&) = delete;
-  RegistryKey(RegistryKey&& other) noexcept
-      : registry_(other.registry_), handle_(other.Detach()) {}
+  RegistryKey(RegistryKey&& other) noexcept : registry_(other.registry_), handle_(other.Detach()) {}
   RegistryKey& operator=(RegistryKey&& other) noexcept {
     if (this != &other) {
       Close();
@@ -47,5 +48,27 @@ class RegistryKey {
   RegistryApi* registry_;
   KeyHandle handle_ = 0;
 };
+
+// A value as stored, read whole whatever its size.
+struct ValueRead {
+  Status status = kErrorSuccess;  // why it could not be read (absent: IsAbsent)
+  std::uint32_t type = kRegNone;
+  std::vector<std::uint8_t> data;
+};
+
+inline ValueRead ReadValue(RegistryApi& registry, KeyHandle key, const char* name) {
+  ValueRead value{kErrorSuccess, kRegNone, std::vector<std::uint8_t>(256)};
+  auto size = static_cast<std::uint32_t>(value.data.size());
+  const auto query = [&] {
+    return registry.RegQueryValueExA(key, name, nullptr, &value.type, value.data.data(), &size);
+  };
+  value.status = query();
+  if (value.status == kErrorMoreData) {
+    value.data.resize(size);
+    value.status = query();
+  }
+  value.data.resize(value.status == kErrorSuccess ? size : 0);
+  return value;
+}
 
 }  // namespace win

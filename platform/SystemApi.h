@@ -16,8 +16,8 @@ class SystemApi {
   // Whether this process is 32-bit on 32-bit Windows, 32-bit under WOW64 (IsWow64Process, which
   // early Windows lacks), or 64-bit.
   virtual ProcessKind GetProcessKind() = 0;
-  // The 32-bit system directory of 64-bit Windows; 0 where there is none (bound at run time).
-  virtual std::uint32_t GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) = 0;
+  // The 32-bit system directory of 64-bit Windows; "" where there is none (bound at run time).
+  virtual std::string SystemWow64Directory() = 0;
   // kInvalidFileAttributes when the file or folder does not exist or cannot be seen. With
   // `nativeFileSystem`, a 32-bit process under WOW64 looks past the file-system redirector
   // (Wow64DisableWow64FsRedirection, bound at run time), as 64-bit programs see the files.
@@ -29,8 +29,9 @@ class SystemApi {
   // The same for standard error: where a run that is not understood says why.
   virtual bool WriteStandardError(const std::string& text) = 0;
   virtual bool GetVersionExA(OsVersionInfo* info) = 0;
-  virtual std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) = 0;
-  virtual std::uint32_t GetWindowsDirectoryA(char* buffer, std::uint32_t size) = 0;
+  // The system and the Windows directory as the system spells them; "" when it gives none.
+  virtual std::string SystemDirectory() = 0;
+  virtual std::string WindowsDirectory() = 0;
   virtual LocalDate GetLocalDate() = 0;
   // The command line, read in UTF-16 and given as UTF-8, so that no path is lost to the ANSI
   // code page.
@@ -40,7 +41,7 @@ class SystemApi {
   // Writes one event to the Application log under `source` (RegisterEventSourceW, ReportEventW);
   // the text is UTF-8. The Windows status.
   virtual Status WriteEvent(const std::string& source, EventKind kind, std::uint32_t id,
-                             const std::string& text) = 0;
+                            const std::string& text) = 0;
   // The system's description of an error code, as UTF-8 text without a trailing line break.
   virtual std::string ErrorText(Status code) = 0;
 
@@ -57,8 +58,9 @@ class SystemApi {
   // kInvalidFileAttributes when nothing can be seen there.
   virtual std::uint32_t PathAttributes(const std::string& path) = 0;
   // Opens a folder itself, never what a link or junction at its name points to, and holds it: while
-  // it is open, nobody can rename, delete or replace it (its deletion is not shared). Closed with
-  // CloseFile.
+  // it is open, nobody can rename, delete or replace it (its deletion is not shared). Where another
+  // process holds the folder shared with nobody, it is opened for its attributes and security
+  // alone, which no share mode governs: then it is not held. Closed with CloseFile.
   virtual Status OpenFolder(const std::string& path, FileHandle* folder) = 0;
   // Success when the open folder is a folder and not a link or junction; kErrorStoppedOnSymlink
   // when it is one; the error when its attributes cannot be read.
@@ -67,7 +69,7 @@ class SystemApi {
   // plain path ("C:\Logs", "\\server\share\Logs"); "" where Windows cannot tell (before Vista).
   virtual std::string FinalPath(FileHandle file) = 0;
   // The path with every 8.3 short name in it made long, as the folders are named
-  // (GetLongPathNameW); "" where Windows cannot tell.
+  // (GetLongPathNameW), as a plain path (no "\\?\"); where Windows cannot tell, the path itself.
   virtual std::string LongPathName(const std::string& path) = 0;
   // Whether two open files or folders are one and the same (volume and file index).
   virtual bool SameObject(FileHandle first, FileHandle second) = 0;
@@ -96,9 +98,12 @@ class SystemApi {
   virtual Status DeleteOpenFile(FileHandle file, const std::string& currentPath) = 0;
   virtual void CloseFile(FileHandle file) = 0;
   // --- the run lock ---
-  // Creates the folder where it is missing, with SYSTEM and the Administrators alone allowed to
-  // create or change what is in it and everyone else to read it and run what it holds; success
-  // where it exists.
+  // Whether this process runs with an administrator's rights in force: SYSTEM, or a member of the
+  // Administrators that User Account Control has not filtered out. True where Windows knows no
+  // such thing (before Windows 2000).
+  virtual bool IsElevated() = 0;
+  // Creates the folder where it is missing, for SYSTEM and the Administrators alone: nobody else
+  // may so much as list it; success where it exists.
   virtual Status CreateAdministratorsFolder(const std::string& path) = 0;
   // Opens the lock file for this process alone, shared with nobody, creating it where it is
   // missing with SYSTEM and the Administrators alone in its DACL. Windows deletes it when its last
@@ -108,6 +113,17 @@ class SystemApi {
   virtual Status HoldLockFile(const std::string& path, FileHandle* handle, bool* leftBehind) = 0;
   // Waits `milliseconds`, keeping the program's windows painted meanwhile.
   virtual void Pause(std::uint32_t milliseconds) = 0;
+
+  // --- the scheduled task, in the Task Scheduler's root folder (Vista and later) ---
+  // The full path of this program's own file; "" where Windows cannot tell.
+  virtual std::string ProgramPath() = 0;
+  // Registers the task, or brings it up to date, from its definition (the Task Scheduler's XML),
+  // to run as the definition's principal, SYSTEM. The Windows status.
+  virtual Status RegisterTask(const std::string& name, const std::string& definition) = 0;
+  // Deletes the task; kErrorFileNotFound where there is none.
+  virtual Status DeleteTask(const std::string& name) = 0;
+  // Success where the task is there, kErrorFileNotFound where it is not.
+  virtual Status FindTask(const std::string& name) = 0;
 };
 
 }  // namespace win

@@ -14,15 +14,14 @@ inline char LowerAscii(char c) {
 }
 
 inline bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return LowerAscii(x) == LowerAscii(y);
+         });
 }
 
 inline bool ContainsIgnoringCase(std::string_view text, std::string_view part) {
-  return std::search(text.begin(), text.end(), part.begin(), part.end(), [](char x, char y) {
-           return LowerAscii(x) == LowerAscii(y);
-         }) != text.end();
+  return std::search(text.begin(), text.end(), part.begin(), part.end(),
+                     [](char x, char y) { return LowerAscii(x) == LowerAscii(y); }) != text.end();
 }
 
 inline std::string LowerCase(std::string text) {

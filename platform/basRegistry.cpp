@@ -17,7 +17,7 @@ RegistryValue ReadString(win::RegistryApi& registry, const win::RegistryKey& key
   std::uint32_t scratchType = 0;
   const win::Status status =
       registry.RegQueryValueExA(key.Get(), valueName.c_str(), nullptr, &scratchType,
-                               buffer.empty() ? &emptyBuffer : buffer.data(), &size);
+                                buffer.empty() ? &emptyBuffer : buffer.data(), &size);
   if (status != win::kErrorSuccess) return std::string();
   std::string text(buffer.begin(), buffer.end());
   // The position is held in a size_t, so a string of any length reads back whole.
@@ -53,12 +53,9 @@ RegistryValue GetRegistryString(win::RegistryApi& registry, win::KeyHandle root,
   registry.RegQueryValueExA(key.Get(), valueName.c_str(), nullptr, &type, nullptr, &size);
 
   switch (type) {
-    case win::kRegSz:
-      return ReadString(registry, key, valueName, size);
-    case win::kRegDword:
-      return ReadNumber(registry, key, valueName, &type);
-    default:
-      return std::string();
+    case win::kRegSz: return ReadString(registry, key, valueName, size);
+    case win::kRegDword: return ReadNumber(registry, key, valueName, &type);
+    default: return std::string();
   }
 }
 

@@ -1,30 +1,40 @@
 #include "setup/CommandLine.h"
 
 #include <algorithm>
+#include <string_view>
+#include <utility>
 
 #include "platform/Application.h"
 #include "platform/TextCase.h"
+#include "setup/ExitCodes.h"
 
 namespace quillet {
 namespace {
 
-// The switch's name in lower case, or nothing when the argument is not a switch. "--" is taken
-// as "-", as other tools write long switches.
-std::optional<std::string> SwitchName(const std::string& argument) {
+enum class Switch { Quiet, Help, Log, Repair, Check, Uninstall, Json, Schedule, NoRestart };
+
+// Every name the program understands, in lower case. The quiet ones include those of other
+// installers that deployment tools pass out of habit: none of them may leave a run waiting for a
+// person; /norestart is what they add out of habit too, and this program never restarts Windows.
+constexpr std::pair<std::string_view, Switch> kSwitchNames[] = {
+    {"quiet", Switch::Quiet},   {"q", Switch::Quiet},           {"silent", Switch::Quiet},
+    {"s", Switch::Quiet},       {"verysilent", Switch::Quiet},  {"qn", Switch::Quiet},
+    {"?", Switch::Help},        {"help", Switch::Help},         {"log", Switch::Log},
+    {"repair", Switch::Repair}, {"check", Switch::Check},       {"uninstall", Switch::Uninstall},
+    {"json", Switch::Json},     {"schedule", Switch::Schedule}, {"norestart", Switch::NoRestart},
+};
+
+// The switch an argument names, in any case, after "/", "-" or "--" (as other tools write long
+// switches); none when it is not one.
+std::optional<Switch> SwitchOf(const std::string& argument) {
   if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) return std::nullopt;
   const std::size_t start = argument.starts_with("--") && argument.size() > 2 ? 2 : 1;
-  return win::LowerCase(argument.substr(start));
+  const std::string name = win::LowerCase(argument.substr(start));
+  for (const auto& [known, what] : kSwitchNames) {
+    if (name == known) return what;
+  }
+  return std::nullopt;
 }
-
-// The program's own quiet switches, and those of other installers that deployment tools pass out
-// of habit: none of them may leave a run waiting for a person.
-bool IsQuietName(const std::optional<std::string>& name) {
-  static constexpr const char* kQuietNames[] = {"quiet", "q", "silent", "s", "verysilent", "qn"};
-  return name && std::any_of(std::begin(kQuietNames), std::end(kQuietNames),
-                             [&](const char* quiet) { return *name == quiet; });
-}
-
-bool IsQuietSwitch(const std::string& word) { return IsQuietName(SwitchName(word)); }
 
 // Whether a quiet switch stands anywhere in the argument, also where a quote swallowed it into
 // another argument ("C:\Logs\" /quiet splits into one argument: C:\Logs" /quiet).
@@ -32,19 +42,13 @@ bool HoldsQuietSwitch(const std::string& argument) {
   std::string word;
   for (const char c : argument + ' ') {
     if (c == ' ' || c == '\t' || c == '"') {
-      if (IsQuietSwitch(word)) return true;
+      if (SwitchOf(word) == Switch::Quiet) return true;
       word.clear();
     } else {
       word += c;
     }
   }
   return false;
-}
-
-bool IsKnownSwitch(const std::string& argument) {
-  const auto name = SwitchName(argument);
-  return IsQuietName(name) || name == "?" || name == "help" || name == "log" ||
-         name == "repair" || name == "check" || name == "uninstall" || name == "norestart" || name == "json";
 }
 
 }  // namespace
@@ -98,33 +102,41 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   CommandLine command;
   int modes = 0;
+  const auto chooseMode = [&](Mode mode) {
+    modes += modes == 0 || mode != command.mode ? 1 : 0;
+    command.mode = mode;
+  };
   for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const auto name = SwitchName(arguments[i]);
-    if (IsQuietName(name)) {
-      command.quiet = true;
-    } else if (name == "?" || name == "help") {
-      command.help = true;
-    } else if (name == "repair" || name == "check" || name == "uninstall") {
-      const Mode mode = name == "repair" ? Mode::Repair : name == "check" ? Mode::Check : Mode::Uninstall;
-      modes += modes == 0 || mode != command.mode ? 1 : 0;
-      command.mode = mode;
-    } else if (name == "json") {
-      command.json = true;
-    } else if (name == "norestart") {
-      // What deployment tools add out of habit: this program never restarts Windows.
-    } else if (name == "log" && i + 1 < arguments.size() && !arguments[i + 1].empty() &&
-               !IsKnownSwitch(arguments[i + 1])) {
-      if (command.logPath && !command.notUnderstood) {
-        command.notUnderstood = "/log " + arguments[i + 1] + " (a second log file; give one)";
-      }
-      if (!command.logPath) command.logPath = arguments[i + 1];
-      ++i;
-    } else if (!command.notUnderstood) {
+    const auto named = SwitchOf(arguments[i]);
+    switch (named.value_or(Switch::NoRestart)) {
+      case Switch::Quiet: command.quiet = true; continue;
+      case Switch::Help: command.help = true; continue;
+      case Switch::Repair: chooseMode(Mode::Repair); continue;
+      case Switch::Check: chooseMode(Mode::Check); continue;
+      case Switch::Uninstall: chooseMode(Mode::Uninstall); continue;
+      case Switch::Json: command.json = true; continue;
+      case Switch::Schedule: command.schedule = true; continue;
+      case Switch::Log:
+        if (i + 1 < arguments.size() && !arguments[i + 1].empty() && !SwitchOf(arguments[i + 1])) {
+          if (command.logPath && !command.notUnderstood) {
+            command.notUnderstood = "/log " + arguments[i + 1] + " (a second log file; give one)";
+          }
+          if (!command.logPath) command.logPath = arguments[i + 1];
+          ++i;
+          continue;
+        }
+        break;
+      case Switch::NoRestart:
+        if (named) continue;
+        break;
+    }
+    if (!command.notUnderstood) {
       command.notUnderstood = arguments[i];
-      if (name == "log") *command.notUnderstood += " (without a file name)";
+      if (named == Switch::Log) *command.notUnderstood += " (without a file name)";
     }
   }
-  for (const auto& argument : arguments) command.quiet = command.quiet || HoldsQuietSwitch(argument);
+  for (const auto& argument : arguments)
+    command.quiet = command.quiet || HoldsQuietSwitch(argument);
   if (command.logPath && command.logPath->find('"') != std::string::npos &&
       !command.notUnderstood) {
     command.notUnderstood =
@@ -136,17 +148,21 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   if (modes > 1 && !command.notUnderstood) {
     command.notUnderstood = "/repair, /check and /uninstall are one at a time";
   }
+  if (command.schedule && (command.mode == Mode::Check || command.mode == Mode::Uninstall) &&
+      !command.notUnderstood) {
+    command.notUnderstood = "/schedule goes with the plain run or /repair";
+  }
   return command;
 }
 
 namespace {
 
 struct UsageRow {
-  const char* left;
-  const char* right;
+  std::string left;
+  std::string right;
 };
 
-constexpr UsageRow kSwitches[] = {
+const std::vector<UsageRow> kSwitches = {
     {"/quiet, /q", "no window and no message: for deployment tools"},
     {"", "(/silent, /s, /verysilent, /qn and --quiet mean the same)"},
     {"/log FILE", "write what became of each data source to FILE"},
@@ -155,29 +171,27 @@ constexpr UsageRow kSwitches[] = {
     {"/check", "report every data source and change nothing"},
     {"/uninstall", "remove the data sources still as this setup wrote them"},
     {"/json", "write one JSON document of the run to standard output"},
+    {"/schedule", "also register the task that runs this setup at every start and daily,"},
+    {"", "so that each year's archive arrives by itself (from %windir%\\QuilletSetup)"},
     {"/norestart", "accepted; this setup never restarts Windows"},
     {"/?, /help", "show this text"},
 };
 
-constexpr UsageRow kExitCodes[] = {
-    {"0", "done: every data source is there (/check: all complete)"},
-    {"1", "/check: something to do (missing, incomplete, old driver path)"},
-    {"87", "the command line was not understood; nothing was changed"},
-    {"1602", "/uninstall: the user answered No"},
-    {"1603", "failed: a data source or the check (the log says why)"},
-    {"1618", "another copy was still running after a minute: retry later"},
-    {"1622", "the log could not be written; nothing was changed"},
-};
+std::vector<UsageRow> ExitCodeRows() {
+  std::vector<UsageRow> rows;
+  for (const auto& meaning : kExitCodes) {
+    rows.push_back({std::to_string(meaning.code), std::string(meaning.usage)});
+  }
+  return rows;
+}
 
 // Rows in two columns lined up with spaces, which every font and every console keeps.
-template <std::size_t N>
-std::string Columns(const UsageRow (&rows)[N]) {
+std::string Columns(const std::vector<UsageRow>& rows) {
   std::size_t width = 0;
-  for (const auto& row : rows) width = std::max(width, std::string(row.left).size());
+  for (const auto& row : rows) width = std::max(width, row.left.size());
   std::string text;
   for (const auto& row : rows) {
-    const std::string left = row.left;
-    text += "  " + left + std::string(width - left.size() + 2, ' ') + row.right + "\n";
+    text += "  " + row.left + std::string(width - row.left.size() + 2, ' ') + row.right + "\n";
   }
   return text;
 }
@@ -188,7 +202,7 @@ std::string UsageText() {
   return std::string("QuilletSetup ") + app::kVersion +
          " registers the ODBC data sources of the Quillet databases on this computer, for all "
          "users.\n\nSwitches:\n" +
-         Columns(kSwitches) + "\nExit codes:\n" + Columns(kExitCodes);
+         Columns(kSwitches) + "\nExit codes:\n" + Columns(ExitCodeRows());
 }
 
 }  // namespace quillet

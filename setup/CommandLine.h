@@ -10,13 +10,14 @@
 namespace quillet {
 
 struct CommandLine {
-  bool quiet = false;                     // /quiet, /q: no window and no message box at all
-  bool help = false;                      // /?, /help
+  bool quiet = false;  // /quiet, /q: no window and no message box at all
+  bool help = false;   // /?, /help
   // /repair: complete incomplete data sources; /check: report where the machine stands, change
   // nothing; /uninstall: remove what is still as this program wrote it.
   Mode mode = Mode::Install;
-  bool json = false;                      // /json: a JSON document on standard output instead
-  std::optional<std::string> logPath;     // /log FILE
+  bool json = false;      // /json: a JSON document on standard output instead
+  bool schedule = false;  // /schedule: with the plain run or /repair, the scheduled task too
+  std::optional<std::string> logPath;        // /log FILE
   std::optional<std::string> notUnderstood;  // the first argument that is not a switch above
 };
 

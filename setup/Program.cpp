@@ -7,6 +7,7 @@
 #include "platform/Application.h"
 #include "platform/QuietWindows.h"
 #include "setup/CommandLine.h"
+#include "setup/ExitCodes.h"
 #include "setup/frmMessage.h"
 #include "setup/frmQuillet.h"
 #include "setup/modes/CheckMode.h"
@@ -30,15 +31,15 @@ CommandLine ReadCommandLine(win::WindowsApi& windows) {
 // One run, from its plan to its conclusion.
 class Run {
  public:
-  Run(win::WindowsApi& windows, const CommandLine& command, bool interactive)
+  // `windows`' screen is the quiet one where no one may be asked anything.
+  Run(win::WindowsApi& windows, const CommandLine& command)
       : windows_(windows),
         command_(command),
-        interactive_(interactive),
-        plan_(StartRun(windows)),
-        registries_(windows, plan_.access),
+        plan_(StartRun(windows.Registry(), windows.System())),
+        registries_(windows.Registry(), windows.System(), plan_.access),
         lock_(windows.System()),
         log_(windows.System()),
-        conclusion_(windows.System(), log_, plan_, command.json, interactive, [this] {
+        conclusion_(windows.System(), log_, plan_, command.json, Interactive(), [this] {
           registries_.Close();
           lock_.Release();
         }) {}
@@ -46,22 +47,24 @@ class Run {
   int Start(bool unseen);
 
  private:
-  int Show(const Concluded& concluded) {
+  // The one place the run's boxes are shown.
+  int Conclude(const RunResult& result) {
+    const Concluded& concluded = conclusion_.Conclude(result);
     for (const auto& box : concluded.boxes) {
       windows_.Screen().MessageBoxA(box.text.c_str(), box.caption.c_str(), box.type);
     }
     return concluded.exitCode;
   }
   int Refuse(int exitCode, std::string why, std::string shown = {}) {
-    return Show(conclusion_.Conclude(Refusal(command_.mode, exitCode, std::move(why), std::move(shown))));
+    return Conclude(Refusal(command_.mode, exitCode, std::move(why), std::move(shown)));
   }
+  bool Interactive() { return windows_.Screen().IsDesktopVisible(); }
   int RunTheMode();
   int Setup();
   bool AnswersNoToTheRemoval();
 
   win::WindowsApi& windows_;
   const CommandLine& command_;
-  bool interactive_;
   RunPlan plan_;
   ViewRegistries registries_;
   RunLock lock_;
@@ -76,25 +79,28 @@ int Run::Start(bool unseen) {
   conclusion_.Note(trust == win::kErrorSuccess
                        ? "Junctions and links made by non-administrators are not followed "
                          "(redirection trust)."
-                       : "Redirection trust is not available here (" + system.ErrorText(trust) + ").");
+                       : "Redirection trust is not available here (" + system.ErrorText(trust) +
+                             ").");
   // Before anything changes: a run that cannot keep its record changes nothing. /check's exit
   // code tells the workstation's state alone, and it says where the report goes that it has no log.
   std::optional<std::string> logFailure;
   if (command_.logPath) {
-    logFailure = log_.Start(*command_.logPath, LogHeader(system, plan_.started, plan_.lastArchiveYear));
+    logFailure =
+        log_.Start(*command_.logPath, LogHeader(system, plan_.started, plan_.lastArchiveYear));
   }
   if (command_.notUnderstood) {
     const std::string reason = "This argument is not understood: " + *command_.notUnderstood;
-    return Show(conclusion_.Conclude(
-        Refusal(std::nullopt, kExitBadCommandLine, reason, reason + "\n\n" + UsageText())));
+    return Conclude(
+        Refusal(std::nullopt, kExitBadCommandLine, reason, reason + "\n\n" + UsageText()));
   }
   if (logFailure && command_.mode != Mode::Check) {
     log_.Abandon();  // said once, here
     return Refuse(kExitLogFailure, *logFailure + " Nothing was changed.");
   }
   if (unseen) {
-    conclusion_.Note("No one can see this session's screen (its window station is not visible, as "
-                     "in a service or session 0): the run is quiet, as with /quiet.");
+    conclusion_.Note(
+        "No one can see this session's screen (its window station is not visible, as "
+        "in a service or session 0): the run is quiet, as with /quiet.");
   }
   try {
     PlanRun(plan_, windows_.Registry());
@@ -102,9 +108,10 @@ int Run::Start(bool unseen) {
   } catch (const std::exception& error) {
     if (conclusion_.Done()) {
       conclusion_.After(error.what());
-      return conclusion_.Conclude({}).exitCode;
+      return conclusion_.ExitCode();
     }
-    return Refuse(kExitInstallFailure, std::string("Setup stopped by an unexpected error: ") + error.what());
+    return Refuse(kExitInstallFailure,
+                  std::string("Setup stopped by an unexpected error: ") + error.what());
   }
 }
 
@@ -121,12 +128,12 @@ bool Run::AnswersNoToTheRemoval() {
 }
 
 int Run::RunTheMode() {
-  if (command_.mode == Mode::Uninstall && interactive_ && AnswersNoToTheRemoval()) {
+  if (command_.mode == Mode::Uninstall && Interactive() && AnswersNoToTheRemoval()) {
     return Refuse(kExitUserDeclined, "The user answered No: nothing was removed.");
   }
   std::optional<frmMessage> waiting;
   const RunLockResult taken = lock_.Take([&] {
-    if (!interactive_) return;
+    if (!Interactive()) return;
     waiting.emplace(windows_.Screen(), kWaitingCaption);
     waiting->Show(windows_.Screen().GetWorkArea());
     waiting->Refresh();
@@ -138,44 +145,37 @@ int Run::RunTheMode() {
   if (taken.exitCode != kExitSuccess && !unlocked) return Refuse(taken.exitCode, taken.note);
   if (!taken.note.empty() && !unlocked) conclusion_.Note(taken.note);
   switch (command_.mode) {
-    case Mode::Check: {
-      RunResult checked = RunCheck(plan_, registries_, windows_.System());
-      if (unlocked) {
-        checked.warnings.insert(checked.warnings.begin(),
-                                "checked without the run lock, which only SYSTEM and the "
-                                "Administrators may take: another run may have been changing the "
-                                "data sources meanwhile");
-      }
-      return Show(conclusion_.Conclude(checked));
-    }
-    case Mode::Uninstall:
-      return Show(conclusion_.Conclude(RunUninstall(plan_, registries_, windows_.System())));
+    case Mode::Check: return Conclude(RunCheck(plan_, registries_, windows_.System(), unlocked));
+    case Mode::Uninstall: return Conclude(RunUninstall(plan_, registries_, windows_.System()));
     case Mode::Install:
-    case Mode::Repair:
-      break;
+    case Mode::Repair: break;
   }
   return Setup();
 }
 
 // The plain run and /repair have the main window as their face.
 int Run::Setup() {
-  InstallMode install(plan_, registries_, windows_, command_.mode);
+  RunResult installed;
+  installed.mode = command_.mode;
   frmQuillet mainWindow(windows_);
   try {
-    mainWindow.Load([&] { install.RegisterAll(); },
-                    [&] { return conclusion_.Conclude(install.Result()).boxes; });
+    mainWindow.Load(
+        [&] {
+          installed = RunInstall(plan_, registries_, windows_.Registry(), windows_.System(),
+                                 command_.mode, command_.schedule);
+        },
+        [&] { Conclude(installed); });
   } catch (const std::exception& error) {
     if (conclusion_.Done()) {
       conclusion_.After(error.what());
     } else {
-      RunResult stopped = install.Result();
-      stopped.stoppedBy = error.what();
-      stopped.failure = std::string("Setup stopped: ") + error.what();
-      stopped.exitCode = kExitInstallFailure;
-      Show(conclusion_.Conclude(stopped));
+      installed.stoppedBy = error.what();
+      installed.failure = std::string("Setup stopped: ") + error.what();
+      installed.exitCode = kExitInstallFailure;
+      Conclude(installed);
     }
   }
-  return conclusion_.Conclude(install.Result()).exitCode;
+  return conclusion_.ExitCode();
 }
 
 int RunCommand(win::WindowsApi& system, const CommandLine& command) {
@@ -194,7 +194,7 @@ int RunCommand(win::WindowsApi& system, const CommandLine& command) {
     }
     return kExitSuccess;
   }
-  Run run(windows, command, windows.Screen().IsDesktopVisible());
+  Run run(windows, command);
   return run.Start(unseen);
 }
 
@@ -206,7 +206,8 @@ int RunProgram(win::WindowsApi& system) {
   } catch (...) {
     // Nothing ends the program abnormally: a deployment tool reads "failed".
     try {
-      system.System().WriteStandardError("QuilletSetup: stopped by an unexpected error (exit code 1603)\r\n");
+      system.System().WriteStandardError(
+          "QuilletSetup: stopped by an unexpected error (exit code 1603)\r\n");
     } catch (...) {
       // The exit code still tells.
     }

@@ -7,7 +7,7 @@
 namespace quillet {
 namespace {
 
-constexpr float kDesignedWidth = 4740;   // outer, twips
+constexpr float kDesignedWidth = 4740;  // outer, twips
 constexpr float kDesignedHeight = 2475;
 constexpr win::TwipSize kDesignedClientArea{4620, 2070};
 
@@ -68,14 +68,13 @@ void frmMessage::Unload() {
 }
 
 void frmMessage::Load(const win::TwipRect& centreOn) {
-  const LabelColours colours =
-      ChooseLabelColours(screen_.GetSysColor(win::kColorCaptionText),
-                         screen_.GetSysColor(win::kColorBtnText),
-                         screen_.GetSysColor(win::kColorWindow));
+  const LabelColours colours = ChooseLabelColours(screen_.GetSysColor(win::kColorCaptionText),
+                                                  screen_.GetSysColor(win::kColorBtnText),
+                                                  screen_.GetSysColor(win::kColorWindow));
   win::LabelWindowDesign design;
   design.caption = "Searching";
   design.clientSize = kDesignedClientArea;
-  design.label = {caption_, 240, 480, 4095, 975, "MS Sans Serif", 18, 700, 0,
+  design.label = {caption_,           240,         480, 4095, 975, "MS Sans Serif", 18, 700, 0,
                   colours.background, colours.text};
   hWnd_ = screen_.CreateLabelWindow(design);
   Form_Load(centreOn);

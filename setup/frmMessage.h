@@ -6,8 +6,7 @@
 
 namespace quillet {
 
-inline constexpr const char* kInstallingCaption =
-    "   ***  Installing  ***   ***  Please Wait  ***";
+inline constexpr const char* kInstallingCaption = "   ***  Installing  ***   ***  Please Wait  ***";
 // While another copy of the program holds the run lock.
 inline constexpr const char* kWaitingCaption = "Waiting for another copy of this setup";
 

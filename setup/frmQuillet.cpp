@@ -22,23 +22,21 @@ frmQuillet::~frmQuillet() {
 }
 
 void frmQuillet::Load(const std::function<void()>& registerAll,
-                      const std::function<std::vector<Box>()>& conclude) {
+                      const std::function<void()>& conclude) {
   CreateWindowOnce();
   Form_Load(registerAll, conclude);
 }
 
 void frmQuillet::CreateWindowOnce() const {
-  if (hWnd_ == 0) hWnd_ = windows_.Screen().CreateFrameWindow({"Quillet Setup", kDesignedClientArea});
+  if (hWnd_ == 0)
+    hWnd_ = windows_.Screen().CreateFrameWindow({"Quillet Setup", kDesignedClientArea});
 }
 
 void frmQuillet::Form_Load(const std::function<void()>& registerAll,
-                           const std::function<std::vector<Box>()>& conclude) {
+                           const std::function<void()>& conclude) {
   windows_.Screen().ShowWindow(hWnd_);
   SetupDataSources(registerAll);
-  // Concluded before the message waits for a person: the log is in place, the next run may start.
-  for (const auto& box : conclude()) {
-    windows_.Screen().MessageBoxA(box.text.c_str(), box.caption.c_str(), box.type);
-  }
+  conclude();
   Unload();
 }
 
@@ -79,7 +77,7 @@ void frmQuillet::SetupDataSources(const std::function<void()>& registerAll) {
 void frmQuillet::CreateShortcut(const std::string& folderName, const std::string& linkName,
                                 const std::string& linkPath) {
   windows_.Shell().fCreateShellLink(folderName.c_str(), linkName.c_str(), linkPath.c_str(), "",
-                            intPrivateLink, "$(Programs)");
+                                    intPrivateLink, "$(Programs)");
 }
 
 void frmQuillet::RemoveShortcut(const std::string& folderName, const std::string& linkName) {
@@ -94,8 +92,9 @@ std::string frmQuillet::PrepareDesktopFolder(const std::string& folderName) {
   const auto* desktopPath = std::get_if<std::string>(&desktop);
   // Without a desktop the path would be "\Archive", a folder at the root of the drive.
   if (desktopPath == nullptr || desktopPath->empty()) {
-    throw std::runtime_error("The desktop folder could not be found (WScript.Shell gave no path for "
-                             "\"Desktop\"); nothing was created or deleted.");
+    throw std::runtime_error(
+        "The desktop folder could not be found (WScript.Shell gave no path for "
+        "\"Desktop\"); nothing was created or deleted.");
   }
   const std::string path = *desktopPath + "\\" + folderName;
   objFileSystem = windows_.Shell().CreateObject("Scripting.FileSystemObject");
@@ -112,17 +111,6 @@ void frmQuillet::CreateDesktopFolder(const std::string& folderName) {
   objFileSystem->Invoke("CreateFolder", {path});
 }
 
-std::string frmQuillet::GetWindowsDir() {
-  std::vector<char> buffer(256, '\0');
-  auto count = windows_.System().GetWindowsDirectoryA(buffer.data(), static_cast<std::uint32_t>(buffer.size()));
-  if (count >= buffer.size()) {
-    // Too long for the buffer: the count is the size it needs. Ask again with that much room
-    // rather than hand back a truncated or undefined directory.
-    buffer.assign(count, '\0');
-    count = windows_.System().GetWindowsDirectoryA(buffer.data(), static_cast<std::uint32_t>(buffer.size()));
-    if (count >= buffer.size()) return {};
-  }
-  return std::string(buffer.data(), count);
-}
+std::string frmQuillet::GetWindowsDir() { return windows_.System().WindowsDirectory(); }
 
 }  // namespace quillet

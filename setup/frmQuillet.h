@@ -11,7 +11,6 @@
 
 #include "platform/WindowsApi.h"
 #include "setup/frmMessage.h"
-#include "setup/report/ResultText.h"
 
 namespace quillet {
 
@@ -23,10 +22,9 @@ class frmQuillet {
   frmQuillet& operator=(const frmQuillet&) = delete;
 
   // Creates the window and runs its load handler: the window shows itself, `registerAll` runs
-  // while the progress window asks the user to wait, the boxes `conclude` gives are shown, and
-  // the window unloads itself. Failures go to the caller.
-  void Load(const std::function<void()>& registerAll,
-            const std::function<std::vector<Box>()>& conclude);
+  // while the progress window asks the user to wait, `conclude` says how it went, and the window
+  // unloads itself. Failures go to the caller.
+  void Load(const std::function<void()>& registerAll, const std::function<void()>& conclude);
 
   // Shows the progress window over this one, runs `registerAll`, and unloads the progress window.
   void SetupDataSources(const std::function<void()>& registerAll);
@@ -56,8 +54,7 @@ class frmQuillet {
 
  private:
   void CreateWindowOnce() const;
-  void Form_Load(const std::function<void()>& registerAll,
-                 const std::function<std::vector<Box>()>& conclude);
+  void Form_Load(const std::function<void()>& registerAll, const std::function<void()>& conclude);
   void Unload();
   std::string PrepareDesktopFolder(const std::string& folderName);
 

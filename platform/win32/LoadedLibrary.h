@@ -46,8 +46,8 @@ class LoadedLibrary {
     // folders, each by its full path.
     for (const std::string& folder : {ProgramFolder(), SystemFolder()}) {
       if (folder.empty()) continue;
-      module = ::LoadLibraryExA((folder + "\\" + name_).c_str(), nullptr,
-                                LOAD_WITH_ALTERED_SEARCH_PATH);
+      module =
+          ::LoadLibraryExA((folder + "\\" + name_).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
       if (module != nullptr) return module;
     }
     return nullptr;

@@ -23,8 +23,8 @@ std::string SystemMessage(unsigned long code) {
 
 std::wstring ToWide(const std::string& text, unsigned codePage) {
   if (text.empty()) return {};
-  const int size = ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0);
+  const int size =
+      ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(size), L'\0');
   ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
   return wide;
@@ -34,15 +34,17 @@ std::string Ansi(const char* utf8) {
   return utf8 == nullptr ? std::string() : FromWide(ToWide(utf8, CP_UTF8), CP_ACP);
 }
 
-std::string Utf8FromAnsi(const std::string& ansi) { return FromWide(ToWide(ansi, CP_ACP), CP_UTF8); }
+std::string Utf8FromAnsi(const std::string& ansi) {
+  return FromWide(ToWide(ansi, CP_ACP), CP_UTF8);
+}
 
 std::string FromWide(const std::wstring& text, unsigned codePage) {
   if (text.empty()) return {};
   const int size = ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()),
                                          nullptr, 0, nullptr, nullptr);
   std::string narrow(static_cast<std::size_t>(size), '\0');
-  ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size,
-                        nullptr, nullptr);
+  ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), narrow.data(),
+                        size, nullptr, nullptr);
   return narrow;
 }
 

@@ -32,8 +32,7 @@ class Win32Registry : public RegistryApi {
   Status RegQueryInfoKeyA(KeyHandle key, std::uint32_t* subKeys, std::uint32_t* values) override;
   Status RegDeleteValueA(KeyHandle key, const char* valueName) override;
   Status RegSetValueExA(KeyHandle key, const char* valueName, std::uint32_t reserved,
-                        std::uint32_t type, const std::uint8_t* data,
-                        std::uint32_t size) override;
+                        std::uint32_t type, const std::uint8_t* data, std::uint32_t size) override;
   Status RegCloseKey(KeyHandle key) override;
   Status RegOpenKeyA(KeyHandle root, const char* subKey, KeyHandle* result) override;
   Status RegQueryValueExA(KeyHandle key, const char* valueName, std::uint32_t* reserved,
@@ -49,18 +48,18 @@ class Win32System : public SystemApi {
   Win32System& operator=(const Win32System&) = delete;
   bool GetVersionExA(OsVersionInfo* info) override;
   ProcessKind GetProcessKind() override;
-  std::uint32_t GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) override;
+  std::string SystemWow64Directory() override;
   std::uint32_t GetFileAttributesA(const char* path, bool nativeFileSystem) override;
   bool WriteStandardOutput(const std::string& text) override;
   bool WriteStandardError(const std::string& text) override;
-  std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
-  std::uint32_t GetWindowsDirectoryA(char* buffer, std::uint32_t size) override;
+  std::string SystemDirectory() override;
+  std::string WindowsDirectory() override;
   LocalDate GetLocalDate() override;
   std::string GetCommandLineW() override;
   std::string GetComputerNameW() override;
   std::string ErrorText(Status code) override;
   Status WriteEvent(const std::string& source, EventKind kind, std::uint32_t id,
-                     const std::string& text) override;
+                    const std::string& text) override;
   Status TrustOnlyAdministratorsRedirections() override;
   std::string FullPathName(const std::string& path) override;
   std::uint32_t PathAttributes(const std::string& path) override;
@@ -78,9 +77,14 @@ class Win32System : public SystemApi {
                         const std::string& target) override;
   Status DeleteOpenFile(FileHandle file, const std::string& currentPath) override;
   void CloseFile(FileHandle file) override;
+  bool IsElevated() override;
   Status CreateAdministratorsFolder(const std::string& path) override;
   Status HoldLockFile(const std::string& path, FileHandle* handle, bool* leftBehind) override;
   void Pause(std::uint32_t milliseconds) override;
+  std::string ProgramPath() override;
+  Status RegisterTask(const std::string& name, const std::string& definition) override;
+  Status DeleteTask(const std::string& name) override;
+  Status FindTask(const std::string& name) override;
 
  private:
   void* StandardStream(int stream);  // 0 output, 1 error
@@ -120,9 +124,9 @@ class Win32Shell : public ShellApi {
   Win32Shell(const Win32Shell&) = delete;
   Win32Shell& operator=(const Win32Shell&) = delete;
 
-  std::int32_t fCreateShellLink(const char* folderName, const char* linkName,
-                                const char* linkPath, const char* linkArguments,
-                                std::int32_t privateFlag, const char* parentFolder) override;
+  std::int32_t fCreateShellLink(const char* folderName, const char* linkName, const char* linkPath,
+                                const char* linkArguments, std::int32_t privateFlag,
+                                const char* parentFolder) override;
   std::int32_t fRemoveShellLink(const char* folderName, const char* linkName) override;
   std::unique_ptr<AutomationObject> CreateObject(const std::string& programId) override;
 

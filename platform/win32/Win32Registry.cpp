@@ -38,7 +38,9 @@ class AnsiName {
   std::string text_;
 };
 
-bool IsTextType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+bool IsTextType(DWORD type) {
+  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
 
 // Text data, terminators and the NULs between the strings of a REG_MULTI_SZ included.
 std::vector<std::uint8_t> Converted(const std::uint8_t* data, std::size_t size, bool toAnsi) {
@@ -59,18 +61,18 @@ std::vector<std::uint8_t> Converted(const std::uint8_t* data, std::size_t size, 
 }  // namespace
 
 Status Win32Registry::RegOpenKeyExA(KeyHandle root, const char* subKey, std::uint32_t options,
-                               std::uint32_t access, KeyHandle* result) {
+                                    std::uint32_t access, KeyHandle* result) {
   return Open(result, [&](HKEY* opened) {
     return ::RegOpenKeyExA(ToHkey(root), AnsiName(subKey).Get(), options, access, opened);
   });
 }
 
 Status Win32Registry::RegCreateKeyExA(KeyHandle root, const char* subKey, std::uint32_t access,
-                                 KeyHandle* result, std::uint32_t* disposition) {
+                                      KeyHandle* result, std::uint32_t* disposition) {
   DWORD what = 0;
   const Status status = Open(result, [&](HKEY* opened) {
-    return ::RegCreateKeyExA(ToHkey(root), AnsiName(subKey).Get(), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
-                             nullptr, opened, &what);
+    return ::RegCreateKeyExA(ToHkey(root), AnsiName(subKey).Get(), 0, nullptr,
+                             REG_OPTION_NON_VOLATILE, access, nullptr, opened, &what);
   });
   if (disposition != nullptr) *disposition = what;
   return status;
@@ -79,7 +81,8 @@ Status Win32Registry::RegCreateKeyExA(KeyHandle root, const char* subKey, std::u
 Status Win32Registry::RegDeleteKeyA(KeyHandle key, const char* subKey, std::uint32_t viewFlag) {
   if (viewFlag != 0) {
     using DeleteKeyExFunction = LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD);
-    if (const auto deleteKeyEx = BoundFunction<DeleteKeyExFunction>("advapi32.dll", "RegDeleteKeyExA")) {
+    if (const auto deleteKeyEx =
+            BoundFunction<DeleteKeyExFunction>("advapi32.dll", "RegDeleteKeyExA")) {
       return deleteKeyEx(ToHkey(key), AnsiName(subKey).Get(), viewFlag, 0);
     }
   }
@@ -112,7 +115,8 @@ Status Win32Registry::RegEnumValueA(KeyHandle key, std::uint32_t index, std::str
   return status;
 }
 
-Status Win32Registry::RegQueryInfoKeyA(KeyHandle key, std::uint32_t* subKeys, std::uint32_t* values) {
+Status Win32Registry::RegQueryInfoKeyA(KeyHandle key, std::uint32_t* subKeys,
+                                       std::uint32_t* values) {
   DWORD keys = 0;
   DWORD valueCount = 0;
   const LONG status = ::RegQueryInfoKeyA(ToHkey(key), nullptr, nullptr, nullptr, &keys, nullptr,
@@ -146,17 +150,21 @@ Status Win32Registry::RegSetValueExA(KeyHandle key, const char* valueName, std::
   // Windows looks at the byte after text whose terminator was not counted, and stores the
   // terminator when that byte is one: the byte that follows the caller's text follows it here too.
   if (size > 0 && data[size - 1] != 0) ansi.push_back(data[size]);
-  return ::RegSetValueExA(ToHkey(key), AnsiName(valueName).Get(), reserved, type, ansi.data(), counted);
+  return ::RegSetValueExA(ToHkey(key), AnsiName(valueName).Get(), reserved, type, ansi.data(),
+                          counted);
 }
 
 Status Win32Registry::RegCloseKey(KeyHandle key) { return ::RegCloseKey(ToHkey(key)); }
 
 Status Win32Registry::RegOpenKeyA(KeyHandle root, const char* subKey, KeyHandle* result) {
-  return Open(result, [&](HKEY* opened) { return ::RegOpenKeyA(ToHkey(root), AnsiName(subKey).Get(), opened); });
+  return Open(result, [&](HKEY* opened) {
+    return ::RegOpenKeyA(ToHkey(root), AnsiName(subKey).Get(), opened);
+  });
 }
 
-Status Win32Registry::RegQueryValueExA(KeyHandle key, const char* valueName, std::uint32_t* reserved,
-                                  std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) {
+Status Win32Registry::RegQueryValueExA(KeyHandle key, const char* valueName,
+                                       std::uint32_t* reserved, std::uint32_t* type,
+                                       std::uint8_t* data, std::uint32_t* size) {
   const AnsiName name(valueName);
   // Read whole into a buffer of this side's, then given as UTF-8 with RegQueryValueEx's contract:
   // the size needed and ERROR_MORE_DATA when the caller's room is too small.
@@ -172,9 +180,9 @@ Status Win32Registry::RegQueryValueExA(KeyHandle key, const char* valueName, std
   }
   if (status != ERROR_SUCCESS) return status;
   raw.resize(rawSize);
-  const std::vector<std::uint8_t> given =
-      IsTextType(typeWord) ? Converted(raw.data(), raw.size(), false)
-                           : std::vector<std::uint8_t>(raw.begin(), raw.end());
+  const std::vector<std::uint8_t> given = IsTextType(typeWord)
+                                              ? Converted(raw.data(), raw.size(), false)
+                                              : std::vector<std::uint8_t>(raw.begin(), raw.end());
   if (type != nullptr) *type = typeWord;
   if (size == nullptr) return data == nullptr ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
   const std::uint32_t room = *size;

@@ -27,7 +27,9 @@ HWND ToHwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
                            "): " + SystemMessage(error));
 }
 
-[[noreturn]] void ThrowLastError(const std::string& function) { ThrowError(function, ::GetLastError()); }
+[[noreturn]] void ThrowLastError(const std::string& function) {
+  ThrowError(function, ::GetLastError());
+}
 
 struct Dpi {
   int x;
@@ -111,8 +113,7 @@ LRESULT CALLBACK LabelWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       const std::unique_ptr<LabelPaint> owned(paint);  // the window owned it from creation on
       break;
     }
-    default:
-      break;
+    default: break;
   }
   return ::DefWindowProcA(window, message, wParam, lParam);
 }
@@ -134,8 +135,8 @@ void RegisterClassOnce(const char* name, WNDPROC procedure, int background) {
 
 HWND CreateTopLevel(const char* windowClass, const char* caption, DWORD style, SIZE outer,
                     void* parameter = nullptr) {
-  HWND window = ::CreateWindowExA(0, windowClass, caption, style, 0, 0, outer.cx, outer.cy,
-                                  nullptr, nullptr, ::GetModuleHandleA(nullptr), parameter);
+  HWND window = ::CreateWindowExA(0, windowClass, caption, style, 0, 0, outer.cx, outer.cy, nullptr,
+                                  nullptr, ::GetModuleHandleA(nullptr), parameter);
   if (window == nullptr) ThrowLastError("CreateWindowExA");
   return window;
 }
@@ -157,8 +158,8 @@ WindowHandle Win32Screen::CreateFrameWindow(const FrameWindowDesign& design) {
 WindowHandle Win32Screen::CreateLabelWindow(const LabelWindowDesign& design) {
   RegisterClassOnce(kLabelWindowClass, LabelWindowProc, COLOR_BTNFACE);
   constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
-  HWND window =
-      CreateTopLevel(kLabelWindowClass, design.caption, style, OuterPixels(design.clientSize, style));
+  HWND window = CreateTopLevel(kLabelWindowClass, design.caption, style,
+                               OuterPixels(design.clientSize, style));
 
   const Dpi dpi = DisplayDpi();
   const LabelDesign& label = design.label;
@@ -178,11 +179,11 @@ WindowHandle Win32Screen::CreateLabelWindow(const LabelWindowDesign& design) {
   HFONT font = paint->font.Get();
   ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(paint.release()));
 
-  HWND control = ::CreateWindowExA(
-      0, "STATIC", label.caption, WS_CHILD | WS_VISIBLE | SS_CENTER, ToPixels(label.left, dpi.x),
-      ToPixels(label.top, dpi.y), ToPixels(label.width, dpi.x), ToPixels(label.height, dpi.y),
-      window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLabelId)), ::GetModuleHandleA(nullptr),
-      nullptr);
+  HWND control = ::CreateWindowExA(0, "STATIC", label.caption, WS_CHILD | WS_VISIBLE | SS_CENTER,
+                                   ToPixels(label.left, dpi.x), ToPixels(label.top, dpi.y),
+                                   ToPixels(label.width, dpi.x), ToPixels(label.height, dpi.y),
+                                   window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLabelId)),
+                                   ::GetModuleHandleA(nullptr), nullptr);
   if (control == nullptr) {
     const DWORD error = ::GetLastError();  // before DestroyWindow sets its own
     ::DestroyWindow(window);
@@ -249,8 +250,8 @@ TwipRect Win32Screen::GetWorkArea() {
     area = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
   }
   const Dpi dpi = DisplayDpi();
-  return {ToTwips(area.left, dpi.x), ToTwips(area.top, dpi.y), ToTwips(area.right - area.left, dpi.x),
-          ToTwips(area.bottom - area.top, dpi.y)};
+  return {ToTwips(area.left, dpi.x), ToTwips(area.top, dpi.y),
+          ToTwips(area.right - area.left, dpi.x), ToTwips(area.bottom - area.top, dpi.y)};
 }
 
 // A service's or session 0's window station is not visible: no one sees a window shown there.
@@ -259,7 +260,8 @@ TwipRect Win32Screen::GetWorkArea() {
 bool Win32Screen::IsDesktopVisible() {
   using GetStationFunction = HWINSTA(WINAPI*)();
   using GetInformationFunction = BOOL(WINAPI*)(HANDLE, int, PVOID, DWORD, LPDWORD);
-  const auto getStation = BoundFunction<GetStationFunction>("user32.dll", "GetProcessWindowStation");
+  const auto getStation =
+      BoundFunction<GetStationFunction>("user32.dll", "GetProcessWindowStation");
   const auto getInformation =
       BoundFunction<GetInformationFunction>("user32.dll", "GetUserObjectInformationW");
   if (getStation == nullptr || getInformation == nullptr) return true;

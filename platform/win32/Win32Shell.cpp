@@ -101,15 +101,17 @@ class DispatchObject : public AutomationObject {
     Variant answer;
     ExceptionInfo exception;
     UINT badArgument = 0;
-    result = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT,
-                               DISPATCH_METHOD | DISPATCH_PROPERTYGET, &parameters, &answer.value,
-                               &exception.info, &badArgument);
+    result =
+        dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
+                          &parameters, &answer.value, &exception.info, &badArgument);
     if (result == DISP_E_EXCEPTION) {
-      if (exception.info.pfnDeferredFillIn != nullptr) exception.info.pfnDeferredFillIn(&exception.info);
+      if (exception.info.pfnDeferredFillIn != nullptr)
+        exception.info.pfnDeferredFillIn(&exception.info);
       if (exception.info.bstrDescription != nullptr) {
         throw std::runtime_error(FromBstr(exception.info.bstrDescription));
       }
-      throw std::runtime_error(SystemText(exception.info.scode != 0 ? exception.info.scode : result));
+      throw std::runtime_error(
+          SystemText(exception.info.scode != 0 ? exception.info.scode : result));
     }
     if (FAILED(result)) throw std::runtime_error(SystemText(result));
     if (answer.value.vt == VT_BSTR) {
@@ -128,8 +130,8 @@ Win32Shell::Win32Shell() = default;
 Win32Shell::~Win32Shell() = default;
 
 std::int32_t Win32Shell::fCreateShellLink(const char* folderName, const char* linkName,
-                                        const char* linkPath, const char* linkArguments,
-                                        std::int32_t privateFlag, const char* parentFolder) {
+                                          const char* linkPath, const char* linkArguments,
+                                          std::int32_t privateFlag, const char* parentFolder) {
   if (!toolkit_) toolkit_ = std::make_unique<LoadedLibrary>("Vb6stkit.dll");
   const auto function = toolkit_->Bind<CreateShellLinkFunction>("fCreateShellLink");
   return function(Ansi(folderName).c_str(), Ansi(linkName).c_str(), Ansi(linkPath).c_str(),

@@ -47,7 +47,8 @@ ProcessKind Win32System::GetProcessKind() {
     return ProcessKind::Windows64;
   } else {
     using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
-    const auto isWow64Process = BoundFunction<IsWow64ProcessFunction>("kernel32.dll", "IsWow64Process");
+    const auto isWow64Process =
+        BoundFunction<IsWow64ProcessFunction>("kernel32.dll", "IsWow64Process");
     BOOL wow64 = FALSE;
     if (isWow64Process != nullptr && isWow64Process(::GetCurrentProcess(), &wow64) && wow64) {
       return ProcessKind::Wow64;
@@ -58,28 +59,23 @@ ProcessKind Win32System::GetProcessKind() {
 
 namespace {
 
-// What an ANSI directory function gives, in UTF-8, with its contract: the length without the
-// terminator; the size needed with it when the buffer is too small; 0 when it failed.
+// What an ANSI directory function gives, in UTF-8; "" when it failed.
 template <typename Call>
-std::uint32_t DirectoryInUtf8(char* buffer, std::uint32_t size, Call call) {
+std::string DirectoryInUtf8(Call call) {
   char ansi[2 * MAX_PATH] = "";
   const UINT length = call(ansi, static_cast<UINT>(sizeof ansi));
-  if (length == 0 || length >= sizeof ansi) return 0;
-  const std::string text = Utf8FromAnsi(std::string(ansi, length));
-  if (text.size() + 1 > size) return static_cast<std::uint32_t>(text.size() + 1);
-  std::copy(text.begin(), text.end(), buffer);
-  buffer[text.size()] = '\0';
-  return static_cast<std::uint32_t>(text.size());
+  if (length == 0 || length >= sizeof ansi) return {};
+  return Utf8FromAnsi(std::string(ansi, length));
 }
 
 }  // namespace
 
-std::uint32_t Win32System::GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) {
+std::string Win32System::SystemWow64Directory() {
   using GetSystemWow64DirectoryFunction = UINT(WINAPI*)(LPSTR, UINT);
   const auto getDirectory =
       BoundFunction<GetSystemWow64DirectoryFunction>("kernel32.dll", "GetSystemWow64DirectoryA");
-  if (getDirectory == nullptr) return 0;
-  return DirectoryInUtf8(buffer, size, getDirectory);
+  if (getDirectory == nullptr) return {};
+  return DirectoryInUtf8(getDirectory);
 }
 
 namespace {
@@ -144,8 +140,8 @@ void* Win32System::StandardStream(int stream) {
       if (consoleAttached_ && console_ == nullptr) {
         // GENERIC_READ too: GetConsoleMode, which tells a console, needs it.
         console_ = std::make_unique<KernelHandle>(
-            ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                          nullptr, OPEN_EXISTING, 0, nullptr));
+            ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
       }
       handle = console_ != nullptr ? console_->Get() : INVALID_HANDLE_VALUE;
     }
@@ -163,21 +159,23 @@ bool Win32System::WriteStream(int stream, const std::string& text) {
   DWORD written = 0;
   if (::GetConsoleMode(handle, &mode)) {
     const std::wstring wide = ToWide(text, CP_UTF8);
-    return ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) != FALSE;
+    return ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written,
+                           nullptr) != FALSE;
   }
-  return ::WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) != FALSE;
+  return ::WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) !=
+         FALSE;
 }
 
 bool Win32System::WriteStandardOutput(const std::string& text) { return WriteStream(0, text); }
 
 bool Win32System::WriteStandardError(const std::string& text) { return WriteStream(1, text); }
 
-std::uint32_t Win32System::GetSystemDirectoryA(char* buffer, std::uint32_t size) {
-  return DirectoryInUtf8(buffer, size, [](LPSTR ansi, UINT room) { return ::GetSystemDirectoryA(ansi, room); });
+std::string Win32System::SystemDirectory() {
+  return DirectoryInUtf8([](LPSTR ansi, UINT room) { return ::GetSystemDirectoryA(ansi, room); });
 }
 
-std::uint32_t Win32System::GetWindowsDirectoryA(char* buffer, std::uint32_t size) {
-  return DirectoryInUtf8(buffer, size, [](LPSTR ansi, UINT room) { return ::GetWindowsDirectoryA(ansi, room); });
+std::string Win32System::WindowsDirectory() {
+  return DirectoryInUtf8([](LPSTR ansi, UINT room) { return ::GetWindowsDirectoryA(ansi, room); });
 }
 
 LocalDate Win32System::GetLocalDate() {
@@ -200,14 +198,17 @@ LocalDate Win32System::GetLocalDate() {
 }
 
 Status Win32System::WriteEvent(const std::string& source, EventKind kind, std::uint32_t id,
-                                const std::string& text) {
+                               const std::string& text) {
   // Windows 95 and 98 keep no event log: bound by name, as they may lack the functions.
   using RegisterFunction = HANDLE(WINAPI*)(LPCWSTR, LPCWSTR);
-  using ReportFunction = BOOL(WINAPI*)(HANDLE, WORD, WORD, DWORD, PSID, WORD, DWORD, LPCWSTR*, LPVOID);
+  using ReportFunction =
+      BOOL(WINAPI*)(HANDLE, WORD, WORD, DWORD, PSID, WORD, DWORD, LPCWSTR*, LPVOID);
   using DeregisterFunction = BOOL(WINAPI*)(HANDLE);
-  const auto registerSource = BoundFunction<RegisterFunction>("advapi32.dll", "RegisterEventSourceW");
+  const auto registerSource =
+      BoundFunction<RegisterFunction>("advapi32.dll", "RegisterEventSourceW");
   const auto report = BoundFunction<ReportFunction>("advapi32.dll", "ReportEventW");
-  const auto deregister = BoundFunction<DeregisterFunction>("advapi32.dll", "DeregisterEventSource");
+  const auto deregister =
+      BoundFunction<DeregisterFunction>("advapi32.dll", "DeregisterEventSource");
   if (registerSource == nullptr || report == nullptr || deregister == nullptr) {
     return kErrorCallNotImplemented;
   }
@@ -300,6 +301,31 @@ bool ByNameInstead(DWORD error) {
          error == ERROR_CALL_NOT_IMPLEMENTED || error == ERROR_INVALID_FUNCTION;
 }
 
+// A path from a call that tells the room it needs when given too little, asked again with that
+// room; "" when it failed.
+template <typename Call>
+std::wstring Grown(Call call) {
+  std::wstring path(MAX_PATH, L'\0');
+  DWORD length = call(path.data(), static_cast<DWORD>(path.size()));
+  if (length >= path.size()) {
+    path.resize(length + 1);
+    length = call(path.data(), static_cast<DWORD>(path.size()));
+  }
+  if (length == 0 || length >= path.size()) return {};
+  path.resize(length);
+  return path;
+}
+
+// "\\?\C:\Logs" and "\\?\UNC\server\share" as the plain paths people write.
+std::string Plain(std::wstring path) {
+  if (path.starts_with(L"\\\\?\\UNC\\")) {
+    path = L"\\" + path.substr(7);
+  } else if (path.starts_with(L"\\\\?\\")) {
+    path = path.substr(4);
+  }
+  return FromWide(path, CP_UTF8);
+}
+
 }  // namespace
 
 Status Win32System::TrustOnlyAdministratorsRedirections() {
@@ -312,20 +338,16 @@ Status Win32System::TrustOnlyAdministratorsRedirections() {
       BoundFunction<SetPolicyFunction>("kernel32.dll", "SetProcessMitigationPolicy");
   if (setPolicy == nullptr) return kErrorCallNotImplemented;
   DWORD flags = kEnforceRedirectionTrust;
-  return setPolicy(kProcessRedirectionTrustPolicy, &flags, sizeof flags) ? kErrorSuccess : LastError();
+  return setPolicy(kProcessRedirectionTrustPolicy, &flags, sizeof flags) ? kErrorSuccess
+                                                                         : LastError();
 }
 
 std::string Win32System::FullPathName(const std::string& path) {
   const std::wstring wide = ToWide(path, CP_UTF8);
-  std::wstring full(MAX_PATH, L'\0');
-  DWORD length = ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-  if (length >= full.size()) {
-    full.resize(length);
-    length = ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-  }
-  if (length == 0 || length >= full.size()) return {};
-  full.resize(length);
-  return FromWide(full, CP_UTF8);
+  return FromWide(Grown([&](LPWSTR room, DWORD size) {
+                    return ::GetFullPathNameW(wide.c_str(), size, room, nullptr);
+                  }),
+                  CP_UTF8);
 }
 
 std::uint32_t Win32System::PathAttributes(const std::string& path) {
@@ -340,12 +362,21 @@ std::uint32_t Win32System::PathAttributes(const std::string& path) {
 
 Status Win32System::OpenFolder(const std::string& path, FileHandle* folder) {
   const std::wstring wide = ToWide(path, CP_UTF8);
-  // Not shared for deletion: while it is held, nobody renames, deletes or replaces it.
-  const HANDLE opened = PastTheRedirector([&] {
-    return ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY | READ_CONTROL,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  });
+  const auto open = [&](DWORD access) {
+    return PastTheRedirector([&] {
+      return ::CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                           nullptr);
+    });
+  };
+  // Listing it is what makes the share mode count: not shared for deletion, while it is held
+  // nobody renames, deletes or replaces it.
+  HANDLE opened = open(FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY | READ_CONTROL);
+  // Anyone who may list a folder may hold it shared with nobody. An open for attributes and
+  // security alone is not subject to share modes, and is all the log needs of its folder.
+  if (opened == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION) {
+    opened = open(FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE);
+  }
   if (opened == INVALID_HANDLE_VALUE) return LastError();
   *folder = reinterpret_cast<FileHandle>(opened);
   return kErrorSuccess;
@@ -367,44 +398,22 @@ std::string Win32System::FinalPath(FileHandle file) {
   const auto getFinalPath =
       BoundFunction<GetFinalPathFunction>("kernel32.dll", "GetFinalPathNameByHandleW");
   if (getFinalPath == nullptr) return {};
-  std::wstring path(MAX_PATH, L'\0');
-  DWORD length = getFinalPath(ToHandle(file), path.data(), static_cast<DWORD>(path.size()),
-                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-  if (length >= path.size()) {
-    path.resize(length + 1);
-    length = getFinalPath(ToHandle(file), path.data(), static_cast<DWORD>(path.size()),
-                          FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-  }
-  if (length == 0 || length >= path.size()) return {};
-  path.resize(length);
-  // "\\?\C:\Logs" and "\\?\UNC\server\share": the plain paths people write.
-  if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) {
-    path = L"\\" + path.substr(7);
-  } else if (path.rfind(L"\\\\?\\", 0) == 0) {
-    path = path.substr(4);
-  }
-  return FromWide(path, CP_UTF8);
+  return Plain(Grown([&](LPWSTR room, DWORD size) {
+    return getFinalPath(ToHandle(file), room, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  }));
 }
 
 std::string Win32System::LongPathName(const std::string& path) {
+  const std::wstring wide = ToWide(path, CP_UTF8);
   // Windows 2000 and later: bound by name.
   using GetLongPathNameFunction = DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
-  const auto getLongPath = BoundFunction<GetLongPathNameFunction>("kernel32.dll", "GetLongPathNameW");
-  if (getLongPath == nullptr) return {};
-  const std::wstring wide = ToWide(path, CP_UTF8);
-  std::wstring longPath(MAX_PATH, L'\0');
-  DWORD length = PastTheRedirector([&] {
-    return getLongPath(wide.c_str(), longPath.data(), static_cast<DWORD>(longPath.size()));
-  });
-  if (length >= longPath.size()) {
-    longPath.resize(length);
-    length = PastTheRedirector([&] {
-      return getLongPath(wide.c_str(), longPath.data(), static_cast<DWORD>(longPath.size()));
-    });
-  }
-  if (length == 0 || length >= longPath.size()) return {};
-  longPath.resize(length);
-  return FromWide(longPath, CP_UTF8);
+  const auto getLongPath =
+      BoundFunction<GetLongPathNameFunction>("kernel32.dll", "GetLongPathNameW");
+  const std::wstring longPath =
+      getLongPath == nullptr ? std::wstring() : Grown([&](LPWSTR room, DWORD size) {
+        return PastTheRedirector([&] { return getLongPath(wide.c_str(), room, size); });
+      });
+  return Plain(longPath.empty() ? wide : longPath);
 }
 
 bool Win32System::SameObject(FileHandle first, FileHandle second) {
@@ -435,7 +444,8 @@ Status Win32System::OtherWriters(FileHandle folder, std::vector<std::string>* wr
                            "S-1-3-0"};
   const std::string self = ThisAccount();
   const auto isTrusted = [&](const std::string& sid) {
-    return sid == self || std::find(std::begin(trusted), std::end(trusted), sid) != std::end(trusted);
+    return sid == self ||
+           std::find(std::begin(trusted), std::end(trusted), sid) != std::end(trusted);
   };
   const auto add = [&](PSID sid) {
     const std::string text = SidText(sid);
@@ -480,8 +490,8 @@ Status Win32System::CreateNewFile(const std::string& path, FileHandle* file) {
   const std::wstring wide = ToWide(path, CP_UTF8);
   const HANDLE created = PastTheRedirector([&] {
     return ::CreateFileW(wide.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                         nullptr, CREATE_NEW,
-                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                         nullptr);
   });
   if (created == INVALID_HANDLE_VALUE) return LastError();
   *file = reinterpret_cast<FileHandle>(created);
@@ -501,9 +511,9 @@ Status Win32System::AppendToFile(FileHandle file, const std::string& contents) {
 Status Win32System::CheckOrdinaryFile(FileHandle file) {
   BY_HANDLE_FILE_INFORMATION information{};
   if (!::GetFileInformationByHandle(ToHandle(file), &information)) return LastError();
-  const bool ordinary =
-      (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
-      information.nNumberOfLinks == 1;
+  const bool ordinary = (information.dwFileAttributes &
+                         (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+                        information.nNumberOfLinks == 1;
   return ordinary ? kErrorSuccess : kErrorStoppedOnSymlink;
 }
 
@@ -540,7 +550,7 @@ Status Win32System::DeleteOpenFile(FileHandle file, const std::string& currentPa
   }
   const std::wstring wide = ToWide(currentPath, CP_UTF8);
   return PastTheRedirector([&] { return ::DeleteFileW(wide.c_str()); }) ? kErrorSuccess
-                                                                       : LastError();
+                                                                        : LastError();
 }
 
 void Win32System::CloseFile(FileHandle file) { ::CloseHandle(ToHandle(file)); }
@@ -576,11 +586,34 @@ class Security {
 
 }  // namespace
 
-// SYSTEM and the Administrators may do anything, in the folder and what it holds; everyone else
-// may read and run what is in it (the program is kept there), and create nothing. Protected: no
-// permission of the folder above applies.
+// CheckTokenMembership (Windows 2000 and later, bound by name) counts a group that User Account
+// Control filtered out as absent: an administrator's unelevated process is no administrator.
+bool Win32System::IsElevated() {
+  using CheckMembershipFunction = BOOL(WINAPI*)(HANDLE, PSID, PBOOL);
+  const auto isMember =
+      BoundFunction<CheckMembershipFunction>("advapi32.dll", "CheckTokenMembership");
+  if (isMember == nullptr) return true;
+  SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
+  const auto member = [&](BYTE count, DWORD first, DWORD second) {
+    PSID sid = nullptr;
+    if (!::AllocateAndInitializeSid(&authority, count, first, second, 0, 0, 0, 0, 0, 0, &sid)) {
+      return false;
+    }
+    BOOL found = FALSE;
+    const bool checked = isMember(nullptr, sid, &found) != FALSE;
+    ::FreeSid(sid);
+    return checked && found != FALSE;
+  };
+  return member(1, SECURITY_LOCAL_SYSTEM_RID, 0) ||
+         member(2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS);
+}
+
+// SYSTEM and the Administrators may do anything, in the folder and what it holds, and nobody else
+// anything at all. Protected: no permission of the folder above applies. Whoever may read a file
+// may hold it open sharing nothing, so that nobody can run or replace it; and whoever may list a
+// folder may open each file in it for its attributes, whatever the file's own security says.
 Status Win32System::CreateAdministratorsFolder(const std::string& path) {
-  Security security(L"D:P(A;OICI;GA;;;SY)(A;OICI;GA;;;BA)(A;OICI;GRGX;;;WD)");
+  Security security(L"D:P(A;OICI;GA;;;SY)(A;OICI;GA;;;BA)");
   if (!security.Described()) return LastError();
   const std::wstring wide = ToWide(path, CP_UTF8);
   if (::CreateDirectoryW(wide.c_str(), security.Attributes())) return kErrorSuccess;
@@ -588,8 +621,9 @@ Status Win32System::CreateAdministratorsFolder(const std::string& path) {
   if (error != ERROR_ALREADY_EXISTS) return static_cast<Status>(error);
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) return LastError();
-  return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? kErrorSuccess
-                                                                 : static_cast<Status>(ERROR_DIRECTORY);
+  return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+             ? kErrorSuccess
+             : static_cast<Status>(ERROR_DIRECTORY);
 }
 
 // Shared with nobody: while a run holds it, every other open fails with a sharing violation, and
@@ -599,11 +633,9 @@ Status Win32System::HoldLockFile(const std::string& path, FileHandle* handle, bo
   Security security(L"D:P(A;;GA;;;SY)(A;;GA;;;BA)");
   if (!security.Described()) return LastError();
   const std::wstring wide = ToWide(path, CP_UTF8);
-  const HANDLE file = ::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
-                                    security.Attributes(), OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE |
-                                        FILE_FLAG_OPEN_REPARSE_POINT,
-                                    nullptr);
+  const HANDLE file = ::CreateFileW(
+      wide.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, security.Attributes(), OPEN_ALWAYS,
+      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) return LastError();
   *leftBehind = ::GetLastError() == ERROR_ALREADY_EXISTS;
   *handle = reinterpret_cast<FileHandle>(file);

@@ -9,6 +9,7 @@
 #include "platform/TextCase.h"
 #include "setup/ExitCodes.h"
 #include "setup/modes/DataSourceSurvey.h"
+#include "setup/modes/ScheduledTask.h"
 
 namespace quillet {
 namespace {
@@ -76,7 +77,8 @@ class Warnings {
         if (driverExpectedMissing) {
           expected_ = true;
         } else {
-          single_.push_back(each.row.where + ": \"Microsoft Access Driver (*.mdb)\" is not registered in " +
+          single_.push_back(each.row.where +
+                            ": \"Microsoft Access Driver (*.mdb)\" is not registered in " +
                             std::string(view->driverKey.substr(0, view->driverKey.rfind('\\'))));
         }
       }
@@ -101,10 +103,10 @@ class Warnings {
     const auto known = exists_.find({path, nativeFiles});
     if (known != exists_.end()) return known->second;
     const auto slash = path.rfind('\\');
-    const bool folderMissing = slash != std::string::npos && slash > 2 &&
-                               !Exists(path.substr(0, slash), nativeFiles);
-    const bool exists =
-        !folderMissing && system_.GetFileAttributesA(path.c_str(), nativeFiles) != win::kInvalidFileAttributes;
+    const bool folderMissing =
+        slash != std::string::npos && slash > 2 && !Exists(path.substr(0, slash), nativeFiles);
+    const bool exists = !folderMissing && system_.GetFileAttributesA(path.c_str(), nativeFiles) !=
+                                              win::kInvalidFileAttributes;
     exists_[{path, nativeFiles}] = exists;
     return exists;
   }
@@ -117,9 +119,9 @@ class Warnings {
   const RunPlan& plan_;
   ViewRegistries& registries_;
   win::SystemApi& system_;
-  std::vector<std::string> single_;       // each on its own, as met
-  std::map<std::string, int> grouped_;    // how many data sources each problem concerns
-  std::vector<std::string> order_;        // as first met
+  std::vector<std::string> single_;     // each on its own, as met
+  std::map<std::string, int> grouped_;  // how many data sources each problem concerns
+  std::vector<std::string> order_;      // as first met
   std::vector<const MdlODBC::RegistryView*> viewsLooked_;
   std::map<std::pair<std::string, bool>, bool> exists_;
   bool expected_ = false;
@@ -135,7 +137,8 @@ int ExitCodeOf(const RunResult& result) {
 
 }  // namespace
 
-RunResult RunCheck(const RunPlan& plan, ViewRegistries& registries, win::SystemApi& system) {
+RunResult RunCheck(const RunPlan& plan, ViewRegistries& registries, win::SystemApi& system,
+                   bool unlocked) {
   RunResult result;
   result.mode = Mode::Check;
   try {
@@ -157,6 +160,13 @@ RunResult RunCheck(const RunPlan& plan, ViewRegistries& registries, win::SystemA
     result.stoppedBy = error.what();
     result.exitCode = kExitInstallFailure;
     result.failure = "the check could not be done";
+  }
+  result.task = FindTask(system);
+  if (unlocked) {
+    result.warnings.insert(result.warnings.begin(),
+                           "checked without the run lock, which only SYSTEM and the "
+                           "Administrators may take: another run may have been changing the "
+                           "data sources meanwhile");
   }
   return result;
 }

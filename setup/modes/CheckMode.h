@@ -12,7 +12,8 @@ namespace quillet {
 
 // Exit code 0 when every data source is complete or customised, 1 when any is missing or
 // incomplete or holds an earlier version's driver path, 1603 when the check failed. The run lock
-// is held when it is called.
-RunResult RunCheck(const RunPlan& plan, ViewRegistries& registries, win::SystemApi& system);
+// is held, or `unlocked` (an account that may not take it), which its first warning says.
+RunResult RunCheck(const RunPlan& plan, ViewRegistries& registries, win::SystemApi& system,
+                   bool unlocked);
 
 }  // namespace quillet

@@ -4,26 +4,34 @@
 
 namespace quillet {
 
+SourceRow RowOf(const RunPlan& plan, const PlannedDataSource& planned) {
+  SourceRow row;
+  row.name = planned.spec.name;
+  row.view = planned.view;
+  row.where = plan.Where(*planned.view);
+  return row;
+}
+
 std::vector<SurveyedDataSource> SurveyDataSources(const RunPlan& plan, ViewRegistries& registries,
-                                                  win::SystemApi& system) {
+                                                  win::SystemApi& system, bool additions) {
   std::vector<SurveyedDataSource> surveyed;
   for (const auto& planned : plan.dataSources) {
-    SurveyedDataSource each{planned, {}, true, plan.RowOf(planned)};
+    SurveyedDataSource each{planned, {}, true, RowOf(plan, planned)};
     auto& registry = registries.Of(*planned.view);
     try {
-      each.reading = registry.Read(planned.spec, MdlODBC::ReadDepth::Thorough);
+      each.reading = registry.Read(planned.spec, additions);
       if (each.reading.present) {
         each.row.differs = each.reading.Differing(registry.LayoutsAsWritten(planned.spec));
         each.row.added = each.reading.added;
         each.row.earlierDriver = registry.EarlierDriver(each.reading).value_or("");
       }
     } catch (const MdlODBC::RegistryError& error) {
-      each = {planned, {}, false, plan.RowOf(planned)};
+      each = {planned, {}, false, RowOf(plan, planned)};
       each.row.failure = error.what();
       each.row.status = error.Status();
       each.row.statusText = system.ErrorText(error.Status());
     } catch (const std::exception& error) {
-      each = {planned, {}, false, plan.RowOf(planned)};
+      each = {planned, {}, false, RowOf(plan, planned)};
       each.row.failure = error.what();
     }
     surveyed.push_back(std::move(each));

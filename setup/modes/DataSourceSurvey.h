@@ -1,6 +1,6 @@
 #pragma once
-// What the check and the removal start from: every data source of the run's plan in the view the
-// plain run writes it to, read thoroughly through the run's registry of that view.
+// What every mode decides over: each data source of the run's plan in the view the plain run
+// writes it to, read once, thoroughly, through the run's registry of that view.
 
 #include <vector>
 
@@ -20,8 +20,12 @@ struct SurveyedDataSource {
   SourceRow row;
 };
 
+// A row for the planned data source, its state yet to be told.
+SourceRow RowOf(const RunPlan& plan, const PlannedDataSource& planned);
+
 // Reads every data source of the run's plan, in its order.
+// `additions`: what was added below each one, which only /check and /uninstall need.
 std::vector<SurveyedDataSource> SurveyDataSources(const RunPlan& plan, ViewRegistries& registries,
-                                                  win::SystemApi& system);
+                                                  win::SystemApi& system, bool additions = true);
 
 }  // namespace quillet

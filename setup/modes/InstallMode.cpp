@@ -1,79 +1,146 @@
 #include "setup/modes/InstallMode.h"
 
 #include <exception>
+#include <string>
+#include <vector>
 
 #include "setup/ExitCodes.h"
+#include "setup/modes/DataSourceSurvey.h"
+#include "setup/modes/ScheduledTask.h"
 #include "setup/report/EventSource.h"
 
 namespace quillet {
 namespace {
 
-SourceState StateOf(MdlODBC::RegistrationStatus status) {
-  switch (status) {
-    case MdlODBC::RegistrationStatus::Registered: return SourceState::Registered;
-    case MdlODBC::RegistrationStatus::AlreadyPresent: return SourceState::AlreadyPresent;
-    case MdlODBC::RegistrationStatus::Incomplete: return SourceState::Incomplete;
-    case MdlODBC::RegistrationStatus::Repaired: return SourceState::Repaired;
-    case MdlODBC::RegistrationStatus::Failed: break;
+using MdlODBC::DataSourcePart;
+
+// What a write did to the row: a failure costs the data source its state, and says why.
+void Apply(SourceRow& row, const MdlODBC::RegistrationOutcome& outcome, win::SystemApi& system) {
+  if (outcome.status == MdlODBC::RegistrationStatus::Failed) {
+    row.state = SourceState::Failed;
+    row.missing.clear();
+    row.note.clear();
+    row.failure = outcome.failure;
+    row.status = outcome.errorCode;
+    if (outcome.errorCode != 0) row.statusText = system.ErrorText(outcome.errorCode);
+  } else if (outcome.status == MdlODBC::RegistrationStatus::AlreadyPresent) {
+    row.state = SourceState::AlreadyPresent;  // another run made it meanwhile
   }
-  return SourceState::Failed;
+}
+
+// A data source that is there. The path an earlier version of this program wrote is its own
+// value, not a customisation, and names a folder any user may create: it is rewritten in every
+// case. Beyond it, the plain run adds only the list line of a data source otherwise exactly as
+// written (a registration cut off before its last step) and leaves the rest for /repair, which
+// adds exactly what is missing, with the values this program writes.
+void Decide(SurveyedDataSource& each, MdlODBC::DataSourceRegistry& registry, Mode mode,
+            win::SystemApi& system) {
+  SourceRow& row = each.row;
+  const auto& reading = each.reading;
+  const std::string& earlier = row.earlierDriver;
+  const bool onlyTheListLine =
+      reading.missing == std::vector<DataSourcePart>{{"", row.name, true}} && row.differs.empty();
+  auto written = reading.missing;
+  if (!earlier.empty()) written.push_back({"", "Driver", false});
+
+  if (mode == Mode::Install && !reading.missing.empty() && !onlyTheListLine) {
+    row.state = SourceState::Incomplete;
+    row.missing = reading.MissingNames();
+    if (earlier.empty()) return;
+    Apply(row, registry.Write(each.planned.spec, {{"", "Driver", false}}), system);
+    if (row.state == SourceState::Incomplete) {
+      row.note = "driver path of an earlier version rewritten, \"Driver\" was " + earlier;
+    }
+    return;
+  }
+  if (written.empty()) {
+    row.state = SourceState::AlreadyPresent;
+    return;
+  }
+  if (onlyTheListLine && earlier.empty()) {
+    row.state = SourceState::Registered;
+    row.note = "only its line in \"ODBC Data Sources\" was missing, and was added";
+  } else {
+    row.state = SourceState::Repaired;
+    row.missing = reading.MissingNames();
+    if (!earlier.empty()) row.note = "driver path of an earlier version, \"Driver\" was " + earlier;
+  }
+  Apply(row, registry.Write(each.planned.spec, written), system);
+}
+
+// A staging key beside a data source that is there was left by a run cut off after someone else
+// (another run, a person) had made the data source: it is taken away, and the log says so.
+void SweepStaging(SurveyedDataSource& each, MdlODBC::DataSourceRegistry& registry,
+                  win::SystemApi& system) {
+  const win::Status status = registry.RemoveStaging(each.planned.spec);
+  const std::string said =
+      status == win::kErrorSuccess
+          ? "a staging key left by a cut-off run was removed"
+          : "a staging key left by a cut-off run could not be removed: " + system.ErrorText(status);
+  each.row.note += (each.row.note.empty() ? "" : "; ") + said;
+}
+
+SourceRow Install(SurveyedDataSource& each, MdlODBC::DataSourceRegistry& registry, Mode mode,
+                  win::SystemApi& system) {
+  if (!each.readable) {
+    each.row.state = SourceState::Failed;
+  } else if (!each.reading.present) {
+    each.row.state = SourceState::Registered;
+    Apply(each.row, registry.Publish(each.planned.spec), system);
+  } else {
+    Decide(each, registry, mode, system);
+    if (each.reading.staging) SweepStaging(each, registry, system);
+  }
+  // Its records tell what the run did; how a data source differs is /check's to say.
+  each.row.differs.clear();
+  each.row.added.clear();
+  each.row.earlierDriver.clear();
+  return each.row;
+}
+
+// Registered after the data sources, for the events of the runs that follow.
+void RegisterOurEventSource(const RunPlan& plan, RunResult& result, win::RegistryApi& registry,
+                            win::SystemApi& system) {
+  const win::Status status = RegisterEventSource(registry, plan.access.viewFlag);
+  if (status == win::kErrorAlreadyExists) {
+    result.notes.push_back(
+        "The Application log's source \"QuilletSetup\" is another program's; "
+        "it was left as it is.");
+  } else if (status != win::kErrorSuccess) {
+    result.notes.push_back(
+        "The Application log's source \"QuilletSetup\" could not be registered: " +
+        system.ErrorText(status));
+  }
 }
 
 }  // namespace
 
-InstallMode::InstallMode(const RunPlan& plan, ViewRegistries& registries, win::WindowsApi& windows,
-                         Mode mode)
-    : plan_(plan), registries_(registries), windows_(windows) {
-  result_.mode = mode;
-}
-
-void InstallMode::RegisterAll() {
-  for (const auto& planned : plan_.dataSources) {
-    result_.rows.push_back(Register(planned));
-    if (result_.rows.back().state == SourceState::Failed ||
-        result_.rows.back().state == SourceState::Incomplete) {
-      result_.exitCode = kExitInstallFailure;
+RunResult RunInstall(const RunPlan& plan, ViewRegistries& registries, win::RegistryApi& registry,
+                     win::SystemApi& system, Mode mode, bool schedule) {
+  RunResult result;
+  result.mode = mode;
+  for (auto& each : SurveyDataSources(plan, registries, system, false)) {
+    try {
+      result.rows.push_back(Install(each, registries.Of(*each.planned.view), mode, system));
+    } catch (const std::exception& error) {
+      each.row = RowOf(plan, each.planned);  // this data source only; the next one is tried
+      each.row.failure = error.what();
+      result.rows.push_back(std::move(each.row));
     }
   }
   try {
-    const win::Status status = RegisterEventSource(windows_.Registry(), plan_.access.viewFlag);
-    if (status == win::kErrorAlreadyExists) {
-      result_.notes.push_back("The Application log's source \"QuilletSetup\" is another program's; "
-                              "it was left as it is.");
-    } else if (status != win::kErrorSuccess) {
-      result_.notes.push_back("The Application log's source \"QuilletSetup\" could not be registered: " +
-                              windows_.System().ErrorText(status));
-    }
-    result_.accessDriverInstalled = registries_.Of(*plan_.quilletView).DriverRegistered();
+    RegisterOurEventSource(plan, result, registry, system);
+    result.accessDriverInstalled = registries.Of(*plan.quilletView).DriverRegistered();
   } catch (const std::exception& error) {
-    result_.notes.push_back(std::string("After the data sources: ") + error.what());
+    result.notes.push_back(std::string("After the data sources: ") + error.what());
   }
-  registries_.Close();  // the views' keys stay open for the registration alone
-}
-
-SourceRow InstallMode::Register(const PlannedDataSource& planned) {
-  SourceRow row = plan_.RowOf(planned);
-  MdlODBC::RegistrationOutcome outcome;
-  try {
-    auto& registry = registries_.Of(*planned.view);
-    outcome = result_.mode == Mode::Repair ? registry.Repair(planned.spec)
-                                           : registry.Register(planned.spec);
-  } catch (const MdlODBC::RegistryError& error) {
-    outcome = {MdlODBC::RegistrationStatus::Failed, error.what(), error.Status(), {}};
-  } catch (const std::exception& error) {
-    outcome = {MdlODBC::RegistrationStatus::Failed, error.what(), 0, {}};
-  }
-  row.state = StateOf(outcome.status);
-  row.note = outcome.note;
-  if (row.state == SourceState::Incomplete || row.state == SourceState::Repaired) {
-    row.missing = outcome.parts;
-  }
-  if (row.state == SourceState::Failed) {
-    row.failure = outcome.failure;
-    row.status = outcome.errorCode;
-    if (outcome.errorCode != 0) row.statusText = windows_.System().ErrorText(outcome.errorCode);
-  }
-  return row;
+  registries.Close();  // the views' keys stay open for the registration alone
+  if (schedule) result.task = ScheduleTask(system);
+  const bool failed = result.Count(SourceState::Failed) != 0 ||
+                      result.Count(SourceState::Incomplete) != 0 ||
+                      (schedule && result.task->failed);
+  result.exitCode = failed ? kExitInstallFailure : kExitSuccess;
+  return result;
 }
 
 }  // namespace quillet

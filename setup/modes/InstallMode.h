@@ -3,32 +3,19 @@
 // already there left as it is (a repair completes what is missing), and the Application log's
 // source registered after the last data source.
 
-#include "platform/WindowsApi.h"
+#include "platform/RegistryApi.h"
+#include "platform/SystemApi.h"
 #include "setup/report/RunResult.h"
 #include "setup/run/RunPlan.h"
 #include "setup/run/ViewRegistries.h"
 
 namespace quillet {
 
-class InstallMode {
- public:
-  InstallMode(const RunPlan& plan, ViewRegistries& registries, win::WindowsApi& windows,
-              Mode mode);
-
-  // Registers every data source of the plan, in its order; one that fails costs only itself.
-  // The run lock is held.
-  void RegisterAll();
-  // What became of the data sources so far: all of them once RegisterAll has returned. Exit code
-  // 0 when every one is registered, repaired, or was already there and complete.
-  [[nodiscard]] const RunResult& Result() const { return result_; }
-
- private:
-  SourceRow Register(const PlannedDataSource& planned);
-
-  const RunPlan& plan_;
-  ViewRegistries& registries_;
-  win::WindowsApi& windows_;
-  RunResult result_;
-};
+// Registers every data source of the plan, in its order; one that fails costs only itself; then,
+// with `schedule`, the scheduled task. Exit code 0 when every one is registered, repaired, or was
+// already there and complete, and the task asked for is registered. The run lock is held; the
+// views' keys are closed when it returns.
+RunResult RunInstall(const RunPlan& plan, ViewRegistries& registries, win::RegistryApi& registry,
+                     win::SystemApi& system, Mode mode, bool schedule);
 
 }  // namespace quillet

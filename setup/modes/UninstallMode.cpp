@@ -6,6 +6,7 @@
 
 #include "setup/ExitCodes.h"
 #include "setup/modes/DataSourceSurvey.h"
+#include "setup/modes/ScheduledTask.h"
 
 namespace quillet {
 namespace {
@@ -34,8 +35,8 @@ SourceRow Carry(SurveyedDataSource& each, ViewRegistries& registries, win::Syste
   }
   const bool removable = Removable(each);
   row.state = !each.reading.present ? SourceState::NotPresent
-              : removable            ? SourceState::Failed
-                                     : SourceState::Kept;
+              : removable           ? SourceState::Failed
+                                    : SourceState::Kept;
   if (removable) row.failure = "not removed: the removal stopped before it";
   auto& registry = registries.Of(*each.planned.view);
   win::Status stagingLeft = win::kErrorSuccess;
@@ -53,9 +54,9 @@ SourceRow Carry(SurveyedDataSource& each, ViewRegistries& registries, win::Syste
     }
   }
   if (stagingLeft != win::kErrorSuccess) {
-    const std::string before = row.state == SourceState::Removed ? "removed, but "
+    const std::string before = row.state == SourceState::Removed  ? "removed, but "
                                : row.state == SourceState::Failed ? row.Reason() + "; "
-                                                                   : "";
+                                                                  : "";
     Fail(row, before + "its staging key could not be removed", stagingLeft, system);
   }
   return row;
@@ -87,7 +88,9 @@ RunResult RunUninstall(const RunPlan& plan, ViewRegistries& registries, win::Sys
   } catch (const std::exception& error) {
     result.stoppedBy = error.what();
   }
-  const bool failed = !result.stoppedBy.empty() || result.Count(SourceState::Failed) != 0;
+  result.task = RemoveTask(system);
+  const bool failed =
+      !result.stoppedBy.empty() || result.Count(SourceState::Failed) != 0 || result.task->failed;
   result.exitCode = failed ? kExitInstallFailure : kExitSuccess;
   return result;
 }

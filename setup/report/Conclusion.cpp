@@ -1,5 +1,6 @@
 #include "setup/report/Conclusion.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "platform/Application.h"
@@ -10,13 +11,18 @@
 namespace quillet {
 namespace {
 
-// Deployment tools capture standard error: every refusal and failure is said there, in a line.
-bool SaidOnStandardError(int exitCode) {
-  return exitCode != kExitSuccess && exitCode != kExitSomethingToDo && exitCode != kExitUserDeclined;
-}
-
 bool RegisteredSome(const RunResult& result) {
   return result.Count(SourceState::Registered) + result.Count(SourceState::Repaired) > 0;
+}
+
+// A run that ends well and changed nothing writes no event: the scheduled task runs at every
+// start, and would otherwise add one each time.
+bool ChangedSomething(const RunResult& result) {
+  const bool rowChanged = std::any_of(result.rows.begin(), result.rows.end(), [](const auto& row) {
+    return row.state == SourceState::Registered || row.state == SourceState::Repaired ||
+           row.state == SourceState::Removed || !row.note.empty();
+  });
+  return rowChanged || (result.task && result.task->word != "absent");
 }
 
 }  // namespace
@@ -31,17 +37,18 @@ Conclusion::Conclusion(win::SystemApi& system, RunLog& log, const RunPlan& plan,
       endRegistryWork_(std::move(endRegistryWork)) {}
 
 ReportFrame Conclusion::Frame() const {
-  return {system_.GetComputerNameW(), app::kVersion, plan_.started, plan_.access.sixtyFourBitWindows};
+  return {system_.GetComputerNameW(), app::kVersion, plan_.started,
+          plan_.access.sixtyFourBitWindows};
 }
 
 // One event for each run of a mode that changes the workstation, and for a command line that is
 // not understood; its failure changes nothing but the log.
 void Conclusion::WriteEvent(const RunResult& result) {
   const int code = result.exitCode;
-  const win::EventKind kind =
-      code == kExitSuccess || code == kExitUserDeclined ? win::EventKind::Information
-      : code == kExitInstallFailure && RegisteredSome(result) ? win::EventKind::Warning
-                                                              : win::EventKind::Error;
+  const win::EventKind kind = !MeaningOf(code).failure ? win::EventKind::Information
+                              : code == kExitInstallFailure && RegisteredSome(result)
+                                  ? win::EventKind::Warning
+                                  : win::EventKind::Error;
   const std::uint32_t id = kind == win::EventKind::Information ? kEventSucceeded
                            : kind == win::EventKind::Warning   ? kEventPartly
                                                                : kEventFailed;
@@ -64,12 +71,14 @@ const Concluded& Conclusion::Conclude(const RunResult& result) {
   for (const auto& note : notes_) lines += note + kLineEnd;
   for (const auto& note : result.notes) lines += note + kLineEnd;
   log_.Add(lines + LogSection(result, quilletWhere));
-  if (SaidOnStandardError(result.exitCode)) {
+  if (MeaningOf(result.exitCode).failure) {
     const std::string reason = result.failure.empty() ? Summary(result) : result.failure;
     system_.WriteStandardError("QuilletSetup: " + reason + " (exit code " +
                                std::to_string(result.exitCode) + ")" + kLineEnd);
   }
-  if (result.mode != Mode::Check) WriteEvent(result);
+  if (result.mode != Mode::Check && (result.exitCode != kExitSuccess || ChangedSomething(result))) {
+    WriteEvent(result);
+  }
 
   // /check's report goes to standard output, unless the document goes there instead.
   bool printed = false;

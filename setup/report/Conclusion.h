@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/SystemApi.h"
+#include "setup/ExitCodes.h"
 #include "setup/report/ReportJson.h"
 #include "setup/report/ResultText.h"
 #include "setup/report/RunLog.h"
@@ -34,6 +35,10 @@ class Conclusion {
   // Concludes the run, once; a second call returns the first conclusion.
   const Concluded& Conclude(const RunResult& result);
   [[nodiscard]] bool Done() const { return concluded_.has_value(); }
+  // The exit code concluded; 1603 before the run was concluded.
+  [[nodiscard]] int ExitCode() const {
+    return concluded_ ? concluded_->exitCode : kExitInstallFailure;
+  }
   // What failed after the run was concluded (a window that cannot be destroyed): said on
   // standard error; the exit code stays the conclusion's.
   void After(const std::string& what);

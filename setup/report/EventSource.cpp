@@ -17,7 +17,8 @@ struct Wanted {
 };
 
 std::vector<Wanted> Values() {
-  std::vector<std::uint8_t> file(kEventMessageFile, kEventMessageFile + std::strlen(kEventMessageFile) + 1);
+  std::vector<std::uint8_t> file(kEventMessageFile,
+                                 kEventMessageFile + std::strlen(kEventMessageFile) + 1);
   return {{"EventMessageFile", win::kRegExpandSz, file},
           {"TypesSupported", win::kRegDword, {kTypesSupported, 0, 0, 0}}};
 }
@@ -25,14 +26,12 @@ std::vector<Wanted> Values() {
 enum class Holding { Absent, So, Otherwise };
 
 Holding Holds(win::RegistryApi& registry, win::KeyHandle key, const Wanted& value) {
-  std::vector<std::uint8_t> data(value.data.size() + 2);
-  std::uint32_t type = 0;
-  auto size = static_cast<std::uint32_t>(data.size());
-  const win::Status status = registry.RegQueryValueExA(key, value.name, nullptr, &type, data.data(), &size);
-  if (win::IsAbsent(status)) return Holding::Absent;
-  data.resize(size);
-  return status == win::kErrorSuccess && type == value.type && data == value.data ? Holding::So
-                                                                                   : Holding::Otherwise;
+  const auto stored = win::ReadValue(registry, key, value.name);
+  if (win::IsAbsent(stored.status)) return Holding::Absent;
+  return stored.status == win::kErrorSuccess && stored.type == value.type &&
+                 stored.data == value.data
+             ? Holding::So
+             : Holding::Otherwise;
 }
 
 }  // namespace
@@ -53,8 +52,8 @@ win::Status RegisterEventSource(win::RegistryApi& registry, std::uint32_t viewFl
   } else if (!win::IsAbsent(status)) {
     return status;
   }
-  status = registry.RegCreateKeyExA(win::kLocalMachine, kEventSourceKey, win::kKeyAllAccess | viewFlag,
-                                    key.Receive(), nullptr);
+  status = registry.RegCreateKeyExA(win::kLocalMachine, kEventSourceKey,
+                                    win::kKeyAllAccess | viewFlag, key.Receive(), nullptr);
   for (const auto& value : values) {
     if (status != win::kErrorSuccess) break;
     status = registry.RegSetValueExA(key.Get(), value.name, 0, value.type, value.data.data(),

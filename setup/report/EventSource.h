@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/WindowsApi.h"
+#include "platform/RegistryApi.h"
 
 namespace quillet {
 

@@ -48,14 +48,7 @@ win::Status LogFile::CheckWithoutFinalPaths(const std::string& folder) {
 
 // The path as Windows names it where it really is: short names made long, without "\\?\".
 std::string LogFile::Plain(const std::string& path) const {
-  std::string plain = system_.LongPathName(path);
-  if (plain.empty()) plain = path;
-  if (plain.starts_with("\\\\?\\UNC\\")) {
-    plain = "\\" + plain.substr(7);
-  } else if (plain.starts_with("\\\\?\\")) {
-    plain = plain.substr(4);
-  }
-  return WithoutTrailingSlash(plain);
+  return WithoutTrailingSlash(system_.LongPathName(path));
 }
 
 win::Status LogFile::HoldFolder(const std::string& folder) {
@@ -90,15 +83,15 @@ win::Status LogFile::Create(const std::string& target) {
   target_ = target;
   status = win::kErrorFileExists;
   for (int attempt = 0; attempt < kNameAttempts && status == win::kErrorFileExists; ++attempt) {
-    const std::string name = target.substr(slash + 1) + "." + system_.UnpredictableName() + ".writing";
+    const std::string name =
+        target.substr(slash + 1) + "." + system_.UnpredictableName() + ".writing";
     const std::string temporary = target.substr(0, slash + 1) + name;
     status = system_.CreateNewFile(temporary, file_.Receive());
     if (status != win::kErrorSuccess) continue;
     current_ = temporary;
     // Made in the folder held, and nowhere else.
     const std::string made = system_.FinalPath(file_.Get());
-    const std::string expected =
-        finalFolder_ + (finalFolder_.ends_with('\\') ? "" : "\\") + name;
+    const std::string expected = finalFolder_ + (finalFolder_.ends_with('\\') ? "" : "\\") + name;
     if (!finalFolder_.empty() && !win::SameIgnoringCase(made, expected)) {
       Discard();
       return win::kErrorStoppedOnSymlink;

@@ -14,10 +14,14 @@ std::size_t Utf8Length(std::string_view text, std::size_t at) {
   const unsigned char lead = byte(at);
   std::size_t length = 0;
   if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) length = 2;
-  else if (lead >= 0xE0 && lead <= 0xEF) length = 3;
-  else if (lead >= 0xF0 && lead <= 0xF4) length = 4;
-  else return 0;
+  if (lead >= 0xC2 && lead <= 0xDF)
+    length = 2;
+  else if (lead >= 0xE0 && lead <= 0xEF)
+    length = 3;
+  else if (lead >= 0xF0 && lead <= 0xF4)
+    length = 4;
+  else
+    return 0;
   if (at + length > text.size()) return 0;
   for (std::size_t i = 1; i < length; ++i) {
     if ((byte(at + i) & 0xC0) != 0x80) return 0;
@@ -78,8 +82,8 @@ std::string JsonString(std::string_view text) {
 std::string IsoTime(const win::LocalDate& date) {
   const int offset = date.utcOffsetMinutes < 0 ? -date.utcOffsetMinutes : date.utcOffsetMinutes;
   char text[40];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", date.year, date.month,
-                date.day, date.hour, date.minute, date.second,
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", date.year,
+                date.month, date.day, date.hour, date.minute, date.second,
                 date.utcOffsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
   return text;
 }
@@ -111,8 +115,9 @@ std::string ReportJson(const RunResult& result, const ReportFrame& frame,
   for (const auto& each : result.rows) {
     const std::string state = StateWord(each.state);
     ++counts[state];
-    sources += std::string(sources.empty() ? "" : ",") + "\n    {\"name\": " + JsonString(each.name) +
-               ", \"view\": " + JsonString(ViewWord(*each.view)) + ", \"state\": " + JsonString(state);
+    sources +=
+        std::string(sources.empty() ? "" : ",") + "\n    {\"name\": " + JsonString(each.name) +
+        ", \"view\": " + JsonString(ViewWord(*each.view)) + ", \"state\": " + JsonString(state);
     if (!each.missing.empty()) sources += ", \"missing\": " + Strings(each.missing);
     if (!each.differs.empty()) sources += ", \"differs\": " + Strings(each.differs);
     if (!each.failure.empty()) sources += ", \"reason\": " + JsonString(each.Reason());
@@ -120,9 +125,10 @@ std::string ReportJson(const RunResult& result, const ReportFrame& frame,
   }
   std::string countsJson;
   for (const auto& [state, count] : counts) {
-    countsJson += (countsJson.empty() ? "" : ", ") + JsonString(state) + ": " + std::to_string(count);
+    countsJson +=
+        (countsJson.empty() ? "" : ", ") + JsonString(state) + ": " + std::to_string(count);
   }
-  const std::string installed = !result.accessDriverInstalled ? "null"
+  const std::string installed = !result.accessDriverInstalled   ? "null"
                                 : *result.accessDriverInstalled ? "true"
                                                                 : "false";
   return "{\n  \"schema\": " + JsonString(kReportSchema) +
@@ -133,9 +139,10 @@ std::string ReportJson(const RunResult& result, const ReportFrame& frame,
          ",\n  \"exitCode\": " + std::to_string(result.exitCode) +
          ",\n  \"result\": " + JsonString(ResultWords(result.exitCode)) +
          ",\n  \"summary\": " + JsonString(SummaryLine(result, frame)) +
-         ",\n  \"windows\": {\"sixtyFourBit\": " + (frame.sixtyFourBitWindows ? "true" : "false") + "}" +
-         ",\n  \"accessDriver\": {\"view\": " + JsonString(ViewWord(quilletView)) +
+         ",\n  \"windows\": {\"sixtyFourBit\": " + (frame.sixtyFourBitWindows ? "true" : "false") +
+         "}" + ",\n  \"accessDriver\": {\"view\": " + JsonString(ViewWord(quilletView)) +
          ", \"installed\": " + installed + "}" +
+         ",\n  \"task\": " + (result.task ? JsonString(result.task->word) : "null") +
          ",\n  \"dataSources\": [" + sources + (sources.empty() ? "]" : "\n  ]") +
          ",\n  \"counts\": {" + countsJson + "}" +
          ",\n  \"warnings\": " + Strings(result.warnings) + "\n}\n";

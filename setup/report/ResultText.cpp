@@ -7,39 +7,12 @@
 namespace quillet {
 namespace {
 
-struct StateLabel {
-  SourceState state;
-  const char* label;
-};
-
-// The states each mode gives, in the order its counts name them.
-std::vector<StateLabel> LabelsOf(std::optional<Mode> mode) {
-  if (mode == Mode::Check) {
-    return {{SourceState::Complete, "complete"},
-            {SourceState::Customised, "customised"},
-            {SourceState::EarlierDriver, "with an earlier version's driver path"},
-            {SourceState::Incomplete, "incomplete"},
-            {SourceState::Missing, "missing"},
-            {SourceState::Unreadable, "unreadable"}};
-  }
-  if (mode == Mode::Uninstall) {
-    return {{SourceState::Removed, "removed"},
-            {SourceState::Kept, "kept"},
-            {SourceState::NotPresent, "not present"},
-            {SourceState::Failed, "failed"}};
-  }
-  return {{SourceState::Registered, "registered"},
-          {SourceState::AlreadyPresent, "already present"},
-          {SourceState::Incomplete, "present but incomplete"},
-          {SourceState::Repaired, "repaired"},
-          {SourceState::Failed, "failed"}};
-}
-
 // "5 registered, 0 already present, 1 failed".
 std::string StateCounts(const RunResult& result) {
   std::string text;
-  for (const auto& each : LabelsOf(result.mode)) {
-    text += (text.empty() ? "" : ", ") + std::to_string(result.Count(each.state)) + " " + each.label;
+  for (const auto& each : StatesOf(result.mode)) {
+    text +=
+        (text.empty() ? "" : ", ") + std::to_string(result.Count(each.state)) + " " + each.label;
   }
   return text;
 }
@@ -59,20 +32,48 @@ std::string Listed(const std::vector<std::string>& names, const char* what) {
   return text;
 }
 
+// The completion message of a plain run or a repair that could not register the data sources
+// named in `failed`, or found those in `incomplete` present with parts missing.
+std::string FailureSummary(const std::vector<std::string>& failed,
+                           const std::vector<std::string>& incomplete) {
+  std::string text = "Setup did not complete.";
+  if (!failed.empty()) text += Listed(failed, "could not be registered");
+  if (!incomplete.empty()) text += Listed(incomplete, "are present but incomplete");
+  if (!failed.empty()) {
+    text += "\n\nRun this setup again with administrator rights to add what is missing.";
+  }
+  if (!incomplete.empty()) {
+    text += "\n\nRun this setup with /repair to complete the incomplete data sources.";
+  }
+  return text;
+}
+
+// "the scheduled task "QuilletSetup" was removed", after `article` ("the", "The").
+std::string TaskSentence(const RunResult& result, const char* article = "the") {
+  return std::string(article) + " scheduled task \"QuilletSetup\" " + result.task->said;
+}
+
+std::string TaskLine(const RunResult& result) {
+  return result.task ? TaskSentence(result, "The") + "." + kLineEnd : std::string();
+}
+
 std::string WarningLines(const RunResult& result) {
   std::string text;
   for (const auto& warning : result.warnings) text += "warning: " + warning + kLineEnd;
   if (result.nativeDriverExpected) {
-    text += "note: the native view names no Access driver that exists, as expected on 64-bit "
-            "Windows: the Access driver of this kind is 32-bit only, and Quillet uses the "
-            "32-bit view" + std::string(kLineEnd);
+    text +=
+        "note: the native view names no Access driver that exists, as expected on 64-bit "
+        "Windows: the Access driver of this kind is 32-bit only, and Quillet uses the "
+        "32-bit view" +
+        std::string(kLineEnd);
   }
   return text;
 }
 
 bool NothingRemoved(const RunResult& result) {
   for (const auto& row : result.rows) {
-    if (row.state == SourceState::Removed || row.state == SourceState::Failed || !row.note.empty()) {
+    if (row.state == SourceState::Removed || row.state == SourceState::Failed ||
+        !row.note.empty()) {
       return false;
     }
   }
@@ -82,7 +83,7 @@ bool NothingRemoved(const RunResult& result) {
 std::string CheckBoxText(const RunResult& result) {
   if (!result.stoppedBy.empty()) return CheckReport(result);
   std::string text = std::to_string(result.rows.size()) + " Quillet data sources checked.\n";
-  for (const auto& kind : LabelsOf(result.mode)) {
+  for (const auto& kind : StatesOf(result.mode)) {
     const auto names = result.Named(kind.state);
     if (names.empty()) continue;
     text += "\n" + std::to_string(names.size()) + " " + kind.label + ": ";
@@ -113,6 +114,7 @@ std::string CompletionText(const RunResult& result, const std::string& quilletWh
   if (result.accessDriverInstalled == false) {
     text += "\n\n" + DriverSentence(quilletWhere, false);
   }
+  if (result.task && result.task->failed) text += "\n\n" + TaskSentence(result, "The") + ".";
   return text;
 }
 
@@ -124,17 +126,7 @@ std::string Joined(const std::vector<std::string>& parts) {
   return text;
 }
 
-std::string ResultWords(int exitCode) {
-  switch (exitCode) {
-    case kExitLogFailure: return "the log could not be written";
-    case kExitSuccess: return "success";
-    case kExitSomethingToDo: return "something to do";
-    case kExitBadCommandLine: return "command line not understood";
-    case kExitUserDeclined: return "declined by the user";
-    case kExitAlreadyRunning: return "another copy was running";
-    default: return "failed";
-  }
-}
+std::string ResultWords(int exitCode) { return std::string(MeaningOf(exitCode).words); }
 
 std::string RowLine(const SourceRow& row, std::optional<Mode> mode) {
   const std::string note = row.note.empty() ? "" : "; " + row.note;
@@ -151,7 +143,8 @@ std::string RowLine(const SourceRow& row, std::optional<Mode> mode) {
     case SourceState::Repaired:
       text = "repaired";
       if (!row.note.empty()) text += ": " + row.note;
-      if (!row.missing.empty()) text += (row.note.empty() ? ", added " : "; added ") + Joined(row.missing);
+      if (!row.missing.empty())
+        text += (row.note.empty() ? ", added " : "; added ") + Joined(row.missing);
       break;
     case SourceState::Complete: text = "complete"; break;
     case SourceState::Customised: text = "customised: " + customised; break;
@@ -184,6 +177,7 @@ std::string Summary(const RunResult& result) {
   if (result.mode == Mode::Check && !result.stoppedBy.empty()) {
     return "the check could not be done: " + result.stoppedBy;
   }
+  if (result.task && result.task->failed) return Counts(result) + "; " + TaskSentence(result);
   return Counts(result);
 }
 
@@ -204,8 +198,9 @@ std::string CheckReport(const RunResult& result) {
     text += RowLine(row, result.mode) + kLineEnd;
     staging += row.stagingLeft ? 1 : 0;
   }
-  return text + WarningLines(result) + StateCounts(result) + "; " + std::to_string(staging) +
-         " staging keys left; " + std::to_string(result.warnings.size()) + " warnings" + kLineEnd;
+  return text + WarningLines(result) + TaskLine(result) + StateCounts(result) + "; " +
+         std::to_string(staging) + " staging keys left; " + std::to_string(result.warnings.size()) +
+         " warnings" + kLineEnd;
 }
 
 std::string LogSection(const RunResult& result, const std::string& quilletWhere) {
@@ -216,11 +211,13 @@ std::string LogSection(const RunResult& result, const std::string& quilletWhere)
   if (result.mode == Mode::Uninstall) {
     if (!result.stoppedBy.empty()) text += "Uninstall stopped: " + result.stoppedBy + kLineEnd;
     if (NothingRemoved(result)) text += std::string("Nothing to remove.") + kLineEnd;
+    text += TaskLine(result);
   } else {
     if (!result.stoppedBy.empty()) text += "Setup stopped: " + result.stoppedBy + kLineEnd;
     if (result.accessDriverInstalled) {
       text += DriverSentence(quilletWhere, *result.accessDriverInstalled) + kLineEnd;
     }
+    text += TaskLine(result);
   }
   return text + Counts(result) + kLineEnd;
 }
@@ -244,27 +241,13 @@ std::optional<Box> ClosingBox(const RunResult& result, const std::string& quille
                      : "Quillet " + Counts(result),
                  kInstallationTitle, failed ? warning : information};
     case Mode::Install:
-    case Mode::Repair:
-      break;
+    case Mode::Repair: break;
   }
   if (!result.stoppedBy.empty()) {
     return Box{result.stoppedBy, app::kTitle, win::kMbOk | win::kMbIconError};
   }
-  return Box{CompletionText(result, quilletWhere), kInstallationTitle, failed ? warning : win::kMbOk};
-}
-
-std::string FailureSummary(const std::vector<std::string>& failed,
-                           const std::vector<std::string>& incomplete) {
-  std::string text = "Setup did not complete.";
-  if (!failed.empty()) text += Listed(failed, "could not be registered");
-  if (!incomplete.empty()) text += Listed(incomplete, "are present but incomplete");
-  if (!failed.empty()) {
-    text += "\n\nRun this setup again with administrator rights to add what is missing.";
-  }
-  if (!incomplete.empty()) {
-    text += "\n\nRun this setup with /repair to complete the incomplete data sources.";
-  }
-  return text;
+  return Box{CompletionText(result, quilletWhere), kInstallationTitle,
+             failed ? warning : win::kMbOk};
 }
 
 }  // namespace quillet

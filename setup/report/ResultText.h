@@ -47,9 +47,4 @@ struct Box {
 // (a refusal that asks nothing of anyone: the answer No).
 std::optional<Box> ClosingBox(const RunResult& result, const std::string& quilletWhere);
 
-// The completion message of a plain run or a repair that could not register the data sources
-// named in `failed`, or found those in `incomplete` present with parts missing.
-std::string FailureSummary(const std::vector<std::string>& failed,
-                           const std::vector<std::string>& incomplete = {});
-
 }  // namespace quillet

@@ -17,8 +17,8 @@ std::string LogHeader(win::SystemApi& system, const win::LocalDate& started,
                                 ? "no archive years"
                                 : "archive years " + std::to_string(kFirstArchiveYear) + "-" +
                                       std::to_string(lastArchiveYear);
-  return std::string("QuilletSetup ") + app::kVersion + " on " + system.GetComputerNameW() +
-         ", " + stamp + ", " + years + ", command line: " + system.GetCommandLineW() + kLineEnd;
+  return std::string("QuilletSetup ") + app::kVersion + " on " + system.GetComputerNameW() + ", " +
+         stamp + ", " + years + ", command line: " + system.GetCommandLineW() + kLineEnd;
 }
 
 std::optional<std::string> RunLog::Start(const std::string& requested, const std::string& header) {
@@ -33,13 +33,15 @@ std::optional<std::string> RunLog::Start(const std::string& requested, const std
     // may prepare what the log's name meets next time.
     std::vector<std::string> others;
     const win::Status security = file_.OtherWriters(&others);
-    const std::string advice = "; keep the log in a folder only administrators can write, such as "
-                               "%windir%\\Logs";
+    const std::string advice =
+        "; keep the log in a folder only administrators can write, such as "
+        "%windir%\\Logs";
     if (security != win::kErrorSuccess) {
       text_ += "warning: who may write in the log's folder could not be read (" +
                system_.ErrorText(security) + ")" + advice + kLineEnd;
     } else if (!others.empty()) {
-      text_ += "warning: the log's folder may also be written by " + Joined(others) + advice + kLineEnd;
+      text_ +=
+          "warning: the log's folder may also be written by " + Joined(others) + advice + kLineEnd;
     }
     return std::nullopt;
   }
@@ -73,8 +75,8 @@ std::optional<std::string> RunLog::Finish(int exitCode) {
     return where + " was not written: its new file was linked elsewhere while it was written" +
            (deleted == win::kErrorSuccess
                 ? ", and was deleted."
-                : "; it could not be deleted (" + system_.ErrorText(deleted) + "): " +
-                      file_.Current());
+                : "; it could not be deleted (" + system_.ErrorText(deleted) +
+                      "): " + file_.Current());
   }
   return where + " could not be put in place (" + system_.ErrorText(status) +
          "); the log of this run is kept as " + file_.Current();

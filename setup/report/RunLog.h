@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/WindowsApi.h"
+#include "platform/SystemApi.h"
 #include "setup/report/LogFile.h"
 
 namespace quillet {
@@ -29,11 +29,9 @@ class RunLog {
   // Adds lines (each with its line end) to what the log will hold; kept in memory when no log
   // was asked for or it could not be started.
   void Add(const std::string& lines);
-  [[nodiscard]] const std::string& Text() const noexcept { return text_; }
   // Writes what was added and the result line, and puts the log in place. Nothing when that
   // worked or no log was asked for; otherwise what went wrong, naming where the log is kept.
   std::optional<std::string> Finish(int exitCode);
-  [[nodiscard]] bool Finished() const noexcept { return finished_; }
   // No log after all: the run ends without one, and says so itself.
   void Abandon() noexcept { requested_.reset(); }
   // Where the log goes: its full path; "" when none was asked for or it could not be started.

@@ -11,11 +11,35 @@ const char* ModeWord(Mode mode) {
   return kWords[static_cast<int>(mode)];
 }
 
+const std::vector<StateName>& StatesOf(std::optional<Mode> mode) {
+  static const std::vector<StateName> kInstall = {
+      {SourceState::Registered, "registered", "registered"},
+      {SourceState::AlreadyPresent, "already-present", "already present"},
+      {SourceState::Incomplete, "incomplete", "present but incomplete"},
+      {SourceState::Repaired, "repaired", "repaired"},
+      {SourceState::Failed, "failed", "failed"}};
+  static const std::vector<StateName> kCheck = {
+      {SourceState::Complete, "complete", "complete"},
+      {SourceState::Customised, "customised", "customised"},
+      {SourceState::EarlierDriver, "earlier-driver", "with an earlier version's driver path"},
+      {SourceState::Incomplete, "incomplete", "incomplete"},
+      {SourceState::Missing, "missing", "missing"},
+      {SourceState::Unreadable, "unreadable", "unreadable"}};
+  static const std::vector<StateName> kUninstall = {
+      {SourceState::Removed, "removed", "removed"},
+      {SourceState::Kept, "kept", "kept"},
+      {SourceState::NotPresent, "not-present", "not present"},
+      {SourceState::Failed, "failed", "failed"}};
+  return mode == Mode::Check ? kCheck : mode == Mode::Uninstall ? kUninstall : kInstall;
+}
+
 const char* StateWord(SourceState state) {
-  static constexpr const char* kWords[] = {
-      "registered", "already-present", "incomplete", "repaired", "complete", "customised",
-      "earlier-driver", "missing", "unreadable", "removed", "kept", "not-present", "failed"};
-  return kWords[static_cast<int>(state)];
+  for (const auto mode : {Mode::Install, Mode::Check, Mode::Uninstall}) {
+    for (const auto& each : StatesOf(mode)) {
+      if (each.state == state) return each.word;
+    }
+  }
+  return "failed";
 }
 
 std::string SourceRow::Who() const { return name + " (" + where + ")"; }

@@ -15,24 +15,41 @@ enum class Mode { Install, Repair, Check, Uninstall };
 
 enum class SourceState {
   // the plain run and /repair
-  Registered, AlreadyPresent, Incomplete, Repaired,
+  Registered,
+  AlreadyPresent,
+  Incomplete,
+  Repaired,
   // /check
-  Complete, Customised, EarlierDriver, Missing, Unreadable,
+  Complete,
+  Customised,
+  EarlierDriver,
+  Missing,
+  Unreadable,
   // /uninstall
-  Removed, Kept, NotPresent,
+  Removed,
+  Kept,
+  NotPresent,
   // a write or a removal that failed, in any mode that writes
   Failed,
 };
 
-// "install", "already-present": as /json and the event name them, in the enums' order.
+// "install": as /json and the event name a mode.
 const char* ModeWord(Mode mode);
+
+struct StateName {
+  SourceState state;
+  const char* word;   // as /json names it: "already-present"
+  const char* label;  // as the counts name it: "already present"
+};
+// The states a mode gives, in the order its counts name them.
+const std::vector<StateName>& StatesOf(std::optional<Mode> mode);
 const char* StateWord(SourceState state);
 
 // One planned data source in its view, and what became of it.
 struct SourceRow {
   std::string name;
   const MdlODBC::RegistryView* view = nullptr;
-  std::string where;                 // the view as this machine has it: "native view"
+  std::string where;  // the view as this machine has it: "native view"
   SourceState state = SourceState::Failed;
   std::vector<std::string> missing;  // incomplete: the parts missing; repaired: those added
   std::vector<std::string> differs;  // values that hold something else than this program writes
@@ -52,6 +69,13 @@ struct SourceRow {
   [[nodiscard]] std::string Customisation() const;
 };
 
+// What became of the scheduled task, in a run that had to do with it.
+struct TaskOutcome {
+  std::string word;  // as /json names it: "registered", "removed", "present", "absent", "failed"
+  std::string said;  // after its name: "was registered: ...", "could not be removed: ..."
+  bool failed = false;
+};
+
 struct RunResult {
   std::optional<Mode> mode;  // none: the command line was not understood
   // The mode did not do its work (a command line not understood, a log that cannot be started,
@@ -62,6 +86,7 @@ struct RunResult {
   bool nativeDriverExpected = false;  // /check: the native view of 64-bit Windows has no driver
   std::vector<std::string> notes;     // what the log says before the rows
   std::optional<bool> accessDriverInstalled;  // for the view Quillet uses; none when not asked
+  std::optional<TaskOutcome> task;            // none where the run had nothing to do with it
   int exitCode = 0;
   std::string failure;    // why the run failed or was refused, in a sentence
   std::string shown;      // a refusal's box, when it says more than `failure`

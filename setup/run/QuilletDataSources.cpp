@@ -28,7 +28,8 @@ std::vector<MdlODBC::DataSourceSpec> FiveOf(const std::string& nameWord, const s
                                             const std::string& descriptionWord) {
   std::vector<MdlODBC::DataSourceSpec> specs;
   for (const auto& kind : kKinds) {
-    specs.push_back({"Quillet" + nameWord + kind.suffix, "C:\\Brannic\\" + folder + kind.databaseFile,
+    specs.push_back({"Quillet" + nameWord + kind.suffix,
+                     "C:\\Brannic\\" + folder + kind.databaseFile,
                      "Quillet " + descriptionWord + kind.descriptionEnding});
   }
   return specs;
@@ -41,7 +42,9 @@ std::string FourDigits(std::int16_t year) {
   return text;
 }
 
-std::vector<MdlODBC::DataSourceSpec> CurrentDataSources() { return FiveOf("", "Current", "Current"); }
+std::vector<MdlODBC::DataSourceSpec> CurrentDataSources() {
+  return FiveOf("", "Current", "Current");
+}
 
 std::vector<MdlODBC::DataSourceSpec> ArchiveDataSources(std::int16_t year) {
   const std::string yyyy = FourDigits(year);

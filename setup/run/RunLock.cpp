@@ -8,14 +8,16 @@
 
 namespace quillet {
 
+std::string ProgramFolder(win::SystemApi& system) {
+  std::string windows = system.WindowsDirectory();
+  if (windows.empty()) return {};
+  return windows + (windows.ends_with('\\') ? "" : "\\") + kProgramFolder;
+}
+
 std::string RunLock::Path() const {
-  std::vector<char> directory(512, '\0');
-  const std::uint32_t length =
-      system_.GetWindowsDirectoryA(directory.data(), static_cast<std::uint32_t>(directory.size()));
-  if (length == 0 || length >= directory.size()) return {};
-  std::string path(directory.data(), length);
-  if (!path.ends_with('\\')) path += '\\';
-  return path + kRunLockFolder + "\\" + kRunLockFile;
+  const std::string folder = ProgramFolder(system_);
+  if (folder.empty()) return {};
+  return folder + "\\" + kRunLockFolder + "\\" + kRunLockFile;
 }
 
 RunLockResult RunLock::CouldNotMakeSure(win::Status error) {
@@ -47,14 +49,36 @@ void RunLock::Release() {
 
 RunLockResult RunLock::Take(const std::function<void()>& waiting) {
   const std::string path = Path();
+  // Told by the token, never by an access denied, which a file being deleted gives too.
+  if (!system_.IsElevated()) {
+    return {kExitInstallFailure,
+            "This setup needs administrator rights: only SYSTEM and the Administrators may take "
+            "its run lock (" +
+                path +
+                ") and change the data sources. Run it elevated; it "
+                "changed nothing.",
+            true};
+  }
   if (path.empty()) return CouldNotMakeSure(win::kErrorPathNotFound);
-  const std::string folder = path.substr(0, path.rfind('\\'));
-  win::Status status = system_.CreateAdministratorsFolder(folder);
-  const std::string others = status == win::kErrorSuccess ? OthersWhoMayWrite(folder) : std::string();
+  const std::string lockFolder = path.substr(0, path.rfind('\\'));
+  const std::string programFolder = lockFolder.substr(0, lockFolder.rfind('\\'));
+  win::Status status = system_.CreateAdministratorsFolder(programFolder);
+  if (status == win::kErrorSuccess) status = system_.CreateAdministratorsFolder(lockFolder);
+  std::string others;
+  if (status == win::kErrorSuccess) {
+    for (const auto& folder : {programFolder, lockFolder}) {
+      const std::string said = OthersWhoMayWrite(folder);
+      others += (others.empty() || said.empty() ? "" : "\r\n") + said;
+    }
+  }
   bool leftBehind = false;
   if (status == win::kErrorSuccess) status = system_.HoldLockFile(path, &held_, &leftBehind);
-  for (std::uint32_t waited = 0; status == win::kErrorSharingViolation && waited < kRunLockWaitMs;
-       waited += kRunLockPollMs) {
+  // A file that another administrator's process (a virus scanner) still has open as the last run
+  // lets it go is being deleted, and cannot be opened meanwhile: waited for like a run.
+  const auto busy = [&] {
+    return status == win::kErrorSharingViolation || status == win::kErrorAccessDenied;
+  };
+  for (std::uint32_t waited = 0; busy() && waited < kRunLockWaitMs; waited += kRunLockPollMs) {
     if (waited == 0 && waiting) {
       try {
         waiting();
@@ -67,26 +91,21 @@ RunLockResult RunLock::Take(const std::function<void()>& waiting) {
   }
   switch (status) {
     case win::kErrorSuccess:
-      return {kExitSuccess,
-              others + (!others.empty() && leftBehind ? "\r\n" : "") +
-                  (leftBehind ? "The run lock " + path + " was left by a run that ended without "
+      return {
+          kExitSuccess,
+          others + (!others.empty() && leftBehind ? "\r\n" : "") +
+              (leftBehind ? "The run lock " + path +
+                                " was left by a run that ended without "
                                 "letting it go (the computer lost power); this run took it over."
-                              : std::string()),
-              false};
+                          : std::string()),
+          false};
     case win::kErrorSharingViolation:
       return {kExitAlreadyRunning,
               "Another copy of this setup has been running for " +
                   std::to_string(kRunLockWaitMs / 1000) +
                   " seconds; this one changed nothing. Run it again when that one has ended.",
               false};
-    case win::kErrorAccessDenied:
-      return {kExitInstallFailure,
-              "This setup needs administrator rights: only SYSTEM and the Administrators may take "
-              "its run lock (" + path + ") and change the data sources. Run it elevated; it "
-              "changed nothing.",
-              true};
-    default:
-      return CouldNotMakeSure(status);
+    default: return CouldNotMakeSure(status);
   }
 }
 

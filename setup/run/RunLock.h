@@ -1,9 +1,10 @@
 #pragma once
 // One run at a time on a machine, in every mode, whoever started it (a startup script, a
-// deployment tool's retry, a person): a lock file in %windir%\QuilletSetup, a folder only SYSTEM
-// and the Administrators may create files in, opened shared with nobody and deleted when its
-// handle closes. A standard user can neither create it nor open it, so nothing one does makes a
-// run wait, fail or go on without it; a run that is killed lets it go with its handles.
+// deployment tool's retry, a person): a lock file in %windir%\QuilletSetup\Lock, a folder only
+// SYSTEM and the Administrators may list or change, opened shared with nobody and deleted when its
+// handle closes. A standard user can neither create it nor open it in any way, not even for its
+// attributes, so nothing one does makes a run wait, fail or go on without it; a run that is
+// killed lets it go with its handles.
 
 #include <cstdint>
 #include <functional>
@@ -13,15 +14,21 @@
 
 namespace quillet {
 
-inline constexpr const char* kRunLockFolder = "QuilletSetup";  // in the Windows directory
+inline constexpr const char* kProgramFolder = "QuilletSetup";  // in the Windows directory
+inline constexpr const char* kRunLockFolder = "Lock";          // in the program's folder
 inline constexpr const char* kRunLockFile = "QuilletSetup.lock";
 inline constexpr std::uint32_t kRunLockWaitMs = 60 * 1000;
 inline constexpr std::uint32_t kRunLockPollMs = 250;
 
+// The program's folder in the Windows directory, for SYSTEM and the Administrators alone: where
+// the package and the install recipe keep the program, and where the run lock lies. "" where
+// Windows does not tell its directory.
+std::string ProgramFolder(win::SystemApi& system);
+
 struct RunLockResult {
   int exitCode = 0;  // 0 once the lock is held; 1618 when the wait ran out; 1603 when it failed
   std::string note;  // why it was refused, or what the run found and took over
-  bool notElevated = false;  // this account may not take it: it is no administrator's
+  bool notElevated = false;  // this process has no administrator's rights in force
 };
 
 class RunLock {
@@ -36,7 +43,7 @@ class RunLock {
   RunLockResult Take(const std::function<void()>& waiting);
   // Lets the next run in; nothing when it is not held.
   void Release();
-  // Where the lock file is: "C:\Windows\QuilletSetup\QuilletSetup.lock".
+  // Where the lock file is: "C:\Windows\QuilletSetup\Lock\QuilletSetup.lock".
   [[nodiscard]] std::string Path() const;
 
  private:

@@ -3,14 +3,15 @@
 // DataSourceRegistry per view, whose keys stay open until the work is done.
 
 #include "odbc/DataSourceRegistry.h"
-#include "platform/WindowsApi.h"
 
 namespace quillet {
 
 class ViewRegistries {
  public:
-  ViewRegistries(win::WindowsApi& windows, const MdlODBC::RegistryAccess& access)
-      : native_(windows, access, MdlODBC::kNativeView), wow64_(windows, access, MdlODBC::kWow64View) {}
+  ViewRegistries(win::RegistryApi& registry, win::SystemApi& system,
+                 const MdlODBC::RegistryAccess& access)
+      : native_(registry, system, access, MdlODBC::kNativeView),
+        wow64_(registry, system, access, MdlODBC::kWow64View) {}
 
   MdlODBC::DataSourceRegistry& Of(const MdlODBC::RegistryView& view) {
     return &view == &MdlODBC::kNativeView ? native_ : wow64_;

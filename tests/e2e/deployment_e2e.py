@@ -142,7 +142,7 @@ def killed_part_way(s):
     middle = f"{expect.NATIVE[0]}\\Quillet2500-R"
     deadline = time.time() + 300
     while process.poll() is None and time.time() < deadline:
-        if not s.prefix.run_wine([s.build / "regdump.exe", middle]).stdout.startswith("MISSING"):
+        if not s.prefix.run_tool([s.build / "regdump.exe", middle]).stdout.startswith("MISSING"):
             break
         time.sleep(0.05)
     if process.poll() is not None:
@@ -166,8 +166,8 @@ def incomplete_then_repair(s):
     base = f"HKLM\\{expect.NATIVE[0]}\\Quillet2010-S"
     assert run_quietly(s, ["/quiet"]) == 0
     # By hand: one value of one data source removed, another one's DBQ customised.
-    s.prefix.run_wine(["reg", "delete", f"{base}\\Engines\\Jet", "/v", "Threads", "/f"])
-    s.prefix.run_wine(["reg", "add", f"{base}", "/v", "DBQ", "/d", "D:\\Custom.mdb", "/f"])
+    s.prefix.run_tool(["reg", "delete", f"{base}\\Engines\\Jet", "/v", "Threads", "/f"])
+    s.prefix.run_tool(["reg", "add", f"{base}", "/v", "DBQ", "/d", "D:\\Custom.mdb", "/f"])
     damaged = s.dump()
 
     assert run_quietly(s, ["/quiet", "/log", LOG]) == INSTALL_FAILURE
@@ -212,8 +212,8 @@ def check_and_uninstall(s):
     assert "Quillet2005-R (native view): complete\n" in report
 
     # By hand, as the ODBC administrator removes a data source: its key and its list line.
-    s.prefix.run_wine(["reg", "delete", f"HKLM\\{native}\\Quillet2005-R", "/f"])
-    s.prefix.run_wine(["reg", "delete", f"HKLM\\{native}\\ODBC Data Sources", "/v", "Quillet2005-R", "/f"])
+    s.prefix.run_tool(["reg", "delete", f"HKLM\\{native}\\Quillet2005-R", "/f"])
+    s.prefix.run_tool(["reg", "delete", f"HKLM\\{native}\\ODBC Data Sources", "/v", "Quillet2005-R", "/f"])
     code, report = check(s)
     assert code == 1, report[-500:]
     assert "Quillet2005-R (native view): missing\n" in report
@@ -278,13 +278,8 @@ def log_folders_as_administrators_type_them(s):
 
     # Held open by a viewer that does not share deletion: the run keeps its exit code, the old log
     # stays whole, and this run's log is kept under the name standard error gives.
-    holder = s.prefix.start_wine([s.build / "holdfile.exe", polish])
+    holder = hold(s, polish, logs / "Łódź.log.held")
     try:
-        # A helper's first start in a prefix can take long on a loaded machine.
-        deadline = time.time() + 180
-        while not (logs / "Łódź.log.held").exists() and time.time() < deadline and holder.poll() is None:
-            time.sleep(0.1)
-        assert (logs / "Łódź.log.held").exists(), f"holdfile did not take the log (exit code {holder.poll()})"
         held = s.prefix.run_wine([s.build / "QuilletSetup.exe", "/quiet", "/log", polish],
                                  check=False, timeout=300)
     finally:
@@ -296,6 +291,18 @@ def log_folders_as_administrators_type_them(s):
     assert f"the log of this run is kept as C:\\Logs\\{kept[0].name}" in held.stderr, held.stderr
     assert kept[0].read_bytes().decode("utf-8").endswith("Result: success, exit code 0\r\n")
     print("held log:", held.stderr.strip())
+
+
+def hold(s, path, marker):
+    """Another process holds the file or folder at `path` open sharing nothing until killed, once
+    `marker` shows it took it."""
+    holder = s.prefix.start_wine([s.build / "holdfile.exe", path])
+    # A helper's first start in a prefix can take long on a loaded machine.
+    deadline = time.time() + 180
+    while not marker.exists() and time.time() < deadline and holder.poll() is None:
+        time.sleep(0.1)
+    assert marker.exists(), f"holdfile did not take {path} (exit code {holder.poll()})"
+    return holder
 
 
 def planted_beside_the_log(s):
@@ -356,7 +363,7 @@ def abandoned_lock(s):
     killed, and completes; a run killed while it holds the lock leaves nothing that holds up the
     next one."""
     marker = Path(s.prefix.path) / "prefix" / "drive_c" / "held"
-    lock = Path(s.prefix.path) / "prefix" / "drive_c" / "windows" / "QuilletSetup" / "QuilletSetup.lock"
+    lock = Path(s.prefix.path) / "prefix" / "drive_c" / "windows" / "QuilletSetup" / "Lock" / "QuilletSetup.lock"
     holder = s.prefix.start_wine([s.build / "holdlock.exe", "C:\\held"])
     try:
         deadline = time.time() + 60
@@ -411,8 +418,11 @@ def old_lock_name_held(s):
             print(f"a {kind} of the old name held: exit code {code} in {time.time() - started:.1f} s")
             assert code == 0, code
             assert_tree(s.dump(), before | expect.expected_lines(expect.this_year(), x86=False))
-            assert run_quietly(s, ["/check", "/quiet"], timeout=120) == 0
-            assert run_quietly(s, ["/uninstall", "/quiet"], timeout=120) == 0
+            for mode in ("/check", "/uninstall"):
+                code = run_quietly(s, [mode, "/quiet", "/log", f"C:\\{kind}{mode[1:]}.log"], timeout=120)
+                log = (Path(s.prefix.path) / "prefix" / "drive_c" / f"{kind}{mode[1:]}.log")
+                assert code == 0, f"{mode}: exit code {code}\n" + (
+                    log.read_text(errors="replace") if log.exists() else "no log")
         finally:
             kill_group(holder)
 
@@ -469,11 +479,11 @@ def json_reports(s):
     print("complete:", complete["summary"])
 
     native, wow = expect.NATIVE[0], expect.WOW64[0]
-    s.prefix.run_wine(["reg", "delete", f"HKLM\\{native}\\Quillet2010-S\\Engines\\Jet", "/v", "Threads", "/f"])
+    s.prefix.run_tool(["reg", "delete", f"HKLM\\{native}\\Quillet2010-S\\Engines\\Jet", "/v", "Threads", "/f"])
     s.prefix.reg_add(f"HKLM\\{wow}\\Quillet-R", "DBQ", "D:\\Custom \"Łódź\".mdb")
     s.prefix.reg_add(f"HKLM\\{wow}\\Quillet-S1", "Driver", "C:\\WinNT\\System32\\odbcjt32.dll")
-    s.prefix.run_wine(["reg", "delete", f"HKLM\\{native}\\Quillet2005-R", "/f"])
-    s.prefix.run_wine(["reg", "delete", f"HKLM\\{native}\\ODBC Data Sources", "/v", "Quillet2005-R", "/f"])
+    s.prefix.run_tool(["reg", "delete", f"HKLM\\{native}\\Quillet2005-R", "/f"])
+    s.prefix.run_tool(["reg", "delete", f"HKLM\\{native}\\ODBC Data Sources", "/v", "Quillet2005-R", "/f"])
     # A text beyond ASCII, as Windows holds it, shows as itself in the document and in the log.
     accented = "C:\\Donn\u00e9es\\\u20acuvre-\u0153.mdb"
     s.prefix.reg_add(f"HKLM\\{wow}\\Quillet-R1", "DBQ", accented)
@@ -510,9 +520,9 @@ def exported_and_retyped(s):
     native, wow = expect.NATIVE[0], expect.WOW64[0]
     assert run_quietly(s, ["/quiet"]) == 0
     exported = "C:\\quillet2005-r.reg"
-    s.prefix.run_wine(["reg", "export", f"HKLM\\{native}\\Quillet2005-R", exported, "/y"])
-    s.prefix.run_wine(["reg", "delete", f"HKLM\\{native}\\Quillet2005-R", "/f"])
-    s.prefix.run_wine(["reg", "import", exported])
+    s.prefix.run_tool(["reg", "export", f"HKLM\\{native}\\Quillet2005-R", exported, "/y"])
+    s.prefix.run_tool(["reg", "delete", f"HKLM\\{native}\\Quillet2005-R", "/f"])
+    s.prefix.run_tool(["reg", "import", exported])
     s.prefix.reg_add(f"HKLM\\{wow}\\Quillet-R1", "DBQ", "C:\\Brannic\\Current\\Quillet-R1.mdb")
     code, report = check(s)
     assert "Quillet2005-R (native view): complete\n" in report, report[:1500]
@@ -606,11 +616,42 @@ def recipes(s):
                                                result.stderr[-300:])
         if script == "Install-QuilletSetup.cmd":
             assert (windows / "QuilletSetup" / "QuilletSetup.exe").exists()
+            tasks = [folder / "QuilletSetup" for folder in (windows / "system32").iterdir()
+                     if folder.name.lower() == "tasks"]
+            assert tasks and tasks[0].exists(), ("the kept copy's task", result.stdout[-300:])
             assert_tree(s.dump(), before | expect.expected_lines(expect.this_year(), x86=False))
     logs = next(folder for folder in windows.iterdir() if folder.name.lower() == "logs")
     for log in ("QuilletSetup.log", "QuilletSetup-repair.log"):
         lines = (logs / log).read_bytes().decode("utf-8").split("\r\n")
         assert lines[-2] == "Result: success, exit code 0", (log, lines[-3:])
+
+    # Anyone who may list %windir%\Logs may hold it sharing nothing: a logged removal, the install
+    # and the remediation still end 0 and do their work. Anyone who may read a copy of the program
+    # kept by an earlier version may hold it so: the install's copy stays as it was.
+    installed = before | expect.expected_lines(expect.this_year(), x86=False)
+    holders = [hold(s, f"C:\\windows\\{logs.name}", windows / f"{logs.name}.held")]
+    try:
+        for command, registers in (([package / "QuilletSetup.exe", "/uninstall", "/quiet", "/log",
+                                     "C:\\windows\\Logs\\QuilletSetup.log"], False),
+                                   (["cmd", "/c", "C:\\Package\\Install-QuilletSetup.cmd"], True),
+                                   (["cmd", "/c", "C:\\Package\\Repair-QuilletSetup.cmd"], True)):
+            result = s.prefix.run_wine(command, check=False, timeout=300)
+            print(f"{command} with the logs' folder held: exit code {result.returncode}")
+            assert result.returncode == 0, (command, result.stdout[-300:], result.stderr[-300:])
+            if registers:
+                assert_tree(s.dump(), installed)
+            else:
+                assert not [line for line in s.dump() if "Quillet" in line], "every data source is removed"
+        holders.append(hold(s, "C:\\windows\\QuilletSetup\\QuilletSetup.exe",
+                            windows / "QuilletSetup" / "QuilletSetup.exe.held"))
+        result = s.prefix.run_wine(["cmd", "/c", "C:\\Package\\Install-QuilletSetup.cmd"], check=False,
+                                   timeout=300)
+    finally:
+        for holder in holders:
+            kill_group(holder)
+    print(f"Install-QuilletSetup.cmd with the program held too: exit code {result.returncode}: "
+          f"{result.stdout.strip()}")
+    assert result.returncode == 0 and "is held open by another program" in result.stdout, result
 
 
 SCENARIOS = {"quiet_runs": quiet_runs, "box_left_open": box_left_open,

@@ -1,6 +1,9 @@
 """The Windows Installer package under Wine's msiexec, in a 64-bit prefix with 32-bit Wine (the
-package is 32-bit, as its program is): install, repair, a second version over the first, removal,
-and a run that fails. Where this machine cannot run 32-bit programs it reports itself skipped.
+package is 32-bit, as its program is): install while anyone who may list %windir%\Logs holds it
+sharing nothing, repair, a second version over the first, a third whose run fails (the second
+stays), an older one refused, removal, and a run that fails. Where this machine cannot run 32-bit
+programs, the same package is built around the x86-64 build of the program and runs under wine64,
+and the test says so.
 
 Wine differs from Windows here: a custom action that fails ends msiexec with 1627 where Windows
 ends 1603; repair by product code (/fa) is not implemented, so REINSTALL=ALL is used; and during a
@@ -21,7 +24,6 @@ from registration_e2e import assert_tree  # noqa: E402
 from winelab import HKLM_ODBC_VIEWS, Display, WinePrefix, kill_group, thirty_two_bit_wine  # noqa: E402
 
 ROOT = Path(__file__).resolve().parent.parent.parent
-SKIPPED = 77
 # A 32-bit package's Apps & features entry, as a 64-bit reader sees it.
 UNINSTALL = "HKLM\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
 WINE_FAILED_ACTION = 1627  # Windows: 1603
@@ -36,45 +38,68 @@ def build_msi(exe, out, version):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True, help="the shipped 32-bit QuilletSetup.exe")
+    parser.add_argument("--exe64", required=True, help="the x86-64 build, where 32-bit Wine is missing")
     parser.add_argument("--reader", required=True, help="the 64-bit regdump.exe")
     parser.add_argument("--work", required=True)
     options = parser.parse_args()
+    exe = options.exe
     why_not = thirty_two_bit_wine()
     if why_not:
-        print(f"msi: SKIPPED: {why_not}")
-        return SKIPPED
+        exe = options.exe64
+        print(f"the package is built around the x86-64 build {exe} and runs under wine64: {why_not}")
     with tempfile.TemporaryDirectory() as folder, Display() as display, \
             WinePrefix(options.work, "msi", display) as prefix:
-        first = Path(folder) / "QuilletSetup-1.0.0.msi"
-        second = Path(folder) / "QuilletSetup-1.0.1.msi"
-        product = build_msi(options.exe, first, "1.0.0")
-        newer = build_msi(options.exe, second, "1.0.1")
+        first, second, third = (Path(folder) / f"QuilletSetup-1.0.{n}.msi" for n in range(3))
+        product = build_msi(exe, first, "1.0.0")
+        newer = build_msi(exe, second, "1.0.1")
+        newest = build_msi(exe, third, "1.0.2")
         drive = prefix.path / "prefix" / "drive_c"
         program = drive / "windows" / "QuilletSetup" / "QuilletSetup.exe"
 
-        def program_log():
+        def logs_folder():
             # Wine's prefix may already hold the folder as "logs": Windows names are not case-sensitive.
             logs = [p for p in (drive / "windows").iterdir() if p.name.lower() == "logs"]
-            return logs[0] / "QuilletSetup.log"
+            if not logs:
+                (drive / "windows" / "Logs").mkdir()
+                return drive / "windows" / "Logs"
+            return logs[0]
+
+        def program_log():
+            return logs_folder() / "QuilletSetup.log"
 
         def msiexec(*arguments):
             result = prefix.run_wine(["msiexec", *map(str, arguments), "/qn"], check=False, timeout=600)
             return result.returncode
 
         def dump():
-            lines = prefix.run_wine([options.reader, *HKLM_ODBC_VIEWS]).stdout.splitlines()
+            lines = prefix.run_tool([options.reader, *HKLM_ODBC_VIEWS]).stdout.splitlines()
             return {line for line in lines if line and not line.startswith("MISSING")}
 
         def entry(code):
             found = prefix.run_wine(["reg", "query", f"{UNINSTALL}\\{code}"], check=False)
             return found.stdout if found.returncode == 0 else ""
 
+        def held(path, marker):
+            """Another process holds the file or folder open sharing nothing, until killed."""
+            holder = prefix.start_wine([Path(options.reader).parent / "holdfile.exe", path])
+            deadline = time.time() + 180
+            while not marker.exists() and time.time() < deadline and holder.poll() is None:
+                time.sleep(0.1)
+            assert marker.exists(), f"holdfile did not take {path} (exit code {holder.poll()})"
+            return holder
+
         before = dump()
         registered = before | expect.expected_lines(expect.this_year(), x86=False)
 
-        # Install: the data sources exactly as the exe registers them, the program kept where the
-        # recipes call it, its log in %windir%\Logs, and an Apps & features entry without Modify.
-        assert msiexec("/i", first, "/l*v", "C:\\msi-install.log") == 0
+        # Install, while %windir%\Logs is held sharing nothing: the data sources exactly as the exe
+        # registers them, the program kept where the recipes call it, its log in %windir%\Logs, and
+        # an Apps & features entry without Modify.
+        logs = logs_folder()
+        holder = held(f"C:\\windows\\{logs.name}", drive / "windows" / f"{logs.name}.held")
+        try:
+            assert msiexec("/i", first, "/l*v", "C:\\msi-install.log") == 0
+        finally:
+            kill_group(holder)
         assert_tree(dump(), registered)
         assert program.exists(), "the program is kept in %windir%\\QuilletSetup"
         log = program_log().read_bytes().decode("utf-8")
@@ -85,7 +110,7 @@ def main():
 
         # Repair: what was taken away is completed.
         wow = expect.WOW64[0]
-        prefix.run_wine(["reg", "delete", f"HKLM\\{wow}\\Quillet-R\\Engines\\Jet", "/v", "Threads", "/f"])
+        prefix.run_tool(["reg", "delete", f"HKLM\\{wow}\\Quillet-R\\Engines\\Jet", "/v", "Threads", "/f"])
         assert msiexec("/i", first, "REINSTALL=ALL", "REINSTALLMODE=omus") == 0
         assert_tree(dump(), registered)
         print("repair: exit code 0; the missing value is back")
@@ -95,6 +120,29 @@ def main():
         assert_tree(dump(), registered)
         assert "Brannic" in entry(newer) and not entry(product).strip(), "the old product is gone"
         print("upgrade: exit code 0; the data sources stay")
+
+        # An upgrade whose run fails (the run lock held for longer than the program waits) fails.
+        # Windows removes the old version inside the upgrade's transaction and so rolls back to it;
+        # Wine removes it by a msiexec of its own beforehand, which no rollback undoes, so here the
+        # old version is installed again before an older one is refused.
+        holder = prefix.start_wine([Path(options.reader).parent / "holdlock.exe", "C:\\lock-held"])
+        try:
+            deadline = time.time() + 60
+            while not (drive / "lock-held").exists() and time.time() < deadline:
+                time.sleep(0.1)
+            assert (drive / "lock-held").exists(), "holdlock did not take the lock"
+            failed = msiexec("/i", third)
+        finally:
+            kill_group(holder)
+        assert failed == WINE_FAILED_ACTION & 0xFF, failed
+        assert not entry(newest).strip(), "the failed version is not listed"
+        print(f"failed upgrade: exit code {failed}; 1.0.1 listed afterwards: {bool(entry(newer).strip())}")
+        assert msiexec("/i", second) == 0
+        assert_tree(dump(), registered)
+        refused = msiexec("/i", first)
+        assert refused != 0 and "Brannic" in entry(newer) and not entry(product).strip(), refused
+        assert_tree(dump(), registered)
+        print(f"downgrade: refused, exit code {refused}; 1.0.1 stays")
 
         # Removal: what is still exactly as written goes, a customised data source stays.
         prefix.reg_add(f"HKLM\\{wow}\\Quillet-S", "DBQ", "D:\\Kept.mdb")

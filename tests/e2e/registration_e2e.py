@@ -21,7 +21,7 @@ class Scenario:
         self.prefix = prefix
 
     def dump(self):
-        result = self.prefix.run_wine([self.build / "regdump.exe", *HKLM_ODBC_VIEWS])
+        result = self.prefix.run_tool([self.build / "regdump.exe", *HKLM_ODBC_VIEWS])
         return {line for line in result.stdout.splitlines() if line and not line.startswith("MISSING")}
 
     def run_setup(self, expected_exit=0):
@@ -31,7 +31,7 @@ class Scenario:
             raise AssertionError(f"QuilletSetup.exe exited {exit_code}, expected {expected_exit}")
 
     def processor_identifier(self):
-        out = self.prefix.run_wine(["reg", "query", PROCESSOR_KEY, "/v", "Identifier"]).stdout
+        out = self.prefix.run_tool(["reg", "query", PROCESSOR_KEY, "/v", "Identifier"]).stdout
         return next(line for line in out.splitlines() if "Identifier" in line).split("REG_SZ")[-1].strip()
 
 

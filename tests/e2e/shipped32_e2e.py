@@ -27,7 +27,7 @@ class Shipped:
         self.prefix = prefix
 
     def dump(self):
-        result = self.prefix.run_wine([self.reader, *HKLM_ODBC_VIEWS, DOUBLY_REDIRECTED])
+        result = self.prefix.run_tool([self.reader, *HKLM_ODBC_VIEWS, DOUBLY_REDIRECTED])
         return {line for line in result.stdout.splitlines() if line and not line.startswith("MISSING")}
 
     def run(self, *arguments):
@@ -116,7 +116,7 @@ def wow64_planted_and_earlier_driver(s):
 
 
 def win32_prefix(s):
-    identifier = s.prefix.run_wine(["reg", "query", "HKLM\\Hardware\\Description\\System\\CentralProcessor\\0",
+    identifier = s.prefix.run_tool(["reg", "query", "HKLM\\Hardware\\Description\\System\\CentralProcessor\\0",
                                     "/v", "Identifier"]).stdout
     assert "x86" in identifier, identifier
     install_and_rerun(s, x86=True, wow_label="WOW6432node key",

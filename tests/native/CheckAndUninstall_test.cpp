@@ -280,6 +280,21 @@ TEST(EarlierDriverPaths, AreReportedRepairedAndStillThisProgramsOwn) {
     EXPECT_EQ(run("/check /quiet"), quillet::kExitSuccess);
   }
 
+  // Incomplete as well: the plain run rewrites the driver path alone and leaves the rest to /repair.
+  const std::string r2002 = kWow + "Quillet2002-R";
+  windows.Registry().SetString(r2002, "Driver", "C:\\WinNT\\System32\\odbcjt32.dll");
+  windows.Registry().RemoveValue(r2002, "FIL");
+  EXPECT_EQ(run("/quiet /log C:\\run.log"), quillet::kExitInstallFailure);
+  EXPECT_EQ(windows.Registry().Value(r2002, "Driver")->data,
+            win::StoredText("C:\\Windows\\SysWOW64\\odbcjt32.dll"));
+  EXPECT_FALSE(windows.Registry().Value(r2002, "FIL").has_value());
+  EXPECT_NE(windows.System().Files().at("C:\\run.log").find(
+                "\r\nQuillet2002-R (32-bit-on-64-bit view): present but incomplete, missing FIL; "
+                "driver path of an earlier version rewritten, \"Driver\" was "
+                "C:\\WinNT\\System32\\odbcjt32.dll; run this setup with /repair to complete it\r\n"),
+            std::string::npos)
+      << windows.System().Files().at("C:\\run.log");
+
   windows.Registry().SetString(r, "Driver", "C:\\WinNT\\System32\\odbcjt32.dll");
   EXPECT_EQ(run("/uninstall /quiet"), quillet::kExitSuccess);
   EXPECT_FALSE(windows.Registry().KeyExists(r)) << "an earlier version's data source is this program's";

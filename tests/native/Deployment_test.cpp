@@ -307,7 +307,7 @@ TEST(TypedCommandLines, AQuietRunThatIsNotUnderstoodShowsNothingAndRegistersNoth
 
 namespace {
 
-enum class OtherRun { None, Holds, HoldsForAWhile, LeftItByPowerLoss };
+enum class OtherRun { None, Holds, HoldsForAWhile, BeingDeletedForAWhile, LeftItByPowerLoss };
 
 struct LockCase {
   const char* arguments;
@@ -320,6 +320,9 @@ void Arrange(win::FakeWindows& windows, OtherRun other) {
     case OtherRun::None: break;
     case OtherRun::Holds: windows.System().OtherRunHoldsTheLock(-1); break;
     case OtherRun::HoldsForAWhile: windows.System().OtherRunHoldsTheLock(8); break;
+    case OtherRun::BeingDeletedForAWhile:
+      windows.System().OtherRunHoldsTheLock(8, win::kErrorAccessDenied);
+      break;
     case OtherRun::LeftItByPowerLoss: windows.System().LeaveLockFile(); break;
   }
 }
@@ -336,6 +339,7 @@ TEST(RunLock, OneRunAtATimeInEveryMode) {
       {"/uninstall /quiet /log C:\\held.log", OtherRun::Holds, quillet::kExitAlreadyRunning},
       {"/repair /quiet /log C:\\held.log", OtherRun::LeftItByPowerLoss, quillet::kExitSuccess},
       {"/quiet", OtherRun::HoldsForAWhile, quillet::kExitSuccess},
+      {"/quiet", OtherRun::BeingDeletedForAWhile, quillet::kExitSuccess},
       {"/log C:\\held.log", OtherRun::None, quillet::kExitSuccess},
       {"/check", OtherRun::None, quillet::kExitSomethingToDo},
       {"/uninstall", OtherRun::None, quillet::kExitSuccess},
@@ -351,7 +355,7 @@ TEST(RunLock, OneRunAtATimeInEveryMode) {
 
     const auto tries = windows.CallsOf("HoldLockFile");
     ASSERT_FALSE(tries.empty());
-    EXPECT_EQ(tries.front().keyPath, "C:\\windows\\QuilletSetup\\QuilletSetup.lock");
+    EXPECT_EQ(tries.front().keyPath, "C:\\windows\\QuilletSetup\\Lock\\QuilletSetup.lock");
     EXPECT_EQ(windows.System().HeldLockCount(), 0) << "let go when the run ends";
     bool held = false;
     for (const auto& call : windows.Calls()) {
@@ -368,11 +372,11 @@ TEST(RunLock, OneRunAtATimeInEveryMode) {
     const bool quiet = std::string(c.arguments).find("/quiet") != std::string::npos;
     if (c.other == OtherRun::LeftItByPowerLoss) {
       EXPECT_NE(windows.System().Files().at("C:\\held.log").find(
-                    "\r\nThe run lock C:\\windows\\QuilletSetup\\QuilletSetup.lock was left by a run "
+                    "\r\nThe run lock C:\\windows\\QuilletSetup\\Lock\\QuilletSetup.lock was left by a run "
                     "that ended without letting it go (the computer lost power); this run took it over.\r\n"),
                 std::string::npos);
     }
-    if (c.other == OtherRun::HoldsForAWhile) {
+    if (c.other == OtherRun::HoldsForAWhile || c.other == OtherRun::BeingDeletedForAWhile) {
       EXPECT_EQ(windows.CountCalls("Pause"), 8) << "tried again until the other run let it go";
     }
     if (c.other != OtherRun::Holds) continue;
@@ -447,7 +451,9 @@ TEST(RunLock, OnlyAdministratorsTakeItAndAStandardUsersCheckReadsWithout) {
     const bool writes = std::string(c.arguments).find("/check") == std::string::npos;
     EXPECT_EQ(windows.Registry().KeyExists("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet-R"),
               writes && !c.standardUser);
-    EXPECT_EQ(windows.CountCalls("CreateAdministratorsFolder"), 1);
+    EXPECT_EQ(windows.System().PathAttributes("C:\\windows\\QuilletSetup\\Lock") != win::kInvalidFileAttributes,
+              !c.standardUser)
+        << "the lock's folder is made by administrators alone";
   }
 }
 
@@ -493,6 +499,55 @@ TEST(Reports, HelpGoesToStandardOutputInColumnsWithEveryExitCode) {
                            "  87    the command", "  1602  /uninstall", "  1603  failed",
                            "  1618  another copy"}) {
     EXPECT_NE(help.find(std::string("\r\n") + line), std::string::npos) << line << "\n" << help;
+  }
+}
+
+struct TaskStep {
+  const char* arguments;
+  const char* runsFrom;
+  win::Status taskCalls;  // what every Task Scheduler call answers; success: as the machine is
+  int exitCode;
+  const char* json;  // the task's word in /json, in the document's own spelling
+  bool taskAfter;
+  bool event;
+  bool sourcesAfter = true;
+};
+
+// The task comes with /schedule from the program's own folder alone, after the data sources; a
+// task that cannot be registered or removed fails the run; /check tells without changing its exit
+// code; a run that changes nothing and ends well writes no event.
+TEST(ScheduledTask, FollowsTheRunsThatAskForIt) {
+  const char* own = "C:\\windows\\QuilletSetup\\QuilletSetup.exe";
+  const TaskStep steps[] = {
+      {"/quiet /schedule /json", "C:\\Setup\\QuilletSetup.exe", 0, 1603, "\"failed\"", false, true},
+      {"/quiet /schedule /json", own, 0, 0, "\"registered\"", true, true},
+      {"/check /json", own, 0, 0, "\"present\"", true, false},
+      {"/quiet /json", own, 0, 0, "null", true, false},
+      {"/repair /quiet /schedule /json", own, win::kErrorAccessDenied, 1603, "\"failed\"", true, true},
+      {"/check /json", own, win::kErrorAccessDenied, 0, "\"failed\"", true, false},
+      {"/uninstall /quiet /json", own, 0, 0, "\"removed\"", false, true, false},
+      {"/uninstall /quiet /json", own, 0, 0, "\"absent\"", false, false, false},
+      {"/check /schedule", own, 0, quillet::kExitBadCommandLine, nullptr, false, true, false},
+  };
+  win::FakeWindows machine;
+  machine.System().SetLocalDate({2004, 5, 1});
+  for (const auto& step : steps) {
+    SCOPED_TRACE(std::string(step.arguments) + " from " + step.runsFrom);
+    machine.System().SetProgramPath(step.runsFrom);
+    machine.System().FailTaskCalls(step.taskCalls);
+    machine.System().GiveStandardOutput();
+    const std::size_t events = machine.CallsOf("WriteEvent").size();
+    machine.System().SetCommandLine(std::string("QuilletSetup.exe ") + step.arguments);
+    EXPECT_EQ(quillet::RunProgram(machine), step.exitCode);
+    if (step.json != nullptr) {
+      EXPECT_NE(machine.System().StandardOutput()->find(std::string("\"task\": ") + step.json),
+                std::string::npos)
+          << *machine.System().StandardOutput();
+    }
+    EXPECT_EQ(machine.System().Tasks().contains("QuilletSetup"), step.taskAfter);
+    EXPECT_EQ(machine.CallsOf("WriteEvent").size(), events + (step.event ? 1 : 0));
+    EXPECT_EQ(machine.Registry().KeyExists("SOFTWARE\\ODBC\\ODBC.INI\\Quillet2003-S2"),
+              step.sourcesAfter);
   }
 }
 

@@ -39,6 +39,7 @@ class FakeArrangement : public Arrangement {
     return shortPath;
   }
   void HoldWithoutDeleteSharing(const std::string& path) override { system_.HoldOpen(path, false); }
+  void HoldFolderSharingNothing(const std::string& path) override { system_.HoldSharingNothing(path); }
   void Release() override {}
 
  private:

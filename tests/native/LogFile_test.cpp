@@ -78,6 +78,11 @@ TEST(RunLog, StartsBeforeTheRunAndReplacesTheOldLogOnlyWhenWhole) {
          });
        },
        nullptr, nullptr, {{kLog, "new"}}},
+      // Anyone who may list the folder may hold it sharing nothing: the log still starts, and
+      // Windows then refuses to rename into it.
+      {"the folder held open sharing nothing", kLog,
+       [](win::FakeWindows& w) { w.System().HoldSharingNothing("C:\\Logs"); }, nullptr,
+       "could not be put in place (", {{kLog, "old"}, {kFirstTemporary, "new"}}},
       {"the old log held open without delete sharing", kLog,
        [](win::FakeWindows& w) { w.System().HoldOpen(kLog, false); }, nullptr,
        "could not be put in place (Access is denied.); the log of this run is kept as C:\\Logs\\setup.log.{",

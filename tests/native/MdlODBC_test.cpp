@@ -231,19 +231,6 @@ TEST(CreateDataSource, AFailedWriteIsReportedWithWhatItLeaves) {
   }
 }
 
-TEST(CreateDataSource, AReadOnlyDataSourceIsReportedAndARepairOfItFails) {
-  win::FakeWindows windows;
-  windows.Registry().SetString(kNativeKey, "DBQ", "old");
-  windows.Registry().DenyWriteAccess(kNativeKey);
-  MdlODBC::DataSourceRegistry registry(windows, {}, MdlODBC::kNativeView);
-
-  EXPECT_EQ(registry.Register(kCounty).status, RegistrationStatus::Incomplete);
-  const auto repaired = registry.Repair(kCounty);
-  EXPECT_EQ(repaired.status, RegistrationStatus::Failed);
-  EXPECT_EQ(repaired.errorCode, win::kErrorAccessDenied);
-  EXPECT_EQ(windows.Registry().Value(kNativeKey, "DBQ")->data, win::Bytes("old\0"s)) << "the stored bytes stay";
-}
-
 // --------------------------------------------------------------------------- queries
 
 struct VersionCase {
@@ -356,37 +343,6 @@ TEST(CreateDataSource, RemovesAStagingKeyLeftByACutOffRunAndNothingElse) {
 
 namespace {
 
-TEST(DataSourceRegistry, RepairAddsExactlyWhatIsMissingAndKeepsWhatWasChanged) {
-  win::FakeWindows windows;
-  MdlODBC::DataSourceRegistry registry(windows, {}, MdlODBC::kNativeView);
-  ASSERT_EQ(registry.Register(kCounty).status, RegistrationStatus::Registered);
-  windows.Registry().SetValue(kNativeKey, "DBQ", win::kRegSz, Bytes("D:\\Custom.mdb"));
-  windows.Registry().SetValue(kNativeList, "Other", win::kRegSz, Bytes("x"));
-  // What a hand left behind: one value and the list line gone.
-  const auto before = windows.Registry().Tree();
-  auto without = before;
-  std::erase_if(without[std::string(kNativeKey) + "\\Engines\\Jet"],
-                [](const StoredValue& v) { return v.name == "Threads"; });
-  std::erase_if(without[kNativeList], [](const StoredValue& v) { return v.name == "Quillet-R"; });
-  win::FakeWindows damaged;
-  for (const auto& [path, values] : without) {
-    damaged.Registry().CreateKey(path);
-    for (const auto& value : values) damaged.Registry().SetValue(path, value.name, value.type, value.data);
-  }
-  MdlODBC::DataSourceRegistry plain(damaged, {}, MdlODBC::kNativeView);
-  const auto reported = plain.Register(kCounty);
-  EXPECT_EQ(reported.status, RegistrationStatus::Incomplete);
-  EXPECT_TRUE(damaged.Registry().Tree() == without) << "the plain run changes nothing";
-
-  MdlODBC::DataSourceRegistry repair(damaged, {}, MdlODBC::kNativeView);
-  const auto repaired = repair.Repair(kCounty);
-  EXPECT_EQ(repaired.status, RegistrationStatus::Repaired);
-  EXPECT_EQ(repaired.parts, (std::vector<std::string>{"Engines\\Jet\\Threads",
-                                                      "its line in \"ODBC Data Sources\""}));
-  EXPECT_EQ(reported.parts, repaired.parts);
-  EXPECT_TRUE(damaged.Registry().Tree() == before) << "only the two missing values are back; DBQ stays customised";
-}
-
 }  // namespace
 
 namespace {
@@ -403,18 +359,3 @@ TEST(CreateDataSource, ARunThatGetsThereFirstWinsAndTheStagingKeyGoes) {
 
 }  // namespace
 
-namespace {
-
-// A data source exactly as written but for its list line (a run cut off before its last step)
-// gets the line back, and the run says that this is all it did.
-TEST(CreateDataSource, ADataSourceMissingOnlyItsListLineGetsItBackAndSaysSo) {
-  win::FakeWindows windows;
-  ASSERT_EQ(MdlODBC::CreateDataSource(windows, kCounty).status, RegistrationStatus::Registered);
-  windows.Registry().RemoveValue(kNativeList, "Quillet-R");
-  const auto outcome = MdlODBC::CreateDataSource(windows, kCounty);
-  EXPECT_EQ(outcome.status, RegistrationStatus::Registered);
-  EXPECT_EQ(outcome.note, "only its line in \"ODBC Data Sources\" was missing, and was added");
-  EXPECT_TRUE(windows.Registry().Value(kNativeList, "Quillet-R").has_value());
-}
-
-}  // namespace

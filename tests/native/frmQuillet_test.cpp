@@ -18,13 +18,10 @@ namespace {
 using quillet::SourceState;
 
 quillet::RunResult Install(win::FakeWindows& windows, quillet::Mode mode = quillet::Mode::Install) {
-  quillet::RunPlan plan = quillet::StartRun(windows);
+  quillet::RunPlan plan = quillet::StartRun(windows.Registry(), windows.System());
   quillet::PlanRun(plan, windows.Registry());
-  quillet::ViewRegistries registries(windows, plan.access);
-  quillet::InstallMode install(plan, registries, windows, mode);
-  install.RegisterAll();
-  registries.Close();
-  return install.Result();
+  quillet::ViewRegistries registries(windows.Registry(), windows.System(), plan.access);
+  return quillet::RunInstall(plan, registries, windows.Registry(), windows.System(), mode, false);
 }
 
 // "native:Quillet-R" for each data source, in the order registered.
@@ -89,7 +86,6 @@ TEST(SetupRun, RegistersTheCurrentDataSourcesAndEveryArchiveYearUpToLastYear) {
 struct IdentifierCase {
   const char* what;
   std::function<void(win::FakeWindows&)> arrange;
-  const char* processorId;
   bool native;  // the current data sources, and the view Quillet uses, are the native ones
 };
 
@@ -101,27 +97,26 @@ TEST(SetupRun, TheProcessorIdentifierOrTheWindowsDecidesTheViewQuilletUses) {
   };
   const auto unreadable = [](win::FakeWindows& w) { w.Registry().RemoveProcessorIdentifier(); };
   const IdentifierCase cases[] = {
-      {"x86", identifier("x86 Family 6 Model 15 Stepping 11"), "x86 Family 6 Model 15 Stepping 11", true},
-      {"X86", identifier("X86 Family 6"), "X86 Family 6", true},
-      {"AMD64", identifier("AMD64 Family 16 Model 4"), "AMD64 Family 16 Model 4", false},
-      {"unreadable, 64-bit Windows", unreadable, "", false},
+      {"x86", identifier("x86 Family 6 Model 15 Stepping 11"), true},
+      {"X86", identifier("X86 Family 6"), true},
+      {"AMD64", identifier("AMD64 Family 16 Model 4"), false},
+      {"unreadable, 64-bit Windows", unreadable, false},
       {"a number", [](win::FakeWindows& w) {
          w.Registry().RemoveProcessorIdentifier();
          w.Registry().SetDword("Hardware\\Description\\System\\CentralProcessor\\0", "Identifier", 86);
-       }, "86", false},
+       }, false},
       {"unreadable, 32-bit Windows", [](win::FakeWindows& w) {
          w.Registry().RemoveProcessorIdentifier();
          w.System().SetProcessKind(win::ProcessKind::Windows32);
-       }, "", true},
+       }, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     win::FakeWindows windows;
     c.arrange(windows);
     windows.System().SetLocalDate({2002, 1, 1});
-    quillet::RunPlan plan = quillet::StartRun(windows);
+    quillet::RunPlan plan = quillet::StartRun(windows.Registry(), windows.System());
     quillet::PlanRun(plan, windows.Registry());
-    EXPECT_EQ(plan.processorId, c.processorId);
     EXPECT_EQ(plan.quilletView, c.native ? &MdlODBC::kNativeView : &MdlODBC::kWow64View);
     Install(windows);
     EXPECT_EQ(windows.Registry().KeyExists("SOFTWARE\\ODBC\\ODBC.INI\\Quillet-S2"), c.native);
@@ -173,6 +168,57 @@ TEST(SetupRun, WithoutASystemDirectoryEveryNativeDataSourceFailsAndNothingIsShow
   EXPECT_EQ(result.Count(SourceState::Registered), 5);
   EXPECT_EQ(result.rows[0].failure, MdlODBC::kDriverDirectoryUnknown);
   EXPECT_EQ(windows.CountCalls("MessageBoxA"), 0) << "the mode shows nothing";
+}
+
+// A data source someone changed and then damaged: the plain run reports it and writes nothing;
+// /repair adds exactly the two missing values and keeps the customised "DBQ"; where the key may
+// not be written, the repair fails and the stored bytes stay.
+TEST(SetupRun, RepairAddsExactlyWhatIsMissingAndKeepsWhatWasChanged) {
+  const std::string key = "SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet-R";
+  const std::string list = "SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\ODBC Data Sources";
+  for (const bool readOnly : {false, true}) {
+    SCOPED_TRACE(readOnly ? "read-only" : "writable");
+    win::FakeWindows windows;
+    windows.System().SetLocalDate({2002, 6, 15});
+    Install(windows);
+    windows.Registry().SetString(key, "DBQ", "D:\\Custom.mdb");
+    const auto repairedTree = windows.Registry().Tree();
+    windows.Registry().RemoveValue(key + "\\Engines\\Jet", "Threads");
+    windows.Registry().RemoveValue(list, "Quillet-R");
+    if (readOnly) windows.Registry().DenyWriteAccess(key);
+    const auto damaged = windows.Registry().Tree();
+
+    const auto reported = Install(windows);
+    EXPECT_EQ(reported.rows[0].state, SourceState::Incomplete);
+    EXPECT_TRUE(windows.Registry().Tree() == damaged) << "the plain run changes nothing";
+
+    const auto repaired = Install(windows, quillet::Mode::Repair);
+    if (readOnly) {
+      EXPECT_EQ(repaired.rows[0].state, SourceState::Failed);
+      EXPECT_EQ(repaired.rows[0].status, win::kErrorAccessDenied);
+      EXPECT_TRUE(windows.Registry().Tree() == damaged) << "the stored bytes stay";
+      continue;
+    }
+    EXPECT_EQ(repaired.rows[0].state, SourceState::Repaired);
+    EXPECT_EQ(repaired.rows[0].missing,
+              (std::vector<std::string>{"Engines\\Jet\\Threads", "its line in \"ODBC Data Sources\""}));
+    EXPECT_EQ(reported.rows[0].missing, repaired.rows[0].missing);
+    EXPECT_TRUE(windows.Registry().Tree() == repairedTree) << "DBQ stays customised";
+  }
+}
+
+// A data source exactly as written but for its list line (a run cut off before its last step)
+// gets the line back from the plain run, which says that this is all it did.
+TEST(SetupRun, ADataSourceMissingOnlyItsListLineGetsItBackAndSaysSo) {
+  const std::string list = "SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\ODBC Data Sources";
+  win::FakeWindows windows;
+  windows.System().SetLocalDate({2002, 6, 15});
+  Install(windows);
+  windows.Registry().RemoveValue(list, "Quillet-R");
+  const auto result = Install(windows);
+  EXPECT_EQ(result.rows[0].state, SourceState::Registered);
+  EXPECT_EQ(result.rows[0].note, "only its line in \"ODBC Data Sources\" was missing, and was added");
+  EXPECT_TRUE(windows.Registry().Value(list, "Quillet-R").has_value());
 }
 
 struct ProcessCase {

@@ -32,7 +32,7 @@ BOUND_BY_NAME = ["IsWow64Process", "GetSystemWow64DirectoryA", "RegRenameKey", "
                  "SetDefaultDllDirectories", "SetDllDirectoryW", "GetProcessWindowStation",
                  "GetUserObjectInformationW", "SetProcessMitigationPolicy",
                  "RegisterEventSourceW", "ReportEventW", "DeregisterEventSource", "GetLongPathNameW",
-                 "GetFinalPathNameByHandleW", "SetFileInformationByHandle"]
+                 "GetFinalPathNameByHandleW", "SetFileInformationByHandle", "CheckTokenMembership"]
 FORMATS = {"x86": "pei-i386", "x86_64": "pei-x86-64"}
 
 
@@ -93,6 +93,9 @@ def main():
         failures.append(f"not a {FORMATS[options.arch]} program")
     if not re.search(r"^Subsystem\s+0*2\s", dump, re.M):
         failures.append("not a Windows GUI subsystem program")
+    if "TERMINAL_SERVICE_AWARE" not in dump:
+        failures.append("not Terminal Server aware: a session host may give it a Windows directory of "
+                        "the user's own")
     table = imports(dump)
     foreign = sorted(set(table) - WINDOWS_DLLS)
     if foreign:

@@ -50,18 +50,27 @@ def check_package(msi):
     actions = {row[0]: row for row in table(msi, "CustomAction")}
     sequence = {row[0]: (row[1], int(row[2])) for row in table(msi, "InstallExecuteSequence")}
     at = {name: number for name, (_, number) in sequence.items()}
-    for name, switch in (("RegisterDataSources", "/repair /quiet"), ("RemoveDataSources", "/uninstall /quiet")):
+    for name, switch in (("RegisterDataSources", "/repair /quiet"), ("RemoveDataSources", "/uninstall /quiet"),
+                         ("RegisterDataSourcesAndTask", "/repair /schedule /quiet")):
         # 3090: an installed exe (18), deferred (1024), not impersonating (2048); its result checked.
         assert actions[name][1] == "3090" and actions[name][2] == "QuilletSetupExe", actions[name]
         assert actions[name][3].startswith(switch + ' /log "[WindowsFolder]Logs\\'), actions[name]
         assert at["InstallInitialize"] < at[name] < at["InstallFinalize"], (name, at)
     assert at["RemoveDataSources"] < at["RemoveFiles"], "removed while the program is still there"
-    assert at["RegisterDataSources"] > at["InstallFiles"], "run once the program is in place"
+    assert min(at["RegisterDataSources"], at["RegisterDataSourcesAndTask"]) > at["InstallFiles"], \
+        "run once the program is in place"
+    # The task by default; QUILLETSCHEDULE=0 leaves it out.
+    assert properties["QUILLETSCHEDULE"] == "1", properties
+    assert sequence["RegisterDataSourcesAndTask"][0] == 'NOT REMOVE="ALL" AND NOT QUILLETSCHEDULE="0"', sequence
     assert sequence["RemoveDataSources"][0] == 'REMOVE="ALL" AND NOT UPGRADINGPRODUCTCODE', sequence
-    assert sequence["RegisterDataSources"][0] == 'NOT REMOVE="ALL"', sequence
-    assert at["RemoveExistingProducts"] < at["InstallInitialize"], at
-    upgrade = table(msi, "Upgrade")
-    assert upgrade[0][0] == properties["UpgradeCode"] and upgrade[0][6] == "OLDERFOUND", upgrade
+    assert sequence["RegisterDataSources"][0] == 'NOT REMOVE="ALL" AND QUILLETSCHEDULE="0"', sequence
+    # The old version goes inside the new one's transaction: a failing run rolls back to it.
+    assert at["InstallInitialize"] < at["RemoveExistingProducts"] < at["InstallFiles"], at
+    upgrades = {row[6]: row for row in table(msi, "Upgrade")}
+    assert upgrades["WIX_UPGRADE_DETECTED"][:3] == [properties["UpgradeCode"], "", "1.0.0"], upgrades
+    assert upgrades["WIX_DOWNGRADE_DETECTED"][1] == "1.0.0", upgrades  # newer versions: only found
+    assert dict(table(msi, "LaunchCondition"))["NOT WIX_DOWNGRADE_DETECTED"].startswith("A newer"), \
+        table(msi, "LaunchCondition")
     directories = {row[0]: row for row in table(msi, "Directory")}
     assert directories["INSTALLDIR"][1:] == ["WindowsFolder", "QuilletSetup"], directories["INSTALLDIR"]
     assert [row[1] for row in table(msi, "File")] == ["Program"], table(msi, "File")

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/OpenFile.h"
 #include "tests/shared/TestWindows.h"
@@ -82,6 +83,24 @@ TEST_F(FileBehaviour, ANewFileIsNeverMadeWhereSomethingIs) {
     win::OpenFile file(System());
     EXPECT_EQ(System().CreateNewFile(folder + name, file.Receive()), win::kErrorFileExists) << name;
   }
+}
+
+// Anyone who may list a folder may hold it sharing nothing: the log's folder still opens, for what
+// the log needs of it, and a file is made in it. (Windows then refuses to rename a file into it,
+// which Wine allows: the log stays under its temporary name there.)
+TEST_F(FileBehaviour, AFolderHeldSharingNothingStillOpens) {
+  const std::string held = folder + "\\Held";
+  arrange->MakeFolder(held);
+  arrange->HoldFolderSharingNothing(held);
+  win::OpenFile opened(System());
+  ASSERT_EQ(System().OpenFolder(held, opened.Receive()), win::kErrorSuccess);
+  EXPECT_EQ(System().CheckFolder(opened.Get()), win::kErrorSuccess);
+  EXPECT_EQ(System().FinalPath(opened.Get()), held);
+  std::vector<std::string> writers;
+  EXPECT_EQ(System().OtherWriters(opened.Get(), &writers), win::kErrorSuccess);
+  win::OpenFile made(System());
+  EXPECT_EQ(System().CreateNewFile(held + "\\new.log", made.Receive()), win::kErrorSuccess);
+  arrange->Release();
 }
 
 // The run lock: shared with nobody, so a second open fails while one holds it, even in this

@@ -28,6 +28,8 @@ class Arrangement {
   // Another program holds the file open, sharing reading and writing but not its deletion,
   // until Release.
   virtual void HoldWithoutDeleteSharing(const std::string& path) = 0;
+  // Another program holds the folder open for listing, sharing nothing, until Release.
+  virtual void HoldFolderSharingNothing(const std::string& path) = 0;
   virtual void Release() = 0;
 };
 

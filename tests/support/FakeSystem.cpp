@@ -2,23 +2,8 @@
 
 #include <algorithm>
 #include <utility>
-#include <cstring>
 
 namespace win {
-
-namespace {
-
-// What the Get...DirectoryA functions answer: the length copied, the size needed (terminator
-// included) when the buffer is too small, 0 when there is no such directory.
-std::uint32_t CopyDirectory(const std::string& directory, char* buffer, std::uint32_t size) {
-  if (directory.empty()) return 0;
-  const auto length = static_cast<std::uint32_t>(directory.size());
-  if (size <= length) return length + 1;
-  std::memcpy(buffer, directory.c_str(), length + 1);
-  return length;
-}
-
-}  // namespace
 
 FakeSystem::FakeSystem(CallLog& log) : log_(log) { SetVersion(2, 6, 1); }
 
@@ -44,10 +29,10 @@ ProcessKind FakeSystem::GetProcessKind() {
   return processKind_;
 }
 
-std::uint32_t FakeSystem::GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) {
+std::string FakeSystem::SystemWow64Directory() {
   log_.Record("GetSystemWow64DirectoryA");
-  if (processKind_ == ProcessKind::Windows32) return 0;
-  return CopyDirectory(wow64Directory_, buffer, size);
+  if (processKind_ == ProcessKind::Windows32) return {};
+  return wow64Directory_;
 }
 
 bool FakeSystem::WriteStandardOutput(const std::string& text) {
@@ -83,9 +68,9 @@ std::uint32_t FakeSystem::GetFileAttributesA(const char* path, bool nativeFileSy
   return holdsOne || IsFolder(asked) ? kFileAttributeDirectory : kInvalidFileAttributes;
 }
 
-std::uint32_t FakeSystem::GetSystemDirectoryA(char* buffer, std::uint32_t size) {
+std::string FakeSystem::SystemDirectory() {
   log_.Record("GetSystemDirectoryA");
-  return CopyDirectory(systemDirectory_, buffer, size);
+  return systemDirectory_;
 }
 
 LocalDate FakeSystem::GetLocalDate() {
@@ -93,9 +78,9 @@ LocalDate FakeSystem::GetLocalDate() {
   return date_;
 }
 
-std::uint32_t FakeSystem::GetWindowsDirectoryA(char* buffer, std::uint32_t size) {
+std::string FakeSystem::WindowsDirectory() {
   log_.Record("GetWindowsDirectoryA");
-  return CopyDirectory(windowsDirectory_, buffer, size);
+  return windowsDirectory_;
 }
 
 std::string FakeSystem::GetCommandLineW() {
@@ -201,7 +186,7 @@ std::string FakeSystem::Final(const std::string& path) const {
 
 std::string FakeSystem::LongPathName(const std::string& path) {
   log_.Record("LongPathName").keyPath = path;
-  return IsFolder(path) || files_.contains(path) ? Long(path) : std::string();
+  return IsFolder(path) || files_.contains(path) ? Long(path) : path;
 }
 
 bool FakeSystem::SameObject(FileHandle first, FileHandle second) {
@@ -237,7 +222,9 @@ std::string FakeSystem::Resolved(const std::string& path) const {
 
 Status FakeSystem::ReplaceFolderWithLink(const std::string& folder) {
   for (const auto& [handle, held] : openFolders_) {
-    if (SameName(WithoutTrailingSlash(held), WithoutTrailingSlash(folder))) return kErrorSharingViolation;
+    if (!notHeld_.contains(handle) && SameName(WithoutTrailingSlash(held), WithoutTrailingSlash(folder))) {
+      return kErrorSharingViolation;
+    }
   }
   MakeFolderALink(folder);
   return kErrorSuccess;
@@ -250,6 +237,10 @@ Status FakeSystem::OpenFolder(const std::string& path, FileHandle* folder) {
   if (!IsFolder(path)) return kErrorPathNotFound;
   *folder = nextFile_++;
   openFolders_[*folder] = path;
+  if (std::any_of(sharingNothing_.begin(), sharingNothing_.end(),
+                  [&](const std::string& held) { return SameName(Canonical(held), Canonical(path)); })) {
+    notHeld_.insert(*folder);
+  }
   return kErrorSuccess;
 }
 
@@ -338,6 +329,11 @@ Status FakeSystem::RenameOpenFile(FileHandle file, FileHandle folder,
   if (const auto held = held_.find(target); held != held_.end() && !held->second) {
     return kErrorAccessDenied;
   }
+  if (std::any_of(sharingNothing_.begin(), sharingNothing_.end(), [&](const std::string& held) {
+        return SameName(Canonical(held), Canonical(openFolders_.at(folder)));
+      })) {
+    return kErrorSharingViolation;
+  }
   if (!IsFolder(FolderOf(target))) return kErrorPathNotFound;
   const std::string current = openFiles_.at(file);
   files_[target] = files_.at(current);
@@ -358,6 +354,7 @@ void FakeSystem::CloseFile(FileHandle file) {
   log_.Record("CloseFile");
   openFiles_.erase(file);
   openFolders_.erase(file);
+  notHeld_.erase(file);
   heldLocks_.erase(file);  // and deleted: it was opened to be deleted on close
 }
 
@@ -380,7 +377,7 @@ Status FakeSystem::HoldLockFile(const std::string& path, FileHandle* handle, boo
   if (!IsFolder(FolderOf(path))) return kErrorPathNotFound;
   if (lockHeldFor_ != 0) {
     if (lockHeldFor_ > 0) --lockHeldFor_;
-    return kErrorSharingViolation;
+    return lockHeldStatus_;
   }
   for (const auto& [held, name] : heldLocks_) {
     if (SameName(name, path)) return kErrorSharingViolation;
@@ -393,5 +390,26 @@ Status FakeSystem::HoldLockFile(const std::string& path, FileHandle* handle, boo
 }
 
 void FakeSystem::Pause(std::uint32_t milliseconds) { log_.Record("Pause").number = milliseconds; }
+
+Status FakeSystem::TaskCall(const char* function, const std::string& name) {
+  log_.Record(function).keyPath = name;
+  return taskFailure_;
+}
+
+Status FakeSystem::RegisterTask(const std::string& name, const std::string& definition) {
+  if (const Status failed = TaskCall("RegisterTask", name)) return failed;
+  tasks_[name] = definition;
+  return kErrorSuccess;
+}
+
+Status FakeSystem::DeleteTask(const std::string& name) {
+  if (const Status failed = TaskCall("DeleteTask", name)) return failed;
+  return tasks_.erase(name) != 0 ? kErrorSuccess : kErrorFileNotFound;
+}
+
+Status FakeSystem::FindTask(const std::string& name) {
+  if (const Status failed = TaskCall("FindTask", name)) return failed;
+  return tasks_.contains(name) ? kErrorSuccess : kErrorFileNotFound;
+}
 
 }  // namespace win

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,10 @@ class FakeSystem : public SystemApi {
   // Another program holds the file open; without delete sharing, nothing may replace or
   // delete it meanwhile (ERROR_ACCESS_DENIED, as Windows answers a rename onto it).
   void HoldOpen(const std::string& path, bool sharesDelete) { held_[path] = sharesDelete; }
+  // Another process (anyone who may list it) holds the folder open sharing nothing: the run's
+  // open for listing fails, one for its attributes alone does not and holds nothing; and Windows
+  // cannot rename a file into it, for that opens the folder to write in it.
+  void HoldSharingNothing(const std::string& folder) { sharingNothing_.push_back(folder); }
   // `shortPath` is an 8.3 name of the folder `longPath`, as "C:\PROGRA~1" of "C:\Program Files".
   void AddShortName(std::string shortPath, std::string longPath) {
     shortNames_.emplace_back(std::move(shortPath), std::move(longPath));
@@ -73,8 +78,13 @@ class FakeSystem : public SystemApi {
   [[nodiscard]] int OpenFileCount() const {
     return static_cast<int>(openFiles_.size() + openFolders_.size());
   }
-  // Another run holds the lock file for this many more attempts to open it (-1: for ever).
-  void OtherRunHoldsTheLock(int attempts) { lockHeldFor_ = attempts; }
+  // Another run holds the lock file for this many more attempts to open it (-1: for ever); an
+  // attempt fails with `status` (a file being deleted, which another administrator's process
+  // still has open, gives kErrorAccessDenied).
+  void OtherRunHoldsTheLock(int attempts, Status status = kErrorSharingViolation) {
+    lockHeldFor_ = attempts;
+    lockHeldStatus_ = status;
+  }
   // The lock file is there, held by nobody: left by a computer that lost power.
   void LeaveLockFile() { lockLeft_ = true; }
   // This process runs as a standard user: it may not create in the Windows directory or open what
@@ -85,13 +95,13 @@ class FakeSystem : public SystemApi {
 
   // --- SystemApi ---
   ProcessKind GetProcessKind() override;
-  std::uint32_t GetSystemWow64DirectoryA(char* buffer, std::uint32_t size) override;
+  std::string SystemWow64Directory() override;
   std::uint32_t GetFileAttributesA(const char* path, bool nativeFileSystem) override;
   bool WriteStandardOutput(const std::string& text) override;
   bool WriteStandardError(const std::string& text) override;
   bool GetVersionExA(OsVersionInfo* info) override;
-  std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
-  std::uint32_t GetWindowsDirectoryA(char* buffer, std::uint32_t size) override;
+  std::string SystemDirectory() override;
+  std::string WindowsDirectory() override;
   LocalDate GetLocalDate() override;
   std::string GetCommandLineW() override;
   std::string GetComputerNameW() override { return "WORKSTATION-7"; }
@@ -115,11 +125,28 @@ class FakeSystem : public SystemApi {
                         const std::string& target) override;
   Status DeleteOpenFile(FileHandle file, const std::string& currentPath) override;
   void CloseFile(FileHandle file) override;
+  bool IsElevated() override { return !standardUser_; }
   Status CreateAdministratorsFolder(const std::string& path) override;
   Status HoldLockFile(const std::string& path, FileHandle* handle, bool* leftBehind) override;
   void Pause(std::uint32_t milliseconds) override;
+  std::string ProgramPath() override { return programPath_; }
+  Status RegisterTask(const std::string& name, const std::string& definition) override;
+  Status DeleteTask(const std::string& name) override;
+  Status FindTask(const std::string& name) override;
+
+  // Where the program runs from; C:\Setup\QuilletSetup.exe unless set.
+  void SetProgramPath(std::string path) { programPath_ = std::move(path); }
+  // The Task Scheduler's root folder: each task's definition by name. Every task call fails with
+  // `status` once FailTaskCalls was given one.
+  [[nodiscard]] const std::map<std::string, std::string>& Tasks() const { return tasks_; }
+  void FailTaskCalls(Status status) { taskFailure_ = status; }
 
  private:
+  std::string programPath_ = "C:\\Setup\\QuilletSetup.exe";
+  std::map<std::string, std::string> tasks_;
+  Status taskFailure_ = kErrorSuccess;
+  // Records a task call; the failure every task call answers, if one was given.
+  Status TaskCall(const char* function, const std::string& name);
   [[nodiscard]] bool IsFolder(const std::string& path) const;
   [[nodiscard]] bool IsLink(const std::string& folder) const;
   // The path with the junctions on its way resolved.
@@ -152,7 +179,9 @@ class FakeSystem : public SystemApi {
   std::vector<std::string> linkFolders_;
   std::map<std::string, bool> held_;  // files other programs hold open: whether they share deletion
   std::map<FileHandle, std::string> openFiles_;  // by handle, the path each has now
-  std::map<FileHandle, std::string> openFolders_;  // by handle, the folder held
+  std::map<FileHandle, std::string> openFolders_;  // by handle, the folder opened
+  std::vector<std::string> sharingNothing_;
+  std::set<FileHandle> notHeld_;  // folders opened for their attributes alone
   std::map<std::string, std::vector<std::string>> otherWriters_;
   std::vector<std::string> hiddenSecurity_;
   std::vector<std::pair<std::string, std::string>> shortNames_;
@@ -160,6 +189,7 @@ class FakeSystem : public SystemApi {
   FileHandle nextFile_ = 0x4000;
   int namesGiven_ = 0;
   int lockHeldFor_ = 0;
+  Status lockHeldStatus_ = kErrorSharingViolation;
   bool lockLeft_ = false;
   bool standardUser_ = false;
   std::map<FileHandle, std::string> heldLocks_;  // by handle, the lock file

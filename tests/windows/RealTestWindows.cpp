@@ -49,6 +49,11 @@ class RealArrangement : public Arrangement {
                                   nullptr, OPEN_EXISTING, 0, nullptr));
     if (held_.back() == INVALID_HANDLE_VALUE) throw std::runtime_error("CreateFileW " + path);
   }
+  void HoldFolderSharingNothing(const std::string& path) override {
+    held_.push_back(::CreateFileW(Wide(path).c_str(), FILE_LIST_DIRECTORY, 0, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (held_.back() == INVALID_HANDLE_VALUE) throw std::runtime_error("CreateFileW " + path);
+  }
   void Release() override {
     for (const HANDLE handle : held_) {
       if (handle != INVALID_HANDLE_VALUE && handle != nullptr) ::CloseHandle(handle);

@@ -16,6 +16,7 @@ from pathlib import Path
 WINE = "/usr/lib/wine/wine64"
 WINE32 = "/usr/lib/wine/wine"
 WINESERVER = "/usr/lib/wine/wineserver64"
+WINE_CLIENT_ERROR = "wine client error:"
 WINE_FONTS = Path("/usr/share/wine/fonts")
 FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 HKLM_ODBC_VIEWS = ("SOFTWARE\\ODBC\\ODBC.INI", "SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI")
@@ -66,7 +67,20 @@ def seconds_until(year, month=6, day=15):
 
 def thirty_two_bit_wine():
     """Why 32-bit Windows programs cannot run here, or None when they can: the kernel must execute
-    i386 code (a tiny program of our own tells) and 32-bit Wine must be installed."""
+    i386 code and 32-bit Wine must be installed."""
+    why = thirty_two_bit_kernel()
+    if why:
+        return why
+    if not os.access(WINE32, os.X_OK):
+        why = Path(__file__).resolve().parents[2] / "build" / "wine32-unavailable"
+        told = f": {why.read_text().strip()}" if why.exists() else ""
+        return f"32-bit Wine is not installed ({WINE32} is missing){told}"
+    return None
+
+
+def thirty_two_bit_kernel():
+    """Why this machine's kernel cannot execute i386 code (a tiny program of our own tells), or
+    None when it can."""
     with tempfile.TemporaryDirectory() as folder:
         source, program = Path(folder) / "exit.s", Path(folder) / "exit"
         source.write_text(".globl _start\n_start:\n movl $1, %eax\n movl $42, %ebx\n int $0x80\n")
@@ -80,8 +94,6 @@ def thirty_two_bit_wine():
             return f"this machine's kernel cannot execute 32-bit code ({error})"
         if ran != 42:
             return f"this machine's kernel cannot execute 32-bit code (a 32-bit program exited {ran})"
-    if not os.access(WINE32, os.X_OK):
-        return f"32-bit Wine is not installed ({WINE32} is missing: install wine32:i386)"
     return None
 
 
@@ -176,6 +188,20 @@ class WinePrefix:
         return WINE32 if bits == 32 or self.arch == "win32" else WINE
 
     def run_wine(self, args, timeout=300, check=True, bits=64):
+        result = self._run_wine_once(args, timeout, bits)
+        if result.returncode != 0 and WINE_CLIENT_ERROR in result.stderr:
+            # A process that starts as the wineserver ends (the last client left a moment
+            # before) finds its connection reset and never runs; it starts cleanly once the
+            # server has gone.
+            print(f"note: wine {args} met a wineserver on its way out "
+                  f"({result.stderr.strip()}); started again once it had ended")
+            self.wait_server()
+            result = self._run_wine_once(args, timeout, bits)
+        if check and result.returncode != 0:
+            raise RuntimeError(f"wine {args} exited {result.returncode}\n{result.stdout}\n{result.stderr}")
+        return result
+
+    def _run_wine_once(self, args, timeout, bits):
         # Output goes through files, not pipes: Wine's helper processes inherit the handles and
         # can outlive the program (under a persistent wineserver), so a pipe may never close.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
@@ -186,8 +212,6 @@ class WinePrefix:
             result = subprocess.CompletedProcess(process.args, process.returncode,
                                                  out.read().decode(errors="replace"),
                                                  err.read().decode(errors="replace"))
-        if check and result.returncode != 0:
-            raise RuntimeError(f"wine {args} exited {result.returncode}\n{result.stdout}\n{result.stderr}")
         return result
 
     def start_wine(self, args, bits=64):
@@ -196,21 +220,27 @@ class WinePrefix:
                                 start_new_session=True)
 
     def reg_add(self, key, name, data, kind="REG_SZ"):
-        args = ["reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"]
+        self.run_tool(["reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"])
+
+    def run_tool(self, args):
+        """Runs one of the tests' own tools (reg, regdump), which always say why they fail. One
+        that exits nonzero having said nothing never ran: Wine now and then fails to start a
+        process just after another ended, on a prefix not yet at rest. Said in full, then tried
+        once more once the wineserver has ended, so a red run by chance tells why."""
         first = self.run_wine(args, check=False)
         if first.returncode == 0:
-            return
-        # Said in full, then tried once more on a prefix at rest: a red run by chance tells why.
+            return first
+        if first.stdout.strip() or first.stderr.strip():
+            raise RuntimeError(f"wine {args} exited {first.returncode}\n{first.stdout}\n{first.stderr}")
         self.wait_server()
         second = self.run_wine(args, check=False)
         if second.returncode != 0:
             raise RuntimeError(
-                f"wine reg add {key} /v {name} exited {first.returncode}, and again {second.returncode} "
-                f"once the wineserver had ended\nfirst: {first.stdout}{first.stderr}\n"
-                f"second: {second.stdout}{second.stderr}")
-        print(f"note: wine reg add {key} /v {name} exited {first.returncode} "
-              f"({(first.stdout + first.stderr).strip() or 'nothing on either stream'}); "
+                f"wine {args} exited {first.returncode} saying nothing, and again {second.returncode} "
+                f"once the wineserver had ended\n{second.stdout}\n{second.stderr}")
+        print(f"note: wine {args} exited {first.returncode} saying nothing; "
               "it worked once the wineserver had ended")
+        return second
 
 
 
