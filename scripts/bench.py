@@ -78,7 +78,6 @@ def main():
     build = Path(options.build)
     exe = build / "QuilletSetup.exe"
     with WinePrefix(build / "wine", "bench") as prefix, tempfile.TemporaryDirectory() as folder:
-        prefix.start_persistent_server()
         clear(prefix)
         regfile = Path(folder) / "odbc.reg"
         regfile.write_text(reg_file(expect.expected_lines(expect.this_year(), x86=False)),

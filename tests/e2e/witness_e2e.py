@@ -70,8 +70,11 @@ class Prefix:
                "WINEDLLOVERRIDES='mscoree=;mshtml='")
         if year:  # the clock of every process of the step, the wineserver's too
             env += f" LD_PRELOAD={FAKETIME} FAKETIME=+{seconds_until(year)}s FAKETIME_DONT_RESET=1"
-        # The wineserver writes the registry to disk when it ends: waited for inside the step.
-        script = f"export {env}; cd {self.inside} && {command}; s=$?; wineserver -w; exit $s"
+        # One wineserver kept for the whole step: one left to itself ends as soon as a program
+        # does, and the step's next program, started in that moment, may be killed saying
+        # nothing. It writes the registry to disk when it ends: waited for inside the step.
+        script = (f"export {env}; cd {self.inside} && mkdir -p prefix && wineserver -p && {{ {command}; }}; s=$?; "
+                  "wineserver -k; wineserver -w; exit $s")
         done = subprocess.run(["bash", ROOT / "scripts" / "debian-root.sh", "run", TRIXIE,
                                "bash", "-c", script], capture_output=True, text=True, timeout=900)
         if check and done.returncode != 0:

@@ -109,6 +109,7 @@ class WinePrefix:
         self.clock_offset = clock_offset
         self.clock_faked = False
         self.arch = arch
+        self.server_kept = False
 
     # --- environment -----------------------------------------------------------------------
     def env(self):
@@ -145,9 +146,12 @@ class WinePrefix:
         (self.path / "home").mkdir(parents=True)
         self.run_wine(["wineboot", "--init"], timeout=180)
         # wineboot returns while what it started (the 32-bit half of a WOW64 prefix, services,
-        # the registry's first save) still runs; a `reg` started then may find the prefix half
-        # made and exit 1 without a word. Once the wineserver has ended, the prefix is complete.
+        # the registry's first save) still runs. A wineserver left to itself then ends a few
+        # seconds after its last program, and a program that starts as it goes finds its
+        # connection reset, or is killed with exit code 1 saying nothing. So once this one has
+        # ended (the prefix is complete), one server is kept for the prefix's whole life.
         self.wait_server()
+        self.keep_server()
         # Xvfb has no window manager: let Wine draw the title bars and frames itself.
         self.reg_add("HKCU\\Software\\Wine\\X11 Driver", "Managed", "N")
         # Wine draws the title bar's buttons with the Marlett font, which this packaging of Wine
@@ -160,8 +164,7 @@ class WinePrefix:
         if self.clock_offset is not None:
             self.stop_server()
             self.clock_faked = True
-        else:
-            self.wait_server()
+            self.keep_server()
         return self
 
     def __exit__(self, *exc):
@@ -170,17 +173,22 @@ class WinePrefix:
             shutil.rmtree(self.path, ignore_errors=True)
 
     def wait_server(self):
-        subprocess.run([WINESERVER, "-w"], env=self.env(), timeout=120)
+        """Waits for the prefix to come to rest: for its wineserver to end, unless it is kept."""
+        if not self.server_kept:
+            subprocess.run([WINESERVER, "-w"], env=self.env(), timeout=120)
 
     def stop_server(self):
         subprocess.run([WINESERVER, "-k"], env=self.env(), stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60)
         subprocess.run([WINESERVER, "-w"], env=self.env(), timeout=60)
+        self.server_kept = False
 
-    def start_persistent_server(self):
-        """A wineserver that outlives the processes started after it (keeps volatile keys)."""
+    def keep_server(self):
+        """A wineserver that outlives every process started after it (it keeps volatile keys, and
+        the hardware key Wine rebuilds whenever a server starts)."""
         subprocess.run([WINESERVER, "-p"], env=self.env(), check=True, timeout=60,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.server_kept = True
 
 
     # --- running -----------------------------------------------------------------------------
@@ -190,11 +198,11 @@ class WinePrefix:
     def run_wine(self, args, timeout=300, check=True, bits=64):
         result = self._run_wine_once(args, timeout, bits)
         if result.returncode != 0 and WINE_CLIENT_ERROR in result.stderr:
-            # A process that starts as the wineserver ends (the last client left a moment
-            # before) finds its connection reset and never runs; it starts cleanly once the
+            # A process that starts as a wineserver ends (while the prefix boots, before one is
+            # kept) finds its connection reset and never runs; it starts cleanly once that
             # server has gone.
             print(f"note: wine {args} met a wineserver on its way out "
-                  f"({result.stderr.strip()}); started again once it had ended")
+                  f"({result.stderr.strip()}); started again")
             self.wait_server()
             result = self._run_wine_once(args, timeout, bits)
         if check and result.returncode != 0:
@@ -224,9 +232,8 @@ class WinePrefix:
 
     def run_tool(self, args):
         """Runs one of the tests' own tools (reg, regdump), which always say why they fail. One
-        that exits nonzero having said nothing never ran: Wine now and then fails to start a
-        process just after another ended, on a prefix not yet at rest. Said in full, then tried
-        once more once the wineserver has ended, so a red run by chance tells why."""
+        that exits nonzero having said nothing never ran (a wineserver ended under it): said,
+        then tried once more on a prefix at rest, so a red run by chance tells why."""
         first = self.run_wine(args, check=False)
         if first.returncode == 0:
             return first
@@ -236,10 +243,9 @@ class WinePrefix:
         second = self.run_wine(args, check=False)
         if second.returncode != 0:
             raise RuntimeError(
-                f"wine {args} exited {first.returncode} saying nothing, and again {second.returncode} "
-                f"once the wineserver had ended\n{second.stdout}\n{second.stderr}")
-        print(f"note: wine {args} exited {first.returncode} saying nothing; "
-              "it worked once the wineserver had ended")
+                f"wine {args} exited {first.returncode} saying nothing, and again {second.returncode}"
+                f"\n{second.stdout}\n{second.stderr}")
+        print(f"note: wine {args} exited {first.returncode} saying nothing; it worked the second time")
         return second
 
 
