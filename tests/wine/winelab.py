@@ -196,20 +196,6 @@ class WinePrefix:
         return WINE32 if bits == 32 or self.arch == "win32" else WINE
 
     def run_wine(self, args, timeout=300, check=True, bits=64):
-        result = self._run_wine_once(args, timeout, bits)
-        if result.returncode != 0 and WINE_CLIENT_ERROR in result.stderr:
-            # A process that starts as a wineserver ends (while the prefix boots, before one is
-            # kept) finds its connection reset and never runs; it starts cleanly once that
-            # server has gone.
-            print(f"note: wine {args} met a wineserver on its way out "
-                  f"({result.stderr.strip()}); started again")
-            self.wait_server()
-            result = self._run_wine_once(args, timeout, bits)
-        if check and result.returncode != 0:
-            raise RuntimeError(f"wine {args} exited {result.returncode}\n{result.stdout}\n{result.stderr}")
-        return result
-
-    def _run_wine_once(self, args, timeout, bits):
         # Output goes through files, not pipes: Wine's helper processes inherit the handles and
         # can outlive the program (under a persistent wineserver), so a pipe may never close.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
@@ -220,6 +206,8 @@ class WinePrefix:
             result = subprocess.CompletedProcess(process.args, process.returncode,
                                                  out.read().decode(errors="replace"),
                                                  err.read().decode(errors="replace"))
+        if check and result.returncode != 0:
+            raise RuntimeError(f"wine {args} exited {result.returncode}\n{result.stdout}\n{result.stderr}")
         return result
 
     def start_wine(self, args, bits=64):
@@ -232,20 +220,22 @@ class WinePrefix:
 
     def run_tool(self, args):
         """Runs one of the tests' own tools (reg, regdump), which always say why they fail. One
-        that exits nonzero having said nothing never ran (a wineserver ended under it): said,
-        then tried once more on a prefix at rest, so a red run by chance tells why."""
+        that exits nonzero having said nothing, or with Wine's own client error, never ran (a
+        wineserver that ended under it, which a kept one should never do): said, then tried once
+        more on a prefix at rest, so a red run by chance tells why."""
         first = self.run_wine(args, check=False)
         if first.returncode == 0:
             return first
-        if first.stdout.strip() or first.stderr.strip():
+        if (first.stdout.strip() or first.stderr.strip()) and WINE_CLIENT_ERROR not in first.stderr:
             raise RuntimeError(f"wine {args} exited {first.returncode}\n{first.stdout}\n{first.stderr}")
         self.wait_server()
         second = self.run_wine(args, check=False)
         if second.returncode != 0:
             raise RuntimeError(
-                f"wine {args} exited {first.returncode} saying nothing, and again {second.returncode}"
-                f"\n{second.stdout}\n{second.stderr}")
-        print(f"note: wine {args} exited {first.returncode} saying nothing; it worked the second time")
+                f"wine {args} exited {first.returncode} without running ({first.stderr.strip()!r}), "
+                f"and again {second.returncode}\n{second.stdout}\n{second.stderr}")
+        print(f"note: wine {args} exited {first.returncode} without running ({first.stderr.strip()!r}); "
+              "it worked the second time")
         return second
 
 
