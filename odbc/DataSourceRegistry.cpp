@@ -80,74 +80,64 @@ DataSourceRegistry::DataSourceRegistry(win::RegistryApi& registry, win::SystemAp
       system_(system),
       access_(access),
       view_(view),
-      odbcIni_{view.OdbcIniKey(), win::RegistryKey(registry), false, false},
-      list_{std::string(view.listKey), win::RegistryKey(registry), false, false} {}
+      odbcIni_{view.OdbcIniKey(), win::RegistryKey(registry), win::RegistryKey(registry)},
+      list_{std::string(view.listKey), win::RegistryKey(registry), win::RegistryKey(registry)} {}
 
 // Opened with read rights for reading, and with the rights writing needs only for writing, so
-// that what only reads (/check, a survey) runs where reading is all an account may do; created
-// only for writing.
-win::KeyHandle DataSourceRegistry::Open(ViewKey& viewKey, bool forWriting) {
-  if (viewKey.key.IsOpen() && (viewKey.writable || !forWriting)) return viewKey.key.Get();
-  if (viewKey.looked && !forWriting) return viewKey.key.Get();
-  const char* path = viewKey.path.c_str();
-  if (!forWriting) {
-    viewKey.readStatus = registry_.RegOpenKeyExA(win::kLocalMachine, path, 0, Access(win::kKeyRead),
-                                                 viewKey.key.Receive());
-    viewKey.looked = true;
-    viewKey.status = viewKey.readStatus;
-    return viewKey.key.Get();
+// that what only reads (/check, a survey) runs where reading is all an account may do.
+std::pair<win::KeyHandle, win::Status> DataSourceRegistry::OpenForReading(ViewKey& viewKey) {
+  if (viewKey.write.IsOpen()) return {viewKey.write.Get(), win::kErrorSuccess};
+  if (!viewKey.readStatus) {
+    viewKey.readStatus = registry_.RegOpenKeyExA(win::kLocalMachine, viewKey.path.c_str(), 0,
+                                                 Access(win::kKeyRead), viewKey.read.Receive());
   }
-  // Not there when last looked: no need to look again before creating it.
-  win::Status status =
-      viewKey.looked && !viewKey.key.IsOpen() && win::IsAbsent(viewKey.readStatus)
-          ? win::kErrorFileNotFound
-          : registry_.RegOpenKeyExA(win::kLocalMachine, path, 0, Access(win::kKeyAllAccess),
-                                    viewKey.key.Receive());
-  viewKey.looked = true;
-  if (win::IsAbsent(status)) {
-    status = registry_.RegCreateKeyExA(win::kLocalMachine, path, Access(win::kKeyAllAccess),
-                                       viewKey.key.Receive(), nullptr);
-    if (status != win::kErrorSuccess) viewKey.readStatus = win::kErrorFileNotFound;
-  } else if (status != win::kErrorSuccess) {
-    // Still readable, as before this write was tried.
-    viewKey.readStatus = registry_.RegOpenKeyExA(win::kLocalMachine, path, 0, Access(win::kKeyRead),
-                                                 viewKey.key.Receive());
-  }
-  viewKey.writable = status == win::kErrorSuccess;
-  if (viewKey.writable) viewKey.readStatus = status;
-  viewKey.status = status;
-  return viewKey.key.Get();
+  return {viewKey.read.Get(), *viewKey.readStatus};
 }
 
+// Created where it is missing; 0 with Windows' status where it cannot be written.
 std::pair<win::KeyHandle, win::Status> DataSourceRegistry::OpenForWriting(ViewKey& viewKey) {
-  const win::KeyHandle key = Open(viewKey, true);
-  if (key != 0 && viewKey.writable) return {key, win::kErrorSuccess};
-  return {0, viewKey.status != win::kErrorSuccess ? viewKey.status : win::kErrorAccessDenied};
+  if (!viewKey.writeStatus) {
+    const char* path = viewKey.path.c_str();
+    // Not there when last looked: no need to look again before creating it.
+    win::Status status =
+        viewKey.readStatus && win::IsAbsent(*viewKey.readStatus)
+            ? win::kErrorFileNotFound
+            : registry_.RegOpenKeyExA(win::kLocalMachine, path, 0, Access(win::kKeyAllAccess),
+                                      viewKey.write.Receive());
+    if (win::IsAbsent(status)) {
+      status = registry_.RegCreateKeyExA(win::kLocalMachine, path, Access(win::kKeyAllAccess),
+                                         viewKey.write.Receive(), nullptr);
+    }
+    viewKey.writeStatus = status;
+  }
+  if (viewKey.write.IsOpen()) return {viewKey.write.Get(), win::kErrorSuccess};
+  return {0, *viewKey.writeStatus != win::kErrorSuccess ? *viewKey.writeStatus
+                                                        : win::kErrorAccessDenied};
 }
 
 DataSourceReading DataSourceRegistry::Read(const DataSourceSpec& spec, bool additions) {
   DataSourceReading reading;
-  const win::KeyHandle odbcIni = Open(odbcIni_, false);
+  const auto [odbcIni, opened] = OpenForReading(odbcIni_);
   if (odbcIni == 0) {
-    if (win::IsAbsent(odbcIni_.readStatus)) return reading;
-    ThrowReadFailure(odbcIni_.path, odbcIni_.readStatus);
+    if (win::IsAbsent(opened)) return reading;
+    ThrowReadFailure(odbcIni_.path, opened);
   }
   win::RegistryKey dataSource(registry_);
-  const win::Status opened = registry_.RegOpenKeyExA(odbcIni, spec.name.c_str(), 0,
-                                                     Access(win::kKeyRead), dataSource.Receive());
-  if (opened != win::kErrorSuccess && !win::IsAbsent(opened))
-    ThrowReadFailure(std::string(view_.basePath) + spec.name, opened);
-  reading.present = opened == win::kErrorSuccess;
+  const win::Status found = registry_.RegOpenKeyExA(odbcIni, spec.name.c_str(), 0,
+                                                    Access(win::kKeyRead), dataSource.Receive());
+  if (found != win::kErrorSuccess && !win::IsAbsent(found))
+    ThrowReadFailure(std::string(view_.basePath) + spec.name, found);
+  reading.present = found == win::kErrorSuccess;
   // A staging key beside a missing data source is the plain run's to replace when it writes it.
   if (reading.present || additions) {
     win::RegistryKey staging(registry_);
     const std::string name = spec.name + std::string(kStagingSuffix);
-    const win::Status found =
+    const win::Status left =
         registry_.RegOpenKeyExA(odbcIni, name.c_str(), 0, Access(win::kKeyRead), staging.Receive());
-    if (found != win::kErrorSuccess && !win::IsAbsent(found)) {
-      ThrowReadFailure(std::string(view_.basePath) + name, found);
+    if (left != win::kErrorSuccess && !win::IsAbsent(left)) {
+      ThrowReadFailure(std::string(view_.basePath) + name, left);
     }
-    reading.staging = found == win::kErrorSuccess;
+    reading.staging = left == win::kErrorSuccess;
   }
   if (!reading.present) return reading;
 
@@ -165,10 +155,8 @@ DataSourceReading DataSourceRegistry::Read(const DataSourceSpec& spec, bool addi
   std::stable_sort(reading.missing.begin(), reading.missing.end(),
                    [&](const auto& a, const auto& b) { return rank(a) < rank(b); });
 
-  const win::KeyHandle list = Open(list_, false);
-  if (list == 0 && !win::IsAbsent(list_.readStatus)) {
-    ThrowReadFailure(list_.path, list_.readStatus);
-  }
+  const auto [list, listOpened] = OpenForReading(list_);
+  if (list == 0 && !win::IsAbsent(listOpened)) ThrowReadFailure(list_.path, listOpened);
   const DataSourcePart line{"", spec.name, true};
   const auto stored = list == 0 ? std::nullopt : QueryValue(list, spec.name, line.Name());
   if (stored) {
@@ -308,9 +296,9 @@ std::optional<std::string> DataSourceRegistry::SystemDirectoryOfView() {
 }
 
 RegistrationOutcome DataSourceRegistry::Remove(const DataSourceSpec& spec) {
-  const win::KeyHandle list = Open(list_, false);
-  if (list == 0 && !win::IsAbsent(list_.readStatus)) {
-    return Failure("could not open \"" + list_.path + "\"", list_.readStatus);
+  const auto [list, opened] = OpenForReading(list_);
+  if (list == 0 && !win::IsAbsent(opened)) {
+    return Failure("could not open \"" + list_.path + "\"", opened);
   }
   const auto line = list == 0 ? std::nullopt : QueryValue(list, spec.name, "its list line");
   const ValueSpec ours = Layout(spec, "").listLine;
@@ -339,9 +327,10 @@ win::Status DataSourceRegistry::RemoveStaging(const DataSourceSpec& spec) {
 
 void DataSourceRegistry::CloseViewKeys() {
   for (ViewKey* viewKey : {&odbcIni_, &list_}) {
-    viewKey->key.Close();
-    viewKey->writable = false;
-    viewKey->looked = false;
+    viewKey->read.Close();
+    viewKey->write.Close();
+    viewKey->readStatus.reset();
+    viewKey->writeStatus.reset();
   }
 }
 

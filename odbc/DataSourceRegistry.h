@@ -99,15 +99,13 @@ class DataSourceRegistry {
   // A key of the view opened at the first need and kept for the run.
   struct ViewKey {
     std::string path;
-    win::RegistryKey key;
-    bool writable = false;
-    bool looked = false;         // opening it was tried
-    win::Status status = 0;      // why it is not open for writing, as Windows said
-    win::Status readStatus = 0;  // why it is not open at all: kErrorFileNotFound when absent
+    win::RegistryKey read;
+    win::RegistryKey write;
+    std::optional<win::Status> readStatus{};  // once opening it was tried
+    std::optional<win::Status> writeStatus{};
   };
 
-  win::KeyHandle Open(ViewKey& viewKey, bool forWriting);
-  // The key opened for writing, or none with why not.
+  std::pair<win::KeyHandle, win::Status> OpenForReading(ViewKey& viewKey);
   std::pair<win::KeyHandle, win::Status> OpenForWriting(ViewKey& viewKey);
   RegistrationOutcome AddList(const DataSourceSpec& spec, RegistrationOutcome outcome);
   struct DriverPlace {

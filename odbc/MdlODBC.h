@@ -94,7 +94,6 @@ enum class RegistrationStatus {
   Registered,      // every key and value was written
   AlreadyPresent,  // the data source was there and complete; nothing was written
   Incomplete,      // the data source was there with parts missing; nothing was written
-  Repaired,        // the data source was there with parts missing, which were added
   Failed,          // the driver directory was unknown, or a key or value could not be written
 };
 
@@ -102,8 +101,7 @@ struct RegistrationOutcome {
   RegistrationStatus status = RegistrationStatus::Registered;
   std::string failure;             // the first thing that went wrong, in words; empty unless Failed
   win::Status errorCode = 0;       // the Windows error of that failure; 0 when none applies
-  std::vector<std::string> parts;  // Incomplete: what is missing; Repaired: what was added
-  std::string note{};              // what else the log should say: an earlier version's driver path
+  std::vector<std::string> parts;  // Incomplete: what is missing
 };
 
 inline constexpr const char* kFailedToGetOsVersion = "Failed to get OS Version";

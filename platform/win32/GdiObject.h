@@ -3,28 +3,16 @@
 
 #include <windows.h>
 
-#include <utility>
+#include <memory>
+#include <type_traits>
 
 namespace win {
 
-template <typename Handle>
-class GdiObject {
- public:
-  explicit GdiObject(Handle handle = nullptr) noexcept : handle_(handle) {}
-  ~GdiObject() {
-    if (handle_ != nullptr) ::DeleteObject(handle_);
-  }
-  GdiObject(const GdiObject&) = delete;
-  GdiObject& operator=(const GdiObject&) = delete;
-  GdiObject(GdiObject&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-  GdiObject& operator=(GdiObject&& other) noexcept {
-    std::swap(handle_, other.handle_);
-    return *this;
-  }
-  [[nodiscard]] Handle Get() const noexcept { return handle_; }
-
- private:
-  Handle handle_;
+struct DeleteGdiObject {
+  void operator()(HGDIOBJ object) const noexcept { ::DeleteObject(object); }
 };
+
+template <typename Handle>
+using GdiObject = std::unique_ptr<std::remove_pointer_t<Handle>, DeleteGdiObject>;
 
 }  // namespace win

@@ -105,7 +105,7 @@ LRESULT CALLBACK LabelWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         auto dc = reinterpret_cast<HDC>(wParam);
         ::SetTextColor(dc, paint->text);
         ::SetBkColor(dc, paint->backgroundColor);
-        return reinterpret_cast<LRESULT>(paint->background.Get());
+        return reinterpret_cast<LRESULT>(paint->background.get());
       }
       break;
     case WM_NCDESTROY: {
@@ -169,14 +169,14 @@ WindowHandle Win32Screen::CreateLabelWindow(const LabelWindowDesign& design) {
       static_cast<DWORD>(label.fontCharset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
       DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, label.fontName));
   paint->background = GdiObject<HBRUSH>(::CreateSolidBrush(label.background));
-  if (paint->font.Get() == nullptr || paint->background.Get() == nullptr) {
+  if (paint->font.get() == nullptr || paint->background.get() == nullptr) {
     const DWORD error = ::GetLastError();
     ::DestroyWindow(window);
-    ThrowError(paint->font.Get() == nullptr ? "CreateFontA" : "CreateSolidBrush", error);
+    ThrowError(paint->font.get() == nullptr ? "CreateFontA" : "CreateSolidBrush", error);
   }
   paint->text = label.text;
   paint->backgroundColor = label.background;
-  HFONT font = paint->font.Get();
+  HFONT font = paint->font.get();
   ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(paint.release()));
 
   HWND control = ::CreateWindowExA(0, "STATIC", label.caption, WS_CHILD | WS_VISIBLE | SS_CENTER,

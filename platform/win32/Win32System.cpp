@@ -572,7 +572,7 @@ class Security {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,
                                                                nullptr)) {
-      held_ = std::make_unique<LocalMemory>(descriptor);
+      held_.reset(descriptor);
       attributes_.lpSecurityDescriptor = descriptor;
     }
   }
@@ -580,7 +580,7 @@ class Security {
   SECURITY_ATTRIBUTES* Attributes() { return &attributes_; }
 
  private:
-  std::unique_ptr<LocalMemory> held_;
+  LocalMemory held_;
   SECURITY_ATTRIBUTES attributes_{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
 };
 
