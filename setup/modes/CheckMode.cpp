@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -35,97 +36,84 @@ std::string TextOf(const MdlODBC::DataSourceReading& reading, const std::string&
   return {};
 }
 
+struct Warnings {
+  std::vector<std::string> list;
+  bool nativeDriverExpected = false;  // on 64-bit Windows the native view's Jet driver never exists
+};
+
 // Why Quillet might still not open a data source that is there: no driver, or no database. A
 // problem shared by many data sources is one warning, with how many it concerns: a machine
 // without the Access driver gets one line for the driver, not one per data source.
-class Warnings {
- public:
-  Warnings(const RunPlan& plan, ViewRegistries& registries, win::SystemApi& system)
-      : plan_(plan), registries_(registries), system_(system) {}
-
-  void About(const SurveyedDataSource& each) {
+Warnings WarningsAbout(const std::vector<SurveyedDataSource>& surveyed, const RunPlan& plan,
+                       ViewRegistries& registries, win::SystemApi& system) {
+  Warnings warnings;
+  std::vector<std::pair<std::string, int>> grouped;  // as first met, with how many they concern
+  const auto count = [&](const std::string& problem) {
+    auto found = std::find_if(grouped.begin(), grouped.end(),
+                              [&](const auto& each) { return each.first == problem; });
+    if (found == grouped.end()) found = grouped.insert(grouped.end(), {problem, 0});
+    ++found->second;
+  };
+  // Each path looked at once, and a file not looked for where its folder is missing: every data
+  // source of a view names the same driver, and five databases share a folder.
+  std::map<std::pair<std::string, bool>, bool> known;
+  const std::function<bool(const std::string&, bool)> exists = [&](const std::string& path,
+                                                                   bool nativeFiles) {
+    if (const auto found = known.find({path, nativeFiles}); found != known.end()) {
+      return found->second;
+    }
+    const auto slash = path.rfind('\\');
+    const bool folderMissing =
+        slash != std::string::npos && slash > 2 && !exists(path.substr(0, slash), nativeFiles);
+    return known[{path, nativeFiles}] =
+               !folderMissing &&
+               system.GetFileAttributesA(path.c_str(), nativeFiles) != win::kInvalidFileAttributes;
+  };
+  std::vector<const MdlODBC::RegistryView*> views;
+  for (const auto& each : surveyed) {
+    if (!each.reading.present) continue;
     const auto* view = each.planned.view;
-    auto& registry = registries_.Of(*view);
     // The 64-bit view's driver is loaded by 64-bit programs, which see the files unredirected.
-    const bool nativeFiles = view == &MdlODBC::kNativeView && plan_.access.viewFlag != 0;
-    // On 64-bit Windows the native view's Jet driver never exists: expected, not news.
+    const bool nativeFiles = view == &MdlODBC::kNativeView && plan.access.viewFlag != 0;
     const bool driverExpectedMissing =
-        view == &MdlODBC::kNativeView && plan_.access.sixtyFourBitWindows;
+        view == &MdlODBC::kNativeView && plan.access.sixtyFourBitWindows;
     const std::string driver = TextOf(each.reading, "Driver");
     const bool earlier = !each.row.earlierDriver.empty();
-    const auto systemDirectory = registry.SystemDirectoryOfView();
+    const auto systemDirectory = registries.Of(*view).SystemDirectoryOfView();
     if (!driver.empty() && !earlier && systemDirectory &&
         !win::SameIgnoringCase(driver.substr(0, driver.rfind('\\')), *systemDirectory)) {
-      Count("\"Driver\" " + driver + " is outside the system directory " + *systemDirectory);
+      count("\"Driver\" " + driver + " is outside the system directory " + *systemDirectory);
     }
     // An earlier version's path is known to be wrong without looking, and lies below a folder any
     // user may create: an elevated detection rule never touches it.
-    if (!driver.empty() && !earlier && !Exists(driver, nativeFiles)) {
+    if (!driver.empty() && !earlier && !exists(driver, nativeFiles)) {
       if (driverExpectedMissing) {
-        expected_ = true;
+        warnings.nativeDriverExpected = true;
       } else {
-        Count("driver file " + driver + " not found");
+        count("driver file " + driver + " not found");
       }
     }
     const std::string database = TextOf(each.reading, "DBQ");
-    if (!database.empty() && !Exists(database, nativeFiles)) {
-      Count("database " + database + " not found");
+    if (!database.empty() && !exists(database, nativeFiles)) {
+      count("database " + database + " not found");
     }
-    if (std::find(viewsLooked_.begin(), viewsLooked_.end(), view) == viewsLooked_.end()) {
-      viewsLooked_.push_back(view);
-      if (!registry.DriverRegistered()) {
-        if (driverExpectedMissing) {
-          expected_ = true;
-        } else {
-          single_.push_back(each.row.where +
-                            ": \"Microsoft Access Driver (*.mdb)\" is not registered in " +
-                            std::string(view->driverKey.substr(0, view->driverKey.rfind('\\'))));
-        }
-      }
+    if (std::find(views.begin(), views.end(), view) != views.end()) continue;
+    views.push_back(view);
+    if (registries.Of(*view).DriverRegistered()) continue;
+    if (driverExpectedMissing) {
+      warnings.nativeDriverExpected = true;
+    } else {
+      warnings.list.push_back(each.row.where +
+                              ": \"Microsoft Access Driver (*.mdb)\" is not registered in " +
+                              std::string(view->driverKey.substr(0, view->driverKey.rfind('\\'))));
     }
   }
-
-  [[nodiscard]] std::vector<std::string> List() const {
-    std::vector<std::string> list = single_;
-    for (const auto& problem : order_) {
-      const int count = grouped_.at(problem);
-      list.push_back(problem + " (" + std::to_string(count) +
-                     (count == 1 ? " data source)" : " data sources)"));
-    }
-    return list;
+  for (const auto& [problem, concerned] : grouped) {
+    warnings.list.push_back(problem + " (" + std::to_string(concerned) +
+                            (concerned == 1 ? " data source)" : " data sources)"));
   }
-  [[nodiscard]] bool NativeDriverExpected() const { return expected_; }
-
- private:
-  // Each path looked at once, and a file not looked for where its folder is missing: every data
-  // source of a view names the same driver, and five databases share a folder.
-  bool Exists(const std::string& path, bool nativeFiles) {
-    const auto known = exists_.find({path, nativeFiles});
-    if (known != exists_.end()) return known->second;
-    const auto slash = path.rfind('\\');
-    const bool folderMissing =
-        slash != std::string::npos && slash > 2 && !Exists(path.substr(0, slash), nativeFiles);
-    const bool exists = !folderMissing && system_.GetFileAttributesA(path.c_str(), nativeFiles) !=
-                                              win::kInvalidFileAttributes;
-    exists_[{path, nativeFiles}] = exists;
-    return exists;
-  }
-
-  void Count(const std::string& problem) {
-    if (!grouped_.contains(problem)) order_.push_back(problem);
-    ++grouped_[problem];
-  }
-
-  const RunPlan& plan_;
-  ViewRegistries& registries_;
-  win::SystemApi& system_;
-  std::vector<std::string> single_;     // each on its own, as met
-  std::map<std::string, int> grouped_;  // how many data sources each problem concerns
-  std::vector<std::string> order_;      // as first met
-  std::vector<const MdlODBC::RegistryView*> viewsLooked_;
-  std::map<std::pair<std::string, bool>, bool> exists_;
-  bool expected_ = false;
-};
+  return warnings;
+}
 
 int ExitCodeOf(const RunResult& result) {
   if (result.Count(SourceState::Unreadable) != 0) return kExitInstallFailure;
@@ -142,16 +130,16 @@ RunResult RunCheck(const RunPlan& plan, ViewRegistries& registries, win::SystemA
   RunResult result;
   result.mode = Mode::Check;
   try {
-    Warnings warnings(plan, registries, system);
-    for (auto& each : SurveyDataSources(plan, registries, system)) {
+    auto surveyed = SurveyDataSources(plan, registries, system);
+    const Warnings warnings = WarningsAbout(surveyed, plan, registries, system);
+    for (auto& each : surveyed) {
       each.row.state = Judge(each);
       if (each.readable) each.row.missing = each.reading.MissingNames();
       each.row.stagingLeft = each.reading.staging;
-      if (each.reading.present) warnings.About(each);
       result.rows.push_back(std::move(each.row));
     }
-    result.warnings = warnings.List();
-    result.nativeDriverExpected = warnings.NativeDriverExpected();
+    result.warnings = warnings.list;
+    result.nativeDriverExpected = warnings.nativeDriverExpected;
     result.accessDriverInstalled = registries.Of(*plan.quilletView).DriverRegistered();
     result.exitCode = ExitCodeOf(result);
   } catch (const std::exception& error) {

@@ -1,53 +1,37 @@
 #include "setup/report/EventSource.h"
 
-#include <cstring>
 #include <vector>
 
 #include "platform/RegistryKey.h"
 
 namespace quillet {
-namespace {
-
-constexpr std::uint32_t kTypesSupported = 7;  // error, warning and information
-
-struct Wanted {
-  const char* name;
-  std::uint32_t type;
-  std::vector<std::uint8_t> data;  // as stored, a text with its terminator
-};
-
-std::vector<Wanted> Values() {
-  std::vector<std::uint8_t> file(kEventMessageFile,
-                                 kEventMessageFile + std::strlen(kEventMessageFile) + 1);
-  return {{"EventMessageFile", win::kRegExpandSz, file},
-          {"TypesSupported", win::kRegDword, {kTypesSupported, 0, 0, 0}}};
-}
-
-enum class Holding { Absent, So, Otherwise };
-
-Holding Holds(win::RegistryApi& registry, win::KeyHandle key, const Wanted& value) {
-  const auto stored = win::ReadValue(registry, key, value.name);
-  if (win::IsAbsent(stored.status)) return Holding::Absent;
-  return stored.status == win::kErrorSuccess && stored.type == value.type &&
-                 stored.data == value.data
-             ? Holding::So
-             : Holding::Otherwise;
-}
-
-}  // namespace
 
 win::Status RegisterEventSource(win::RegistryApi& registry, std::uint32_t viewFlag) {
-  const auto values = Values();
+  const std::string file = kEventMessageFile;
+  const struct {
+    const char* name;
+    std::uint32_t type;
+    std::vector<std::uint8_t> data;  // as stored, a text with its terminator
+  } values[] = {
+      {"EventMessageFile", win::kRegExpandSz, {file.c_str(), file.c_str() + file.size() + 1}},
+      {"TypesSupported", win::kRegDword, {7, 0, 0, 0}},  // error, warning and information
+  };
   win::RegistryKey key(registry);
   win::Status status = registry.RegOpenKeyExA(win::kLocalMachine, kEventSourceKey, 0,
                                               win::kKeyRead | viewFlag, key.Receive());
   if (status == win::kErrorSuccess) {
+    const auto holds = [&](const win::ValueRead& stored, const auto& value) {
+      return stored.status == win::kErrorSuccess && stored.type == value.type &&
+             stored.data == value.data;
+    };
     // Another program's when it names other messages, and left as it is; this program's, or one
     // a cut-off run left without its values, is completed.
-    const Holding messages = Holds(registry, key.Get(), values[0]);
-    if (messages == Holding::Otherwise) return win::kErrorAlreadyExists;
-    if (messages == Holding::So && Holds(registry, key.Get(), values[1]) == Holding::So) {
-      return win::kErrorSuccess;
+    const auto messages = win::ReadValue(registry, key.Get(), values[0].name);
+    if (!win::IsAbsent(messages.status)) {
+      if (!holds(messages, values[0])) return win::kErrorAlreadyExists;
+      if (holds(win::ReadValue(registry, key.Get(), values[1].name), values[1])) {
+        return win::kErrorSuccess;
+      }
     }
   } else if (!win::IsAbsent(status)) {
     return status;
