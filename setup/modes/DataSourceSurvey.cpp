@@ -12,6 +12,13 @@ SourceRow RowOf(const RunPlan& plan, const PlannedDataSource& planned) {
   return row;
 }
 
+void Fail(SourceRow& row, std::string failure, win::Status status, win::SystemApi& system) {
+  row.state = SourceState::Failed;
+  row.failure = std::move(failure);
+  row.status = status;
+  row.statusText = status != 0 ? system.ErrorText(status) : "";
+}
+
 std::vector<SurveyedDataSource> SurveyDataSources(const RunPlan& plan, ViewRegistries& registries,
                                                   win::SystemApi& system, bool additions) {
   std::vector<SurveyedDataSource> surveyed;
@@ -25,14 +32,10 @@ std::vector<SurveyedDataSource> SurveyDataSources(const RunPlan& plan, ViewRegis
         each.row.added = each.reading.added;
         each.row.earlierDriver = registry.EarlierDriver(each.reading).value_or("");
       }
-    } catch (const MdlODBC::RegistryError& error) {
-      each = {planned, {}, false, RowOf(plan, planned)};
-      each.row.failure = error.what();
-      each.row.status = error.Status();
-      each.row.statusText = system.ErrorText(error.Status());
     } catch (const std::exception& error) {
       each = {planned, {}, false, RowOf(plan, planned)};
-      each.row.failure = error.what();
+      const auto* registryError = dynamic_cast<const MdlODBC::RegistryError*>(&error);
+      Fail(each.row, error.what(), registryError ? registryError->Status() : 0, system);
     }
     surveyed.push_back(std::move(each));
   }

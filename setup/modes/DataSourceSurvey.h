@@ -23,6 +23,9 @@ struct SurveyedDataSource {
 // A row for the planned data source, its state yet to be told.
 SourceRow RowOf(const RunPlan& plan, const PlannedDataSource& planned);
 
+// The row's data source failed, for Windows' `status` where it is not 0.
+void Fail(SourceRow& row, std::string failure, win::Status status, win::SystemApi& system);
+
 // Reads every data source of the run's plan, in its order.
 // `additions`: what was added below each one, which only /check and /uninstall need.
 std::vector<SurveyedDataSource> SurveyDataSources(const RunPlan& plan, ViewRegistries& registries,

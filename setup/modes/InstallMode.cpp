@@ -17,12 +17,9 @@ using MdlODBC::DataSourcePart;
 // What a write did to the row: a failure costs the data source its state, and says why.
 void Apply(SourceRow& row, const MdlODBC::RegistrationOutcome& outcome, win::SystemApi& system) {
   if (outcome.status == MdlODBC::RegistrationStatus::Failed) {
-    row.state = SourceState::Failed;
     row.missing.clear();
     row.note.clear();
-    row.failure = outcome.failure;
-    row.status = outcome.errorCode;
-    if (outcome.errorCode != 0) row.statusText = system.ErrorText(outcome.errorCode);
+    Fail(row, outcome.failure, outcome.errorCode, system);
   } else if (outcome.status == MdlODBC::RegistrationStatus::AlreadyPresent) {
     row.state = SourceState::AlreadyPresent;  // another run made it meanwhile
   }

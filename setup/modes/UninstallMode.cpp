@@ -17,13 +17,6 @@ bool Removable(const SurveyedDataSource& each) {
   return each.readable && each.reading.present && each.row.Customisation().empty();
 }
 
-void Fail(SourceRow& row, std::string failure, win::Status status, win::SystemApi& system) {
-  row.state = SourceState::Failed;
-  row.failure = std::move(failure);
-  row.status = status;
-  row.statusText = status != 0 ? system.ErrorText(status) : "";
-}
-
 // Takes away the staging key and, when it may go, the data source: its row says what happened.
 // Until its removal was tried, a removable data source counts as not removed.
 SourceRow Carry(SurveyedDataSource& each, ViewRegistries& registries, win::SystemApi& system) {
