@@ -52,6 +52,15 @@ std::vector<std::string> DataSourceReading::MissingNames() const {
   return names;
 }
 
+std::optional<std::string> DataSourceReading::Text(const std::string& valueName) const {
+  for (const auto& value : found) {
+    if (value.part == DataSourcePart{"", valueName, false} && value.stored.type == win::kRegSz) {
+      return std::string(value.stored.data.begin(), value.stored.data.end());
+    }
+  }
+  return std::nullopt;
+}
+
 std::vector<std::string> DataSourceReading::Differing(
     const std::vector<DataSourceLayout>& layouts) const {
   std::vector<std::string> differing;
@@ -280,14 +289,9 @@ std::vector<std::string> DataSourceRegistry::EarlierDriverPathsOfView() {
 }
 
 std::optional<std::string> DataSourceRegistry::EarlierDriver(const DataSourceReading& reading) {
+  const auto driver = reading.Text("Driver");
   const auto earlier = EarlierDriverPathsOfView();
-  for (const auto& found : reading.found) {
-    if (found.part != DataSourcePart{"", "Driver", false} || found.stored.type != win::kRegSz) {
-      continue;
-    }
-    const std::string driver(found.stored.data.begin(), found.stored.data.end());
-    if (std::find(earlier.begin(), earlier.end(), driver) != earlier.end()) return driver;
-  }
+  if (driver && std::find(earlier.begin(), earlier.end(), *driver) != earlier.end()) return driver;
   return std::nullopt;
 }
 

@@ -47,6 +47,8 @@ struct DataSourceReading {
       const std::vector<DataSourceLayout>& layouts) const;
   // What is missing, as people call it ("DBQ", "Engines\Jet").
   [[nodiscard]] std::vector<std::string> MissingNames() const;
+  // The bytes of a REG_SZ value of the data source's own key; none where there is no such value.
+  [[nodiscard]] std::optional<std::string> Text(const std::string& valueName) const;
 };
 
 // A registry call that failed while a data source was read, with the status Windows gave.

@@ -123,7 +123,7 @@ bool Run::AnswersNoToTheRemoval() {
   if (removable == 0) return false;
   const std::string question =
       "Remove the " + std::to_string(removable) + " Quillet data sources this setup registered?";
-  return windows_.Screen().MessageBoxA(question.c_str(), "Quillet Installation",
+  return windows_.Screen().MessageBoxA(question.c_str(), kInstallationTitle,
                                        win::kMbYesNo | win::kMbIconQuestion) != win::kIdYes;
 }
 

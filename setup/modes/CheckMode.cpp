@@ -26,14 +26,8 @@ SourceState Judge(const SurveyedDataSource& each) {
 
 // The text of a value as the program reads it: up to its first NUL.
 std::string TextOf(const MdlODBC::DataSourceReading& reading, const std::string& valueName) {
-  for (const auto& found : reading.found) {
-    if (found.part.subKey.empty() && !found.part.listLine && found.part.valueName == valueName &&
-        found.stored.type == win::kRegSz) {
-      const auto& data = found.stored.data;
-      return std::string(data.begin(), std::find(data.begin(), data.end(), std::uint8_t{0}));
-    }
-  }
-  return {};
+  const std::string text = reading.Text(valueName).value_or("");
+  return text.substr(0, text.find('\0'));
 }
 
 struct Warnings {

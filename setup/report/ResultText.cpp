@@ -18,7 +18,6 @@ std::string StateCounts(const RunResult& result) {
 }
 
 constexpr const char* kSetupComplete = "Setup Complete - DO NOT run this setup again.";
-constexpr const char* kInstallationTitle = "Quillet Installation";
 constexpr std::size_t kFailuresNamed = 5;
 constexpr std::size_t kNamesInTheCheckBox = 3;
 

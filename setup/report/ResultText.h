@@ -10,6 +10,8 @@
 namespace quillet {
 
 inline constexpr const char* kLineEnd = "\r\n";
+// The caption of the boxes of the plain run, /repair and /uninstall.
+inline constexpr const char* kInstallationTitle = "Quillet Installation";
 
 // "a, b, c": a list in a log line or a message.
 std::string Joined(const std::vector<std::string>& parts);

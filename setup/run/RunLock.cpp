@@ -14,12 +14,6 @@ std::string ProgramFolder(win::SystemApi& system) {
   return windows + (windows.ends_with('\\') ? "" : "\\") + kProgramFolder;
 }
 
-std::string RunLock::Path() const {
-  const std::string folder = ProgramFolder(system_);
-  if (folder.empty()) return {};
-  return folder + "\\" + kRunLockFolder + "\\" + kRunLockFile;
-}
-
 RunLockResult RunLock::CouldNotMakeSure(win::Status error) {
   return {kExitInstallFailure,
           "This setup could not make sure that no other copy of it is running (" +
@@ -48,7 +42,9 @@ void RunLock::Release() {
 }
 
 RunLockResult RunLock::Take(const std::function<void()>& waiting) {
-  const std::string path = Path();
+  const std::string programFolder = ProgramFolder(system_);
+  const std::string lockFolder = programFolder + "\\" + kRunLockFolder;
+  const std::string path = programFolder.empty() ? "" : lockFolder + "\\" + kRunLockFile;
   // Told by the token, never by an access denied, which a file being deleted gives too.
   if (!system_.IsElevated()) {
     return {kExitInstallFailure,
@@ -60,8 +56,6 @@ RunLockResult RunLock::Take(const std::function<void()>& waiting) {
             true};
   }
   if (path.empty()) return CouldNotMakeSure(win::kErrorPathNotFound);
-  const std::string lockFolder = path.substr(0, path.rfind('\\'));
-  const std::string programFolder = lockFolder.substr(0, lockFolder.rfind('\\'));
   win::Status status = system_.CreateAdministratorsFolder(programFolder);
   if (status == win::kErrorSuccess) status = system_.CreateAdministratorsFolder(lockFolder);
   std::string others;

@@ -43,8 +43,6 @@ class RunLock {
   RunLockResult Take(const std::function<void()>& waiting);
   // Lets the next run in; nothing when it is not held.
   void Release();
-  // Where the lock file is: "C:\Windows\QuilletSetup\Lock\QuilletSetup.lock".
-  [[nodiscard]] std::string Path() const;
 
  private:
   RunLockResult CouldNotMakeSure(win::Status error);

@@ -294,15 +294,8 @@ def log_folders_as_administrators_type_them(s):
 
 
 def hold(s, path, marker):
-    """Another process holds the file or folder at `path` open sharing nothing until killed, once
-    `marker` shows it took it."""
-    holder = s.prefix.start_wine([s.build / "holdfile.exe", path])
-    # A helper's first start in a prefix can take long on a loaded machine.
-    deadline = time.time() + 180
-    while not marker.exists() and time.time() < deadline and holder.poll() is None:
-        time.sleep(0.1)
-    assert marker.exists(), f"holdfile did not take {path} (exit code {holder.poll()})"
-    return holder
+    """Another process holds the file or folder at `path` open sharing nothing until killed."""
+    return s.prefix.start_holder([s.build / "holdfile.exe", path], marker)
 
 
 def planted_beside_the_log(s):
@@ -364,12 +357,8 @@ def abandoned_lock(s):
     next one."""
     marker = Path(s.prefix.path) / "prefix" / "drive_c" / "held"
     lock = Path(s.prefix.path) / "prefix" / "drive_c" / "windows" / "QuilletSetup" / "Lock" / "QuilletSetup.lock"
-    holder = s.prefix.start_wine([s.build / "holdlock.exe", "C:\\held"])
+    holder = s.prefix.start_holder([s.build / "holdlock.exe", "C:\\held"], marker)
     try:
-        deadline = time.time() + 60
-        while not marker.exists() and time.time() < deadline:
-            time.sleep(0.1)
-        assert marker.exists(), "holdlock did not take the lock"
         before = s.dump()
         waiting = s.prefix.start_wine([s.build / "QuilletSetup.exe", "/quiet", "/log", LOG])
         time.sleep(8)
@@ -407,12 +396,8 @@ def old_lock_name_held(s):
     for kind in ("event", "foreign", "mutex"):
         marker = Path(s.prefix.path) / "prefix" / "drive_c" / f"taken-{kind}"
         arguments = ["Global\\QuilletSetup.OneRunAtATime", f"C:\\taken-{kind}"] + ([] if kind == "mutex" else [kind])
-        holder = s.prefix.start_wine([s.build / "holdmutex.exe", *arguments])
+        holder = s.prefix.start_holder([s.build / "holdmutex.exe", *arguments], marker)
         try:
-            deadline = time.time() + 60
-            while not marker.exists() and time.time() < deadline:
-                time.sleep(0.1)
-            assert marker.exists(), "holdmutex did not take the name"
             started = time.time()
             code = run_quietly(s, ["/quiet"], timeout=120)
             print(f"a {kind} of the old name held: exit code {code} in {time.time() - started:.1f} s")

@@ -14,7 +14,6 @@ import argparse
 import subprocess
 import sys
 import tempfile
-import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "wine"))
@@ -79,15 +78,6 @@ def main():
             found = prefix.run_wine(["reg", "query", f"{UNINSTALL}\\{code}"], check=False)
             return found.stdout if found.returncode == 0 else ""
 
-        def held(path, marker):
-            """Another process holds the file or folder open sharing nothing, until killed."""
-            holder = prefix.start_wine([Path(options.reader).parent / "holdfile.exe", path])
-            deadline = time.time() + 180
-            while not marker.exists() and time.time() < deadline and holder.poll() is None:
-                time.sleep(0.1)
-            assert marker.exists(), f"holdfile did not take {path} (exit code {holder.poll()})"
-            return holder
-
         before = dump()
         registered = before | expect.expected_lines(expect.this_year(), x86=False)
 
@@ -95,7 +85,8 @@ def main():
         # registers them, the program kept where the recipes call it, its log in %windir%\Logs, and
         # an Apps & features entry without Modify.
         logs = logs_folder()
-        holder = held(f"C:\\windows\\{logs.name}", drive / "windows" / f"{logs.name}.held")
+        holder = prefix.start_holder([Path(options.reader).parent / "holdfile.exe", f"C:\\windows\\{logs.name}"],
+                                     drive / "windows" / f"{logs.name}.held")
         try:
             assert msiexec("/i", first, "/l*v", "C:\\msi-install.log") == 0
         finally:
@@ -125,12 +116,9 @@ def main():
         # Windows removes the old version inside the upgrade's transaction and so rolls back to it;
         # Wine removes it by a msiexec of its own beforehand, which no rollback undoes, so here the
         # old version is installed again before an older one is refused.
-        holder = prefix.start_wine([Path(options.reader).parent / "holdlock.exe", "C:\\lock-held"])
+        holder = prefix.start_holder([Path(options.reader).parent / "holdlock.exe", "C:\\lock-held"],
+                                     drive / "lock-held")
         try:
-            deadline = time.time() + 60
-            while not (drive / "lock-held").exists() and time.time() < deadline:
-                time.sleep(0.1)
-            assert (drive / "lock-held").exists(), "holdlock did not take the lock"
             failed = msiexec("/i", third)
         finally:
             kill_group(holder)
@@ -157,13 +145,8 @@ def main():
 
         # A run that fails fails the install, and the file is rolled back: the run lock is held by
         # another process for longer than the program waits.
-        marker = drive / "held"
-        holder = prefix.start_wine([Path(options.reader).parent / "holdlock.exe", "C:\\held"])
+        holder = prefix.start_holder([Path(options.reader).parent / "holdlock.exe", "C:\\held"], drive / "held")
         try:
-            deadline = time.time() + 60
-            while not marker.exists() and time.time() < deadline:
-                time.sleep(0.1)
-            assert marker.exists(), "holdlock did not take the lock"
             code = msiexec("/i", first)
         finally:
             kill_group(holder)

@@ -12,9 +12,8 @@ sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "wine"))
 import odbc_expectation as expect  # noqa: E402
 from registration_e2e import assert_tree  # noqa: E402
 from deployment_e2e import TRUST_LINES, run_quietly  # noqa: E402
-from winelab import HKLM_ODBC_VIEWS, Display, WinePrefix, thirty_two_bit_wine  # noqa: E402
+from winelab import HKLM_ODBC_VIEWS, SKIPPED, Display, WinePrefix, thirty_two_bit_wine  # noqa: E402
 
-SKIPPED = 77  # ctest's SKIP_RETURN_CODE for these tests
 LOG = "C:\\quillet-setup.log"
 # Where a 32-bit program under WOW64 without the 64-bit view flag would put the current data sources.
 DOUBLY_REDIRECTED = "SOFTWARE\\Wow6432Node\\WOW6432node\\ODBC\\ODBC.INI"

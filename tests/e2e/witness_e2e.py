@@ -24,13 +24,11 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "wine"))
 
 import odbc_expectation as expect  # noqa: E402
-from winelab import seconds_until, thirty_two_bit_kernel  # noqa: E402
+from winelab import FAKETIME_LIB, SKIPPED, seconds_until, thirty_two_bit_kernel  # noqa: E402
 
 ROOT = Path(__file__).resolve().parent.parent.parent
 TRIXIE = ROOT / "build" / "trixie" / "root"
-SKIPPED = 77
 DRIVER = "Microsoft Access Driver (*.mdb)"
-FAKETIME = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 
 
 def trixie_root():
@@ -69,7 +67,7 @@ class Prefix:
         env = (f"WINEPREFIX={self.inside}/prefix WINEARCH={self.arch} WINEDEBUG=-all HOME={self.inside} "
                "WINEDLLOVERRIDES='mscoree=;mshtml='")
         if year:  # the clock of every process of the step, the wineserver's too
-            env += f" LD_PRELOAD={FAKETIME} FAKETIME=+{seconds_until(year)}s FAKETIME_DONT_RESET=1"
+            env += f" LD_PRELOAD={FAKETIME_LIB} FAKETIME=+{seconds_until(year)}s FAKETIME_DONT_RESET=1"
         # One wineserver kept for the whole step: one left to itself ends as soon as a program
         # does, and the step's next program, started in that moment, may be killed saying
         # nothing. It writes the registry to disk when it ends: waited for inside the step.

@@ -19,6 +19,7 @@ WINESERVER = "/usr/lib/wine/wineserver64"
 WINE_CLIENT_ERROR = "wine client error:"
 WINE_FONTS = Path("/usr/share/wine/fonts")
 FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
+SKIPPED = 77  # ctest's SKIP_RETURN_CODE for the tests that cannot run on this machine
 HKLM_ODBC_VIEWS = ("SOFTWARE\\ODBC\\ODBC.INI", "SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI")
 
 
@@ -214,6 +215,19 @@ class WinePrefix:
         return subprocess.Popen([self.loader(bits), *map(str, args)], env=self.env(), stdin=subprocess.DEVNULL,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                 start_new_session=True)
+
+    def start_holder(self, args, marker, timeout=180):
+        """Starts one of the tests' helpers that holds something until it is killed, and gives it
+        back once `marker`, which the helper writes, shows it holds it. A helper's first start in a
+        prefix can take long on a loaded machine."""
+        holder = self.start_wine(args)
+        deadline = time.time() + timeout
+        while not Path(marker).exists() and time.time() < deadline and holder.poll() is None:
+            time.sleep(0.1)
+        if not Path(marker).exists():
+            kill_group(holder)
+            raise AssertionError(f"{Path(args[0]).name} did not take {args[1:]} (exit code {holder.poll()})")
+        return holder
 
     def reg_add(self, key, name, data, kind="REG_SZ"):
         self.run_tool(["reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"])
