@@ -14,7 +14,7 @@ git ls-files -- 'setup/*.cpp' 'setup/*.h' 'odbc/*.cpp' 'odbc/*.h' 'platform/*.cp
   xargs clang-format --dry-run --Werror || status=1
 for preset in native win64 win32; do
   echo "=== tests: $preset"
-  ctest --preset "$preset" -j2 || status=1
+  ctest --preset "$preset" -j2 --output-on-failure || status=1
   # ctest does not show what a skipped test printed: its reason goes here.
   grep -h "SKIPPED:" "build/$preset/Testing/Temporary/LastTest.log" 2>/dev/null || true
 done
