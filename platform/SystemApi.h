@@ -57,10 +57,11 @@ class SystemApi {
   virtual std::string FullPathName(const std::string& path) = 0;
   // kInvalidFileAttributes when nothing can be seen there.
   virtual std::uint32_t PathAttributes(const std::string& path) = 0;
-  // Opens a folder itself, never what a link or junction at its name points to, and holds it: while
-  // it is open, nobody can rename, delete or replace it (its deletion is not shared). Where another
-  // process holds the folder shared with nobody, it is opened for its attributes and security
-  // alone, which no share mode governs: then it is not held. Closed with CloseFile.
+  // Opens a folder (or a file) itself, never what a link or junction at its name points to, and
+  // holds it: while it is open, nobody can rename, delete or replace it (its deletion is not
+  // shared). Where another process holds the folder shared with nobody, it is opened for its
+  // attributes and security alone, which no share mode governs: then it is not held. Closed with
+  // CloseFile.
   virtual Status OpenFolder(const std::string& path, FileHandle* folder) = 0;
   // Success when the open folder is a folder and not a link or junction; kErrorStoppedOnSymlink
   // when it is one; the error when its attributes cannot be read.
@@ -74,10 +75,16 @@ class SystemApi {
   // Whether two open files or folders are one and the same (volume and file index).
   virtual bool SameObject(FileHandle first, FileHandle second) = 0;
   // The accounts, besides SYSTEM, the Administrators, TrustedInstaller, the account this process
-  // runs as and the creator of what is made in it, that the open folder's security lets create or
-  // change files in it: the folder's owner among them (an owner may always change the folder's
-  // security), unless it is one of those. The Windows status of reading the security.
-  virtual Status OtherWriters(FileHandle folder, std::vector<std::string>* writers) = 0;
+  // runs as and CREATOR OWNER, that the open file's or folder's security lets in. `writers`: those
+  // it lets write, append, delete, change its permissions or take ownership, of it or, by an
+  // inherit-only entry, of what is made in it; its owner among them (an owner may always change its
+  // security), unless it is one of those. `readers`: those it lets only read or run it. The Windows
+  // status of reading the security.
+  virtual Status OthersWithAccess(FileHandle file, std::vector<std::string>* writers,
+                                  std::vector<std::string>* readers) = 0;
+  // Gives the file or folder a protected DACL of SYSTEM and the Administrators alone (a folder's
+  // inherited by what it holds). The Windows status.
+  virtual Status ProtectForAdministrators(const std::string& path, bool folder) = 0;
   // A name nobody can guess beforehand (a GUID as text).
   virtual std::string UnpredictableName() = 0;
   // Creates a file that does not exist yet, failing on anything at that name, a link included,
@@ -117,13 +124,16 @@ class SystemApi {
   // --- the scheduled task, in the Task Scheduler's root folder (Vista and later) ---
   // The full path of this program's own file; "" where Windows cannot tell.
   virtual std::string ProgramPath() = 0;
-  // Registers the task, or brings it up to date, from its definition (the Task Scheduler's XML),
-  // to run as the definition's principal, SYSTEM. The Windows status.
-  virtual Status RegisterTask(const std::string& name, const std::string& definition) = 0;
+  // Connects to the Task Scheduler: kSchedServiceNotRunning while it is starting.
+  virtual Status ConnectTaskScheduler() = 0;
+  // Registers the task from its definition (the Task Scheduler's XML), to run as the definition's
+  // principal, SYSTEM, with `sddl` for its own security; fails where a task of the name is there.
+  virtual Status RegisterTask(const std::string& name, const std::string& definition,
+                              const std::string& sddl) = 0;
   // Deletes the task; kErrorFileNotFound where there is none.
   virtual Status DeleteTask(const std::string& name) = 0;
-  // Success where the task is there, kErrorFileNotFound where it is not.
-  virtual Status FindTask(const std::string& name) = 0;
+  // Success where the task is there, kErrorFileNotFound where it is not; what it runs as whom.
+  virtual Status FindTask(const std::string& name, FoundTask* task) = 0;
 };
 
 }  // namespace win

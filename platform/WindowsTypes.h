@@ -33,6 +33,9 @@ inline constexpr Status kErrorSharingViolation = 32;
 // The file or folder is a link (symbolic link, junction) where an ordinary one must be.
 inline constexpr Status kErrorStoppedOnSymlink = 681;
 
+// The Task Scheduler service is not running (yet): SCHED_E_SERVICE_NOT_RUNNING.
+inline constexpr Status kSchedServiceNotRunning = static_cast<Status>(0x80041315u);
+
 // Whether a status says that what was asked for is not there: the key, value or file itself, or a
 // key or folder on its way.
 inline constexpr bool IsAbsent(Status status) {
@@ -86,6 +89,14 @@ struct LocalDate {
   int minute = 0;
   int second = 0;
   int utcOffsetMinutes = 0;  // local time minus UTC, daylight saving included
+};
+
+// A task as the Task Scheduler gives it back; "" where it does not tell.
+struct FoundTask {
+  bool enabled = true;
+  std::string principalSid;  // the account it runs as, by its SID
+  std::string command;       // its first Exec action's program, as written
+  std::string arguments;
 };
 
 // The kinds of event the Application log shows.

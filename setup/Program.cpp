@@ -12,6 +12,7 @@
 #include "setup/frmQuillet.h"
 #include "setup/modes/CheckMode.h"
 #include "setup/modes/InstallMode.h"
+#include "setup/modes/ScheduledTask.h"
 #include "setup/modes/UninstallMode.h"
 #include "setup/report/Conclusion.h"
 #include "setup/report/RunLog.h"
@@ -60,7 +61,7 @@ class Run {
   }
   bool Interactive() { return windows_.Screen().IsDesktopVisible(); }
   int RunTheMode();
-  int Setup();
+  int Setup(const std::string& unsafeProgramFolder);
   bool AnswersNoToTheRemoval();
 
   win::WindowsApi& windows_;
@@ -131,13 +132,19 @@ int Run::RunTheMode() {
   if (command_.mode == Mode::Uninstall && Interactive() && AnswersNoToTheRemoval()) {
     return Refuse(kExitUserDeclined, "The user answered No: nothing was removed.");
   }
+  win::SystemApi& system = windows_.System();
+  if (command_.mode == Mode::Check || command_.mode == Mode::Uninstall || command_.schedule) {
+    WaitForTaskScheduler(system);
+  }
   std::optional<frmMessage> waiting;
-  const RunLockResult taken = lock_.Take([&] {
-    if (!Interactive()) return;
-    waiting.emplace(windows_.Screen(), kWaitingCaption);
-    waiting->Show(windows_.Screen().GetWorkArea());
-    waiting->Refresh();
-  });
+  const RunLockResult taken = lock_.Take(
+      [&] {
+        if (!Interactive()) return;
+        waiting.emplace(windows_.Screen(), kWaitingCaption);
+        waiting->Show(windows_.Screen().GetWorkArea());
+        waiting->Refresh();
+      },
+      command_.mode != Mode::Check);
   waiting.reset();
   // A detection rule a standard user runs (a help-desk technician) reads without the lock; the
   // modes that write could not write anyway.
@@ -145,16 +152,16 @@ int Run::RunTheMode() {
   if (taken.exitCode != kExitSuccess && !unlocked) return Refuse(taken.exitCode, taken.note);
   if (!taken.note.empty() && !unlocked) conclusion_.Note(taken.note);
   switch (command_.mode) {
-    case Mode::Check: return Conclude(RunCheck(plan_, registries_, windows_.System(), unlocked));
-    case Mode::Uninstall: return Conclude(RunUninstall(plan_, registries_, windows_.System()));
+    case Mode::Check: return Conclude(RunCheck(plan_, registries_, system, unlocked, taken.unsafe));
+    case Mode::Uninstall: return Conclude(RunUninstall(plan_, registries_, system, taken.unsafe));
     case Mode::Install:
     case Mode::Repair: break;
   }
-  return Setup();
+  return Setup(taken.unsafe);
 }
 
 // The plain run and /repair have the main window as their face.
-int Run::Setup() {
+int Run::Setup(const std::string& unsafeProgramFolder) {
   RunResult installed;
   installed.mode = command_.mode;
   frmQuillet mainWindow(windows_);
@@ -162,7 +169,7 @@ int Run::Setup() {
     mainWindow.Load(
         [&] {
           installed = RunInstall(plan_, registries_, windows_.Registry(), windows_.System(),
-                                 command_.mode, command_.schedule);
+                                 command_.mode, command_.schedule, unsafeProgramFolder);
         },
         [&] { Conclude(installed); });
   } catch (const std::exception& error) {

@@ -68,7 +68,9 @@ class Win32System : public SystemApi {
   std::string FinalPath(FileHandle file) override;
   std::string LongPathName(const std::string& path) override;
   bool SameObject(FileHandle first, FileHandle second) override;
-  Status OtherWriters(FileHandle folder, std::vector<std::string>* writers) override;
+  Status OthersWithAccess(FileHandle file, std::vector<std::string>* writers,
+                          std::vector<std::string>* readers) override;
+  Status ProtectForAdministrators(const std::string& path, bool folder) override;
   std::string UnpredictableName() override;
   Status CreateNewFile(const std::string& path, FileHandle* file) override;
   Status AppendToFile(FileHandle file, const std::string& contents) override;
@@ -82,9 +84,11 @@ class Win32System : public SystemApi {
   Status HoldLockFile(const std::string& path, FileHandle* handle, bool* leftBehind) override;
   void Pause(std::uint32_t milliseconds) override;
   std::string ProgramPath() override;
-  Status RegisterTask(const std::string& name, const std::string& definition) override;
+  Status ConnectTaskScheduler() override;
+  Status RegisterTask(const std::string& name, const std::string& definition,
+                      const std::string& sddl) override;
   Status DeleteTask(const std::string& name) override;
-  Status FindTask(const std::string& name) override;
+  Status FindTask(const std::string& name, FoundTask* task) override;
 
  private:
   void* StandardStream(int stream);  // 0 output, 1 error

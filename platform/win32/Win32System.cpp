@@ -11,6 +11,7 @@
 #include <sddl.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -236,8 +237,12 @@ std::string Win32System::GetComputerNameW() {
 
 std::string Win32System::ErrorText(Status code) {
   const std::string text = SystemMessage(static_cast<unsigned long>(code));
-  if (text.empty()) return "Error " + std::to_string(code) + ".";
-  return text;  // already UTF-8
+  if (!text.empty()) return text;  // already UTF-8
+  // As Windows' own tools show a status they have no text for, with what it means where known.
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(code));
+  const bool starting = code == kSchedServiceNotRunning;
+  return std::string(hex) + (starting ? " (the Task Scheduler service is not running)" : "");
 }
 
 namespace {
@@ -425,12 +430,14 @@ bool Win32System::SameObject(FileHandle first, FileHandle second) {
          a.nFileIndexLow == b.nFileIndexLow;
 }
 
-Status Win32System::OtherWriters(FileHandle folder, std::vector<std::string>* writers) {
+Status Win32System::OthersWithAccess(FileHandle file, std::vector<std::string>* writers,
+                                     std::vector<std::string>* readers) {
   writers->clear();
+  readers->clear();
   PACL dacl = nullptr;
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  const DWORD read = ::GetSecurityInfo(ToHandle(folder), SE_FILE_OBJECT,
+  const DWORD read = ::GetSecurityInfo(ToHandle(file), SE_FILE_OBJECT,
                                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
                                        &owner, nullptr, &dacl, nullptr, &descriptor);
   if (read != ERROR_SUCCESS) return static_cast<Status>(read);
@@ -443,34 +450,36 @@ Status Win32System::OtherWriters(FileHandle folder, std::vector<std::string>* wr
                            "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",
                            "S-1-3-0"};
   const std::string self = ThisAccount();
-  const auto isTrusted = [&](const std::string& sid) {
-    return sid == self ||
-           std::find(std::begin(trusted), std::end(trusted), sid) != std::end(trusted);
-  };
-  const auto add = [&](PSID sid) {
+  const auto add = [&](PSID sid, std::vector<std::string>* accounts) {
     const std::string text = SidText(sid);
-    if (text.empty() || isTrusted(text)) return;
+    if (text.empty() || text == self ||
+        std::find(std::begin(trusted), std::end(trusted), text) != std::end(trusted)) {
+      return;
+    }
     std::string account = AccountName(sid);
     if (account.empty()) account = text;
-    if (std::find(writers->begin(), writers->end(), account) == writers->end()) {
-      writers->push_back(account);
+    if (std::find(accounts->begin(), accounts->end(), account) == accounts->end()) {
+      accounts->push_back(account);
     }
   };
-  // Whoever owns the folder may change its security, and so write in it: a folder a standard
-  // user made is that user's.
-  if (owner != nullptr) add(owner);
+  // Whoever owns it may change its security, and so write: a folder a standard user made is
+  // that user's.
+  if (owner != nullptr) add(owner, writers);
   if (dacl == nullptr) writers->push_back("Everyone");  // no DACL: everyone may do anything
+  // Inherit-only entries count: they are what each file copied in gets.
   for (DWORD index = 0; dacl != nullptr && index < dacl->AceCount; ++index) {
     void* ace = nullptr;
-    if (!::GetAce(dacl, index, &ace)) continue;
-    const auto* header = static_cast<ACE_HEADER*>(ace);
-    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE) != 0) {
+    if (!::GetAce(dacl, index, &ace) ||
+        static_cast<ACE_HEADER*>(ace)->AceType != ACCESS_ALLOWED_ACE_TYPE) {
       continue;
     }
     const auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
-    if ((allowed->Mask & kWriting) == 0) continue;
-    add(const_cast<DWORD*>(&allowed->SidStart));
+    add(const_cast<DWORD*>(&allowed->SidStart),
+        (allowed->Mask & kWriting) != 0 ? writers : readers);
   }
+  std::erase_if(*readers, [&](const std::string& reader) {
+    return std::find(writers->begin(), writers->end(), reader) != writers->end();
+  });
   return kErrorSuccess;
 }
 
@@ -624,6 +633,21 @@ Status Win32System::CreateAdministratorsFolder(const std::string& path) {
   return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
              ? kErrorSuccess
              : static_cast<Status>(ERROR_DIRECTORY);
+}
+
+Status Win32System::ProtectForAdministrators(const std::string& path, bool folder) {
+  Security security(folder ? L"D:P(A;OICI;GA;;;SY)(A;OICI;GA;;;BA)"
+                           : L"D:P(A;;GA;;;SY)(A;;GA;;;BA)");
+  if (!security.Described()) return LastError();
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  PACL dacl = nullptr;
+  ::GetSecurityDescriptorDacl(security.Attributes()->lpSecurityDescriptor, &present, &dacl,
+                              &defaulted);
+  std::wstring wide = ToWide(path, CP_UTF8);
+  return static_cast<Status>(::SetNamedSecurityInfoW(
+      wide.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+      nullptr, nullptr, dacl, nullptr));
 }
 
 // Shared with nobody: while a run holds it, every other open fails with a sharing violation, and

@@ -3,11 +3,13 @@
 
 #include <objbase.h>
 #include <oleauto.h>
+#include <sddl.h>
 #include <taskschd.h>
 #include <windows.h>
 
 #include <string>
-
+#include <vector>
+#include "platform/win32/LocalMemory.h"
 #include "platform/win32/SystemText.h"
 #include "platform/win32/Win32Api.h"
 
@@ -89,20 +91,26 @@ std::string Win32System::ProgramPath() {
   return FromWide(path, CP_UTF8);
 }
 
-Status Win32System::RegisterTask(const std::string& name, const std::string& definition) {
+Status Win32System::ConnectTaskScheduler() { return TaskFolder().Opened(); }
+
+Status Win32System::RegisterTask(const std::string& name, const std::string& definition,
+                                 const std::string& sddl) {
   TaskFolder folder;
   if (folder.Opened() != kErrorSuccess) return folder.Opened();
   // The account the definition names, SYSTEM, which needs no password.
+  Bstr systemSid("S-1-5-18");
+  Bstr security(sddl);
   VARIANT system;
   ::VariantInit(&system);
-  Bstr systemSid("S-1-5-18");
   system.vt = VT_BSTR;
   system.bstrVal = systemSid;
+  VARIANT descriptor = system;
+  descriptor.bstrVal = security;
   VARIANT none;
   ::VariantInit(&none);
   ComPointer<IRegisteredTask> registered;
-  return StatusOf(folder->RegisterTask(Bstr(name), Bstr(definition), TASK_CREATE_OR_UPDATE, system,
-                                       none, TASK_LOGON_SERVICE_ACCOUNT, none,
+  return StatusOf(folder->RegisterTask(Bstr(name), Bstr(definition), TASK_CREATE, system, none,
+                                       TASK_LOGON_SERVICE_ACCOUNT, descriptor,
                                        registered.Receive()));
 }
 
@@ -112,11 +120,69 @@ Status Win32System::DeleteTask(const std::string& name) {
   return StatusOf(folder->DeleteTask(Bstr(name), 0));
 }
 
-Status Win32System::FindTask(const std::string& name) {
+namespace {
+
+// A BSTR a call gives, as UTF-8; "" where it gives none.
+template <typename Call>
+std::string TextFrom(Call call) {
+  BSTR text = nullptr;
+  if (FAILED(call(&text)) || text == nullptr) return {};
+  std::string utf8 = FromWide(std::wstring(text, ::SysStringLen(text)), CP_UTF8);
+  ::SysFreeString(text);
+  return utf8;
+}
+
+// The principal's account by its SID, however the definition spells it ("SYSTEM", "S-1-5-18").
+std::string SidOf(const std::string& account) {
+  if (account.empty() || account.starts_with("S-1-")) return account;
+  const std::wstring wide = ToWide(account, CP_UTF8);
+  std::vector<unsigned char> sid(SECURITY_MAX_SID_SIZE);
+  DWORD sidSize = static_cast<DWORD>(sid.size());
+  wchar_t domain[256] = L"";
+  DWORD domainSize = 256;
+  SID_NAME_USE use{};
+  wchar_t* text = nullptr;
+  if (!::LookupAccountNameW(nullptr, wide.c_str(), sid.data(), &sidSize, domain, &domainSize,
+                            &use) ||
+      !::ConvertSidToStringSidW(sid.data(), &text)) {
+    return account;
+  }
+  const LocalMemory held(text);
+  return FromWide(text, CP_UTF8);
+}
+
+}  // namespace
+
+Status Win32System::FindTask(const std::string& name, FoundTask* found) {
   TaskFolder folder;
   if (folder.Opened() != kErrorSuccess) return folder.Opened();
   ComPointer<IRegisteredTask> task;
-  return StatusOf(folder->GetTask(Bstr(name), task.Receive()));
+  if (const Status status = StatusOf(folder->GetTask(Bstr(name), task.Receive()))) return status;
+  VARIANT_BOOL enabled = VARIANT_TRUE;
+  if (SUCCEEDED(task->get_Enabled(&enabled))) found->enabled = enabled != VARIANT_FALSE;
+  ComPointer<ITaskDefinition> definition;
+  if (FAILED(task->get_Definition(definition.Receive()))) return kErrorSuccess;
+  ComPointer<IPrincipal> principal;
+  if (SUCCEEDED(definition->get_Principal(principal.Receive()))) {
+    found->principalSid = SidOf(TextFrom([&](BSTR* text) { return principal->get_UserId(text); }));
+    if (found->principalSid.empty()) {  // a group's members, each as themselves
+      found->principalSid =
+          SidOf(TextFrom([&](BSTR* text) { return principal->get_GroupId(text); }));
+    }
+  }
+  ComPointer<IActionCollection> actions;
+  ComPointer<IAction> first;
+  ComPointer<IExecAction> exec;
+  TASK_ACTION_TYPE type{};
+  if (SUCCEEDED(definition->get_Actions(actions.Receive())) &&
+      SUCCEEDED(actions->get_Item(1, first.Receive())) && SUCCEEDED(first->get_Type(&type)) &&
+      type == TASK_ACTION_EXEC &&
+      SUCCEEDED(
+          first->QueryInterface(__uuidof(IExecAction), reinterpret_cast<void**>(exec.Receive())))) {
+    found->command = TextFrom([&](BSTR* text) { return exec->get_Path(text); });
+    found->arguments = TextFrom([&](BSTR* text) { return exec->get_Arguments(text); });
+  }
+  return kErrorSuccess;
 }
 
 }  // namespace win

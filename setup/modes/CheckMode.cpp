@@ -48,20 +48,37 @@ Warnings WarningsAbout(const std::vector<SurveyedDataSource>& surveyed, const Ru
     if (found == grouped.end()) found = grouped.insert(grouped.end(), {problem, 0});
     ++found->second;
   };
-  // Each path looked at once, and a file not looked for where its folder is missing: every data
-  // source of a view names the same driver, and five databases share a folder.
-  std::map<std::pair<std::string, bool>, bool> known;
-  const std::function<bool(const std::string&, bool)> exists = [&](const std::string& path,
-                                                                   bool nativeFiles) {
+  // Each path looked at once, from its drive down, and nothing looked for where its folder is
+  // missing or a link: every data source of a view names the same driver, five databases share a
+  // folder, and a junction a standard user made may lead the machine's account to their share.
+  struct Seen {
+    bool there = false;
+    std::string link;  // the link on the way, not followed
+  };
+  std::map<std::pair<std::string, bool>, Seen> known;
+  const std::function<Seen(const std::string&, bool)> look = [&](const std::string& path,
+                                                                 bool nativeFiles) {
     if (const auto found = known.find({path, nativeFiles}); found != known.end()) {
       return found->second;
     }
     const auto slash = path.rfind('\\');
-    const bool folderMissing =
-        slash != std::string::npos && slash > 2 && !exists(path.substr(0, slash), nativeFiles);
-    return known[{path, nativeFiles}] =
-               !folderMissing &&
-               system.GetFileAttributesA(path.c_str(), nativeFiles) != win::kInvalidFileAttributes;
+    Seen seen{true, {}};
+    if (slash != std::string::npos && slash > 2) seen = look(path.substr(0, slash), nativeFiles);
+    if (seen.there) {
+      const std::uint32_t attributes = system.GetFileAttributesA(path.c_str(), nativeFiles);
+      seen.there = attributes != win::kInvalidFileAttributes;
+      if (seen.there && (attributes & win::kFileAttributeReparsePoint) != 0) seen = {false, path};
+    }
+    return known[{path, nativeFiles}] = seen;
+  };
+  // "" where the file is there.
+  const auto lookFor = [&](const std::string& what, const std::string& path, bool nativeFiles) {
+    const Seen seen = look(path, nativeFiles);
+    if (!seen.link.empty()) {
+      return what + " " + path + " not looked for: " + seen.link +
+             " is a link, junction or mount point, which this check does not follow";
+    }
+    return seen.there ? std::string() : what + " " + path + " not found";
   };
   std::vector<const MdlODBC::RegistryView*> views;
   for (const auto& each : surveyed) {
@@ -80,16 +97,17 @@ Warnings WarningsAbout(const std::vector<SurveyedDataSource>& surveyed, const Ru
     }
     // An earlier version's path is known to be wrong without looking, and lies below a folder any
     // user may create: an elevated detection rule never touches it.
-    if (!driver.empty() && !earlier && !exists(driver, nativeFiles)) {
-      if (driverExpectedMissing) {
-        warnings.nativeDriverExpected = true;
-      } else {
-        count("driver file " + driver + " not found");
-      }
+    const std::string driverProblem =
+        driver.empty() || earlier ? "" : lookFor("driver file", driver, nativeFiles);
+    if (!driverProblem.empty() && driverExpectedMissing) {
+      warnings.nativeDriverExpected = true;
+    } else if (!driverProblem.empty()) {
+      count(driverProblem);
     }
     const std::string database = TextOf(each.reading, "DBQ");
-    if (!database.empty() && !exists(database, nativeFiles)) {
-      count("database " + database + " not found");
+    if (const std::string said = database.empty() ? "" : lookFor("database", database, nativeFiles);
+        !said.empty()) {
+      count(said);
     }
     if (std::find(views.begin(), views.end(), view) != views.end()) continue;
     views.push_back(view);
@@ -120,7 +138,7 @@ int ExitCodeOf(const RunResult& result) {
 }  // namespace
 
 RunResult RunCheck(const RunPlan& plan, ViewRegistries& registries, win::SystemApi& system,
-                   bool unlocked) {
+                   bool unlocked, const std::string& unsafeProgramFolder) {
   RunResult result;
   result.mode = Mode::Check;
   try {
@@ -144,6 +162,7 @@ RunResult RunCheck(const RunPlan& plan, ViewRegistries& registries, win::SystemA
     result.failure = "the check could not be done";
   }
   result.task = FindTask(system);
+  if (!unsafeProgramFolder.empty()) result.warnings.push_back(unsafeProgramFolder);
   if (unlocked) {
     result.warnings.insert(result.warnings.begin(),
                            "checked without the run lock, which only SYSTEM and the "

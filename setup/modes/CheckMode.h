@@ -14,6 +14,6 @@ namespace quillet {
 // incomplete or holds an earlier version's driver path, 1603 when the check failed. The run lock
 // is held, or `unlocked` (an account that may not take it), which its first warning says.
 RunResult RunCheck(const RunPlan& plan, ViewRegistries& registries, win::SystemApi& system,
-                   bool unlocked);
+                   bool unlocked, const std::string& unsafeProgramFolder);
 
 }  // namespace quillet

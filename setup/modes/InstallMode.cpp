@@ -8,6 +8,7 @@
 #include "setup/modes/DataSourceSurvey.h"
 #include "setup/modes/ScheduledTask.h"
 #include "setup/report/EventSource.h"
+#include "setup/run/RunLock.h"
 
 namespace quillet {
 namespace {
@@ -113,7 +114,8 @@ void RegisterOurEventSource(const RunPlan& plan, RunResult& result, win::Registr
 }  // namespace
 
 RunResult RunInstall(const RunPlan& plan, ViewRegistries& registries, win::RegistryApi& registry,
-                     win::SystemApi& system, Mode mode, bool schedule) {
+                     win::SystemApi& system, Mode mode, bool schedule,
+                     const std::string& unsafeProgramFolder) {
   RunResult result;
   result.mode = mode;
   for (auto& each : SurveyDataSources(plan, registries, system, false)) {
@@ -132,10 +134,18 @@ RunResult RunInstall(const RunPlan& plan, ViewRegistries& registries, win::Regis
     result.notes.push_back(std::string("After the data sources: ") + error.what());
   }
   registries.Close();  // the views' keys stay open for the registration alone
-  if (schedule) result.task = ScheduleTask(system);
-  const bool failed = result.Count(SourceState::Failed) != 0 ||
-                      result.Count(SourceState::Incomplete) != 0 ||
-                      (schedule && result.task->failed);
+  result.unsafeProgramFolder = unsafeProgramFolder;
+  bool failed = result.Count(SourceState::Failed) != 0 ||
+                result.Count(SourceState::Incomplete) != 0 || !unsafeProgramFolder.empty();
+  // No SYSTEM task may point at a program that the package then rolls back.
+  if (schedule) {
+    result.task =
+        ScheduleTask(system, !unsafeProgramFolder.empty()
+                                 ? "nothing may run as SYSTEM from " + ProgramFolder(system)
+                             : failed ? "not every data source is registered"
+                                      : "");
+  }
+  failed = failed || (schedule && result.task->failed);
   result.exitCode = failed ? kExitInstallFailure : kExitSuccess;
   return result;
 }

@@ -13,9 +13,11 @@ namespace quillet {
 
 // Registers every data source of the plan, in its order; one that fails costs only itself; then,
 // with `schedule`, the scheduled task. Exit code 0 when every one is registered, repaired, or was
-// already there and complete, and the task asked for is registered. The run lock is held; the
-// views' keys are closed when it returns.
+// already there and complete, and the task asked for is registered. A run that does not succeed,
+// or a program folder a standard user could have changed, registers no task. The run lock is held;
+// the views' keys are closed when it returns.
 RunResult RunInstall(const RunPlan& plan, ViewRegistries& registries, win::RegistryApi& registry,
-                     win::SystemApi& system, Mode mode, bool schedule);
+                     win::SystemApi& system, Mode mode, bool schedule,
+                     const std::string& unsafeProgramFolder);
 
 }  // namespace quillet

@@ -1,5 +1,6 @@
 #include "setup/modes/ScheduledTask.h"
 
+#include <cstdint>
 #include <string>
 
 #include "TaskDefinition.h"
@@ -9,13 +10,61 @@
 namespace quillet {
 namespace {
 
+constexpr std::uint32_t kSchedulerWaitMs = 30 * 1000;
+constexpr std::uint32_t kSchedulerPollMs = 500;
+// SYSTEM and the Administrators may change the task, everyone else may only read it.
+constexpr const char* kTaskSecurity = "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;AU)";
+constexpr const char* kSystemSid = "S-1-5-18";
+
 TaskOutcome Failed(const std::string& what, win::Status status, win::SystemApi& system) {
   return {"failed", what + ": " + system.ErrorText(status), true};
 }
 
+std::string WithoutQuotes(std::string text) {
+  std::erase(text, '"');
+  return text;
+}
+
+// The definition's own arguments, as its Exec action gives them.
+std::string OurArguments() {
+  const std::string definition = kTaskDefinition;
+  const auto from = definition.find("<Arguments>") + 11;
+  return definition.substr(from, definition.find("</Arguments>") - from);
+}
+
+// Why a task of the name is not this program's; "" where it is. Where Windows gives back neither
+// its account nor its program (Wine), it cannot be told apart, and counts as this program's.
+std::string NotOurs(const win::FoundTask& task, win::SystemApi& system) {
+  if (!task.principalSid.empty() && task.principalSid != kSystemSid) {
+    return "it runs as " + task.principalSid + ", not as SYSTEM";
+  }
+  std::string command = WithoutQuotes(task.command);
+  for (const std::string variable : {"%windir%", "%SystemRoot%"}) {
+    if (win::SameIgnoringCase(command.substr(0, variable.size()), variable)) {
+      command = system.WindowsDirectory() + command.substr(variable.size());
+    }
+  }
+  if (command.empty() ||
+      win::SameIgnoringCase(command, ProgramFolder(system) + "\\QuilletSetup.exe")) {
+    return {};
+  }
+  return "it runs " + task.command;
+}
+
+bool Unreachable(win::Status status) { return status == win::kSchedServiceNotRunning; }
+
 }  // namespace
 
-TaskOutcome ScheduleTask(win::SystemApi& system) {
+void WaitForTaskScheduler(win::SystemApi& system) {
+  for (std::uint32_t waited = 0;
+       Unreachable(system.ConnectTaskScheduler()) && waited < kSchedulerWaitMs;
+       waited += kSchedulerPollMs) {
+    system.Pause(kSchedulerPollMs);
+  }
+}
+
+TaskOutcome ScheduleTask(win::SystemApi& system, const std::string& refused) {
+  if (!refused.empty()) return {"failed", "was not registered: " + refused, true};
   const std::string folder = ProgramFolder(system);
   const std::string program = folder + "\\QuilletSetup.exe";
   const std::string running = system.ProgramPath();
@@ -29,23 +78,61 @@ TaskOutcome ScheduleTask(win::SystemApi& system) {
                 "; copy it there and run that copy with /schedule",
             true};
   }
-  const win::Status status = system.RegisterTask(kTaskName, kTaskDefinition);
+  // Whatever has the name goes, so that no right its maker gave themselves stays on it.
+  win::FoundTask found;
+  win::Status status = system.FindTask(kTaskName, &found);
+  const std::string another = status == win::kErrorSuccess ? NotOurs(found, system) : "";
+  if (status == win::kErrorSuccess) status = system.DeleteTask(kTaskName);
+  if (!win::IsAbsent(status) && status != win::kErrorSuccess) {
+    return Failed("could not be registered", status, system);
+  }
+  status = system.RegisterTask(kTaskName, kTaskDefinition, kTaskSecurity);
   if (status != win::kErrorSuccess) return Failed("could not be registered", status, system);
-  return {"registered", "was registered: at every start and once a day it runs " + program, false};
+  return {"registered",
+          "was registered: at every start and once a day it runs " + program +
+              (another.empty() ? ""
+                               : "; it replaced a task of that name that was not this "
+                                 "program's (" +
+                                     another + ")"),
+          false};
 }
 
 TaskOutcome RemoveTask(win::SystemApi& system) {
-  const win::Status status = system.DeleteTask(kTaskName);
+  win::FoundTask found;
+  win::Status status = system.FindTask(kTaskName, &found);
+  if (Unreachable(status)) {
+    return {"unreachable",
+            "could not be looked for: " + system.ErrorText(status) +
+                "; a task of that name, if there is one, stays",
+            false};
+  }
+  const std::string another = status == win::kErrorSuccess ? NotOurs(found, system) : "";
+  if (!another.empty()) {
+    return {"not-ours", "is not this program's (" + another + "): it was left as it is", false};
+  }
+  if (status == win::kErrorSuccess) status = system.DeleteTask(kTaskName);
   if (win::IsAbsent(status)) return {"absent", "is not there", false};
   if (status != win::kErrorSuccess) return Failed("could not be removed", status, system);
   return {"removed", "was removed", false};
 }
 
 TaskOutcome FindTask(win::SystemApi& system) {
-  const win::Status status = system.FindTask(kTaskName);
+  win::FoundTask found;
+  const win::Status status = system.FindTask(kTaskName, &found);
   if (win::IsAbsent(status)) return {"absent", "is not there", false};
+  if (Unreachable(status)) {
+    return {"unreachable", "could not be looked for: " + system.ErrorText(status), false};
+  }
   if (status != win::kErrorSuccess) return Failed("could not be looked for", status, system);
-  return {"present", "is there", false};
+  if (const std::string another = NotOurs(found, system); !another.empty()) {
+    return {"not-ours", "is not this program's: " + another, false};
+  }
+  const bool otherArguments =
+      !found.command.empty() && WithoutQuotes(found.arguments) != WithoutQuotes(OurArguments());
+  return {"present",
+          std::string("is there") + (found.enabled ? "" : ", disabled") +
+              (otherArguments ? ", with other arguments: " + found.arguments : ""),
+          false};
 }
 
 }  // namespace quillet

@@ -65,9 +65,11 @@ int CountRemovable(const RunPlan& plan, ViewRegistries& registries, win::SystemA
   return removable;
 }
 
-RunResult RunUninstall(const RunPlan& plan, ViewRegistries& registries, win::SystemApi& system) {
+RunResult RunUninstall(const RunPlan& plan, ViewRegistries& registries, win::SystemApi& system,
+                       const std::string& unsafeProgramFolder) {
   RunResult result;
   result.mode = Mode::Uninstall;
+  if (!unsafeProgramFolder.empty()) result.notes.push_back("warning: " + unsafeProgramFolder);
   try {
     for (auto& each : SurveyDataSources(plan, registries, system)) {
       try {

@@ -15,6 +15,7 @@ int CountRemovable(const RunPlan& plan, ViewRegistries& registries, win::SystemA
 
 // Decides again from what is there, and removes. Exit code 0 when every data source of the set is
 // gone or kept because it was customised, 1603 when a removal failed. The run lock is held.
-RunResult RunUninstall(const RunPlan& plan, ViewRegistries& registries, win::SystemApi& system);
+RunResult RunUninstall(const RunPlan& plan, ViewRegistries& registries, win::SystemApi& system,
+                       const std::string& unsafeProgramFolder);
 
 }  // namespace quillet

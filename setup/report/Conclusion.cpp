@@ -22,7 +22,8 @@ bool ChangedSomething(const RunResult& result) {
     return row.state == SourceState::Registered || row.state == SourceState::Repaired ||
            row.state == SourceState::Removed || !row.note.empty();
   });
-  return rowChanged || (result.task && result.task->word != "absent");
+  return rowChanged ||
+         (result.task && (result.task->word == "registered" || result.task->word == "removed"));
 }
 
 }  // namespace

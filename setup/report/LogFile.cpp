@@ -127,7 +127,8 @@ win::Status LogFile::Discard() {
 win::Status LogFile::OtherWriters(std::vector<std::string>* writers) const {
   writers->clear();
   if (folder_.Get() == 0) return win::kErrorInvalidHandle;
-  return system_.OtherWriters(folder_.Get(), writers);
+  std::vector<std::string> readers;
+  return system_.OthersWithAccess(folder_.Get(), writers, &readers);
 }
 
 }  // namespace quillet

@@ -17,6 +17,26 @@ std::string StateCounts(const RunResult& result) {
   return text;
 }
 
+// Registry text (a DBQ, a value name) as a line shows it: a control character in the form
+// <0x0D>, which no path holds, so that nothing read from the registry begins a line of its own.
+std::string Printable(const std::string& text) {
+  std::string shown;
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) {
+      shown += c;
+      continue;
+    }
+    constexpr const char* kDigits = "0123456789ABCDEF";
+    shown += std::string("<0x") + kDigits[(c >> 4) & 0xF] + kDigits[c & 0xF] + ">";
+  }
+  return shown;
+}
+
+std::string UnsafeSentence(const RunResult& result) {
+  return "Nothing may run as SYSTEM from the program's folder: " + result.unsafeProgramFolder +
+         "; give it to SYSTEM and the Administrators alone, and run this setup again";
+}
+
 constexpr const char* kSetupComplete = "Setup Complete - DO NOT run this setup again.";
 constexpr std::size_t kFailuresNamed = 5;
 constexpr std::size_t kNamesInTheCheckBox = 3;
@@ -49,7 +69,8 @@ std::string FailureSummary(const std::vector<std::string>& failed,
 
 // "the scheduled task "QuilletSetup" was removed", after `article` ("the", "The").
 std::string TaskSentence(const RunResult& result, const char* article = "the") {
-  return std::string(article) + " scheduled task \"QuilletSetup\" " + result.task->said;
+  // What it says may be a pupil's: a task of the name is anyone's to register.
+  return std::string(article) + " scheduled task \"QuilletSetup\" " + Printable(result.task->said);
 }
 
 std::string TaskLine(const RunResult& result) {
@@ -58,7 +79,7 @@ std::string TaskLine(const RunResult& result) {
 
 std::string WarningLines(const RunResult& result) {
   std::string text;
-  for (const auto& warning : result.warnings) text += "warning: " + warning + kLineEnd;
+  for (const auto& warning : result.warnings) text += "warning: " + Printable(warning) + kLineEnd;
   if (result.nativeDriverExpected) {
     text +=
         "note: the native view names no Access driver that exists, as expected on 64-bit "
@@ -102,6 +123,7 @@ std::string CompletionText(const RunResult& result, const std::string& quilletWh
   const auto incomplete = result.Named(SourceState::Incomplete);
   std::string text = failed.empty() && incomplete.empty() ? std::string(kSetupComplete)
                                                           : FailureSummary(failed, incomplete);
+  if (!result.unsafeProgramFolder.empty()) text += "\n\n" + UnsafeSentence(result) + ".";
   for (const auto& row : result.rows) {
     if (row.state == SourceState::Failed && row.failure == MdlODBC::kDriverDirectoryUnknown) {
       text += std::string("\n\n") + MdlODBC::kFailedToGetOsVersion + ": " +
@@ -160,7 +182,7 @@ std::string RowLine(const SourceRow& row, std::optional<Mode> mode) {
     case SourceState::Failed: text = "failed: " + row.Reason() + note; break;
   }
   if (row.stagingLeft) text += "; a staging key left by a cut-off run";
-  return row.Who() + ": " + text;
+  return row.Who() + ": " + Printable(text);
 }
 
 std::string Counts(const RunResult& result) {
@@ -176,8 +198,10 @@ std::string Summary(const RunResult& result) {
   if (result.mode == Mode::Check && !result.stoppedBy.empty()) {
     return "the check could not be done: " + result.stoppedBy;
   }
-  if (result.task && result.task->failed) return Counts(result) + "; " + TaskSentence(result);
-  return Counts(result);
+  std::string text = Counts(result);
+  if (!result.unsafeProgramFolder.empty()) text += "; " + UnsafeSentence(result);
+  if (result.task && result.task->failed) text += "; " + TaskSentence(result);
+  return text;
 }
 
 std::string DriverSentence(const std::string& where, bool installed) {
@@ -216,6 +240,7 @@ std::string LogSection(const RunResult& result, const std::string& quilletWhere)
     if (result.accessDriverInstalled) {
       text += DriverSentence(quilletWhere, *result.accessDriverInstalled) + kLineEnd;
     }
+    if (!result.unsafeProgramFolder.empty()) text += UnsafeSentence(result) + "." + kLineEnd;
     text += TaskLine(result);
   }
   return text + Counts(result) + kLineEnd;

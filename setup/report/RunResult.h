@@ -71,7 +71,9 @@ struct SourceRow {
 
 // What became of the scheduled task, in a run that had to do with it.
 struct TaskOutcome {
-  std::string word;  // as /json names it: "registered", "removed", "present", "absent", "failed"
+  // as /json names it: "registered", "removed", "present", "absent", "not-ours" (a task of the
+  // name that runs something else, or as someone else), "unreachable" (no Task Scheduler), "failed"
+  std::string word;
   std::string said;  // after its name: "was registered: ...", "could not be removed: ..."
   bool failed = false;
 };
@@ -87,6 +89,9 @@ struct RunResult {
   std::vector<std::string> notes;     // what the log says before the rows
   std::optional<bool> accessDriverInstalled;  // for the view Quillet uses; none when not asked
   std::optional<TaskOutcome> task;            // none where the run had nothing to do with it
+  // The plain run and /repair: why nothing may run as SYSTEM from the program's folder, which
+  // fails the run.
+  std::string unsafeProgramFolder;
   int exitCode = 0;
   std::string failure;    // why the run failed or was refused, in a sentence
   std::string shown;      // a refusal's box, when it says more than `failure`

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/OpenFile.h"
+#include "platform/TextCase.h"
 #include "setup/ExitCodes.h"
 
 namespace quillet {
@@ -18,22 +19,51 @@ RunLockResult RunLock::CouldNotMakeSure(win::Status error) {
   return {kExitInstallFailure,
           "This setup could not make sure that no other copy of it is running (" +
               system_.ErrorText(error) + "); it changed nothing.",
-          false};
+          false,
+          {}};
 }
 
-// A folder that was there before this program made it (on early Windows, %windir% let everyone
-// change it) may let others create the lock file first: said, so that an administrator fixes it.
-std::string RunLock::OthersWhoMayWrite(const std::string& folder) {
+namespace {
+
+std::string Listed(const std::vector<std::string>& names) {
+  std::string text;
+  for (const auto& name : names) text += (text.empty() ? "" : ", ") + name;
+  return text;
+}
+
+}  // namespace
+
+std::string RunLock::Unsafe(const std::string& path, bool folder, bool mend, std::string* notes) {
   win::OpenFile held(system_);
-  std::vector<std::string> writers;
-  if (system_.OpenFolder(folder, held.Receive()) != win::kErrorSuccess ||
-      system_.OtherWriters(held.Get(), &writers) != win::kErrorSuccess || writers.empty()) {
-    return {};
+  win::Status status = system_.OpenFolder(path, held.Receive());
+  if (!folder && win::IsAbsent(status)) return {};
+  if (status == win::kErrorSuccess) {
+    status = folder ? system_.CheckFolder(held.Get()) : system_.CheckOrdinaryFile(held.Get());
   }
-  std::string names;
-  for (const auto& writer : writers) names += (names.empty() ? "" : ", ") + writer;
-  return "warning: the run lock's folder " + folder + " may also be written by " + names +
-         "; only SYSTEM and the Administrators should, or they may make every run wait or fail";
+  // Where Windows opens what a link leads to, it is told by where the file really is.
+  const std::string final = status == win::kErrorSuccess ? system_.FinalPath(held.Get()) : "";
+  if (!final.empty() && !win::SameIgnoringCase(final, system_.LongPathName(path))) {
+    status = win::kErrorStoppedOnSymlink;
+  }
+  if (status == win::kErrorStoppedOnSymlink) {
+    return path + " is a link, junction or other reparse point";
+  }
+  std::vector<std::string> writers;
+  std::vector<std::string> readers;
+  if (status == win::kErrorSuccess)
+    status = system_.OthersWithAccess(held.Get(), &writers, &readers);
+  if (status != win::kErrorSuccess) {
+    return "the security of " + path + " could not be read (" + system_.ErrorText(status) + ")";
+  }
+  if (!writers.empty()) return path + " may also be changed by " + Listed(writers);
+  if (readers.empty() || !mend) return {};
+  status = system_.ProtectForAdministrators(path, folder);
+  *notes += (notes->empty() ? "" : "\r\n") + path + " could also be read by " + Listed(readers) +
+            (status == win::kErrorSuccess
+                 ? "; it was given to SYSTEM and the Administrators alone"
+                 : "; it could not be given to SYSTEM and the Administrators alone (" +
+                       system_.ErrorText(status) + ")");
+  return {};
 }
 
 void RunLock::Release() {
@@ -41,7 +71,7 @@ void RunLock::Release() {
   held_ = 0;
 }
 
-RunLockResult RunLock::Take(const std::function<void()>& waiting) {
+RunLockResult RunLock::Take(const std::function<void()>& waiting, bool mend) {
   const std::string programFolder = ProgramFolder(system_);
   const std::string lockFolder = programFolder + "\\" + kRunLockFolder;
   const std::string path = programFolder.empty() ? "" : lockFolder + "\\" + kRunLockFile;
@@ -53,16 +83,20 @@ RunLockResult RunLock::Take(const std::function<void()>& waiting) {
                 path +
                 ") and change the data sources. Run it elevated; it "
                 "changed nothing.",
-            true};
+            true,
+            {}};
   }
   if (path.empty()) return CouldNotMakeSure(win::kErrorPathNotFound);
   win::Status status = system_.CreateAdministratorsFolder(programFolder);
   if (status == win::kErrorSuccess) status = system_.CreateAdministratorsFolder(lockFolder);
   std::string others;
+  std::string unsafe;
   if (status == win::kErrorSuccess) {
-    for (const auto& folder : {programFolder, lockFolder}) {
-      const std::string said = OthersWhoMayWrite(folder);
-      others += (others.empty() || said.empty() ? "" : "\r\n") + said;
+    // The folder first: the program there inherits what it is given.
+    const std::pair<std::string, bool> looked[] = {
+        {programFolder, true}, {lockFolder, true}, {programFolder + "\\QuilletSetup.exe", false}};
+    for (const auto& [each, folder] : looked) {
+      if (unsafe.empty()) unsafe = Unsafe(each, folder, mend, &others);
     }
   }
   bool leftBehind = false;
@@ -85,20 +119,20 @@ RunLockResult RunLock::Take(const std::function<void()>& waiting) {
   }
   switch (status) {
     case win::kErrorSuccess:
-      return {
-          kExitSuccess,
-          others + (!others.empty() && leftBehind ? "\r\n" : "") +
-              (leftBehind ? "The run lock " + path +
-                                " was left by a run that ended without "
-                                "letting it go (the computer lost power); this run took it over."
-                          : std::string()),
-          false};
+      return {kExitSuccess,
+              others + (!others.empty() && leftBehind ? "\r\n" : "") +
+                  (leftBehind ? "The run lock " + path +
+                                    " was left by a run that ended without letting it go (the "
+                                    "computer lost power); this run took it over."
+                              : std::string()),
+              false, unsafe};
     case win::kErrorSharingViolation:
       return {kExitAlreadyRunning,
               "Another copy of this setup has been running for " +
                   std::to_string(kRunLockWaitMs / 1000) +
                   " seconds; this one changed nothing. Run it again when that one has ended.",
-              false};
+              false,
+              {}};
     default: return CouldNotMakeSure(status);
   }
 }

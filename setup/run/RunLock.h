@@ -29,6 +29,9 @@ struct RunLockResult {
   int exitCode = 0;  // 0 once the lock is held; 1618 when the wait ran out; 1603 when it failed
   std::string note;  // why it was refused, or what the run found and took over
   bool notElevated = false;  // this process has no administrator's rights in force
+  // Why what runs as SYSTEM from the program's folder could be another's: a standard user could
+  // have changed the folder, its lock folder or the program there. "" where they could not.
+  std::string unsafe;
 };
 
 class RunLock {
@@ -39,14 +42,18 @@ class RunLock {
   RunLock& operator=(const RunLock&) = delete;
 
   // Takes the lock, waiting up to a minute for a run that holds it; `waiting` is told once, when
-  // the wait begins, so that whoever may look can be shown why.
-  RunLockResult Take(const std::function<void()>& waiting);
+  // the wait begins, so that whoever may look can be shown why. Looks at the program's folder,
+  // its lock folder and the program there; with `mend`, what others may only read is made
+  // SYSTEM's and the Administrators' alone (whoever may read the program may hold it open
+  // sharing nothing, and then no run could start it).
+  RunLockResult Take(const std::function<void()>& waiting, bool mend);
   // Lets the next run in; nothing when it is not held.
   void Release();
 
  private:
   RunLockResult CouldNotMakeSure(win::Status error);
-  std::string OthersWhoMayWrite(const std::string& folder);
+  // Why the file or folder is not safe to run from as SYSTEM; "" where it is.
+  std::string Unsafe(const std::string& path, bool folder, bool mend, std::string* notes);
 
   win::SystemApi& system_;
   win::FileHandle held_ = 0;

@@ -15,6 +15,8 @@ the default); and the real Access driver is not here. Only Windows shows those.
 import argparse
 import fcntl
 import os
+import re
+import shlex
 import shutil
 import subprocess
 import sys
@@ -182,6 +184,9 @@ def main():
         told = next((line.split(":", 1)[1].strip(" ,") for line in checked.splitlines()
                      if line.strip().startswith('"task"')), "no answer")
         print(f"{when}: task file {'there' if task_file.exists() else 'absent'}, /check says {told}")
+        if task_file.exists():  # what Wine keeps of the account and the program, which tell whose it is
+            kept = re.findall(r"<(?:UserId|Command|Arguments)>[^<]*", task_file.read_text(errors="replace"))
+            print(f"{when}: Wine keeps {kept or 'neither its account nor its program'}")
         return task_file.exists(), told
 
     if options.case == "msi":
@@ -206,7 +211,9 @@ def main():
         definition = ElementTree.parse(ROOT / "packaging" / "QuilletSetup.task.xml").getroot()
         exec_ = definition.find("t:Actions/t:Exec", {"t": definition.tag[1:].split("}")[0]})
         command, arguments = (exec_[0].text.strip(), exec_[1].text.strip())
-        action = " ".join(f"'{word}'" for word in [command] + arguments.split()).replace("%windir%", "C:\\windows")
+        # Its quotes are the command line's own, which Windows takes off as it splits it.
+        words = [command.strip('"')] + shlex.split(arguments)
+        action = " ".join(f"'{word}'" for word in words).replace("%windir%", "C:\\windows")
         print("the task's action:", action)
         prefix.run(f"wine {action}", year=year + 1)
         all_seen(f"the task's action in {year + 1}", year + 1)

@@ -55,11 +55,18 @@ class Modes : public ::testing::Test {
 };
 
 TEST_F(Modes, CheckNamesWhatEachDataSourceIsAndChangesNothing) {
+  // A pupil's junction on the way to a database, and registry text that would begin lines.
+  windows.System().AddFolder("C:\\Brannic");
+  windows.System().MakeFolderALink("C:\\Brannic\\Current");
+  windows.Registry().SetString(kWow + "Quillet-R", "DBQ", "D:\\Custom\r\nResult: success.mdb");
+  windows.Registry().SetString(kWow + "Quillet-R", "x\r\nResult: success", "1");
+  arranged = windows.Registry().Tree();
   windows.System().GiveStandardOutput();
-  EXPECT_EQ(Run("/check"), quillet::kExitSomethingToDo);
+  EXPECT_EQ(Run("/check /log C:\\check.log"), quillet::kExitSomethingToDo);
   const std::string report = *windows.System().StandardOutput();
   const std::pair<const char*, const char*> expected[] = {
-      {"Quillet-R (32-bit-on-64-bit view): ", "customised: DBQ differs"},
+      {"Quillet-R (32-bit-on-64-bit view): ",
+       "customised: DBQ differs; added x<0x0D><0x0A>Result: success"},
       {"Quillet-S (32-bit-on-64-bit view): ", "incomplete, missing Engines\\Jet\\Threads"},
       {"Quillet-S1 (32-bit-on-64-bit view): ", "complete; a staging key left by a cut-off run"},
       {"Quillet2002-R (native view): ", "customised: added Engines\\Jet\\Extra"},
@@ -77,6 +84,18 @@ TEST_F(Modes, CheckNamesWhatEachDataSourceIsAndChangesNothing) {
   EXPECT_NE(report.find("warning: database C:\\Brannic\\Quillet-2002\\Quillet-R.mdb not found "
                         "(2 data sources)\r\n"),
             std::string::npos);
+  EXPECT_NE(report.find("warning: database D:\\Custom<0x0D><0x0A>Result: success.mdb not found"),
+            std::string::npos);
+  EXPECT_NE(report.find("warning: database C:\\Brannic\\Current\\Quillet-S.mdb not looked for: "
+                        "C:\\Brannic\\Current is a link, junction or mount point, which this check "
+                        "does not follow (1 data source)\r\n"),
+            std::string::npos) << report;
+  for (const auto& looked : windows.CallsOf("GetFileAttributesA")) {
+    EXPECT_FALSE(looked.keyPath.starts_with("C:\\Brannic\\Current\\")) << looked.keyPath;
+  }
+  for (const std::string& text : {report, windows.System().Files().at("C:\\check.log")}) {
+    EXPECT_EQ(text.find("\nResult: success"), std::string::npos) << "no registry text begins a line";
+  }
   EXPECT_EQ(report.find("C:\\windows\\system32\\odbcjt32.dll"), std::string::npos);
   EXPECT_NE(report.find("note: the native view names no Access driver that exists, as expected"),
             std::string::npos);
@@ -85,9 +104,10 @@ TEST_F(Modes, CheckNamesWhatEachDataSourceIsAndChangesNothing) {
       << report;
   EXPECT_TRUE(windows.Registry().Tree() == arranged);
   for (const char* write : {"RegCreateKeyExA", "RegSetValueExA", "RegDeleteKeyA", "RegDeleteValueA",
-                            "RegRenameKey", "CreateNewFile", "MessageBoxA"}) {
+                            "RegRenameKey", "MessageBoxA"}) {
     EXPECT_EQ(windows.CountCalls(write), 0) << write;
   }
+  EXPECT_EQ(windows.CountCalls("CreateNewFile"), 1) << "its log alone";
 }
 
 TEST_F(Modes, CheckStartedWithoutAnyOutputShowsTheCountsAndFirstNames) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/support/FakeWindows.h"
+#include "platform/OpenFile.h"
 #include "setup/CommandLine.h"
 #include "setup/ExitCodes.h"
 #include "setup/Program.h"
@@ -402,17 +403,63 @@ TEST(RunLock, OneRunAtATimeInEveryMode) {
   }
 }
 
-// A lock folder that was there already and lets others write is said, for an administrator to fix.
-TEST(RunLock, AFolderOthersMayWriteIsSaid) {
-  win::FakeWindows windows;
-  windows.System().AddFolder("C:\\windows\\QuilletSetup");
-  windows.System().LetOthersWrite("C:\\windows\\QuilletSetup", {"Everyone"});
-  windows.System().SetCommandLine("QuilletSetup.exe /quiet /log C:\\lock.log");
-  EXPECT_EQ(quillet::RunProgram(windows), quillet::kExitSuccess);
-  EXPECT_NE(windows.System().Files().at("C:\\lock.log").find(
-                "\r\nwarning: the run lock's folder C:\\windows\\QuilletSetup may also be written by "
-                "Everyone; only SYSTEM and the Administrators should, or they may make every run wait or fail\r\n"),
-            std::string::npos);
+struct FolderCase {
+  const char* what;
+  void (*arrange)(win::FakeSystem&);
+  const char* arguments;
+  int exitCode;
+  const char* said;  // in the log
+};
+
+void EveryoneMayWrite(win::FakeSystem& s) { s.LetOthersWrite("C:\\windows\\QuilletSetup", {"Everyone"}); }
+
+// Nothing runs as SYSTEM from what a standard user could have changed: the program's folder, its
+// lock folder and the program there. The data sources are registered all the same, no task is,
+// and the run fails; /check and /uninstall say it. What others may only read, a run that writes
+// gives to SYSTEM and the Administrators alone.
+TEST(RunLock, NothingRunsAsSystemFromWhatOthersMayChange) {
+  const std::string folder = "C:\\windows\\QuilletSetup";
+  const FolderCase cases[] = {
+      {"a folder Everyone may write in", EveryoneMayWrite, "/quiet /schedule", 1603,
+       "Nothing may run as SYSTEM from the program's folder: C:\\windows\\QuilletSetup may also be changed by Everyone"},
+      {"a program whose DACL a copy kept",
+       [](win::FakeSystem& s) {
+         s.AddFile("C:\\windows\\QuilletSetup\\QuilletSetup.exe");
+         s.LetOthersWrite("C:\\windows\\QuilletSetup\\QuilletSetup.exe", {"BUILTIN\\Users"});
+       },
+       "/repair /quiet /schedule", 1603, "QuilletSetup.exe may also be changed by BUILTIN\\Users"},
+      {"a linked folder", [](win::FakeSystem& s) { s.MakeFolderALink("C:\\windows\\QuilletSetup"); }, "/quiet",
+       1603, "C:\\windows\\QuilletSetup is a link, junction or other reparse point"},
+      {"a lock folder of unreadable security", [](win::FakeSystem& s) { s.HideSecurity("C:\\windows\\QuilletSetup\\Lock"); },
+       "/quiet /schedule", 1603, "the security of C:\\windows\\QuilletSetup\\Lock could not be read (Access is denied.)"},
+      {"the package's folder", [](win::FakeSystem& s) { s.InstallPackageFolder("C:\\windows\\QuilletSetup"); },
+       "/repair /quiet /schedule", 0,
+       "C:\\windows\\QuilletSetup could also be read by BUILTIN\\Users; it was given to SYSTEM and the Administrators alone"},
+      {"/check", EveryoneMayWrite, "/check /quiet", 1, "\r\nwarning: C:\\windows\\QuilletSetup may also be changed by Everyone\r\n"},
+      {"/uninstall", EveryoneMayWrite, "/uninstall /quiet", 0, "\r\nwarning: C:\\windows\\QuilletSetup may also be changed"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    win::FakeWindows windows;
+    windows.System().AddFolder(folder);
+    c.arrange(windows.System());
+    windows.System().SetProgramPath(folder + "\\QuilletSetup.exe");
+    windows.System().SetCommandLine(std::string("QuilletSetup.exe /log C:\\f.log ") + c.arguments);
+    EXPECT_EQ(quillet::RunProgram(windows), c.exitCode);
+    const std::string log = windows.System().Files().at("C:\\f.log");
+    EXPECT_NE(log.find(c.said), std::string::npos) << log;
+    const bool writes = std::string(c.arguments).find("/check") == std::string::npos &&
+                        std::string(c.arguments).find("/uninstall") == std::string::npos;
+    EXPECT_EQ(windows.System().Tasks().contains("QuilletSetup"), writes && c.exitCode == 0);
+    EXPECT_EQ(windows.Registry().KeyExists("SOFTWARE\\WOW6432node\\ODBC\\ODBC.INI\\Quillet-R"), writes)
+        << "the data sources are registered all the same";
+    win::OpenFile program(windows.System());
+    std::vector<std::string> writers, readers;
+    if (windows.System().OpenFolder(folder + "\\QuilletSetup.exe", program.Receive()) == 0 && c.exitCode == 0) {
+      windows.System().OthersWithAccess(program.Get(), &writers, &readers);
+      EXPECT_TRUE(readers.empty()) << "no pupil may open the program, and so hold it";
+    }
+  }
 }
 
 struct AccountCase {
@@ -511,7 +558,14 @@ struct TaskStep {
   bool taskAfter;
   bool event;
   bool sourcesAfter = true;
+  void (*before)(win::FakeWindows&) = nullptr;  // what someone else does first
+  const char* said = nullptr;                   // in the run's own output
 };
+
+// A task of the name that a pupil registered, to run as themselves.
+void PlantPupilsTask(win::FakeWindows& machine) {
+  machine.System().AddTask("QuilletSetup", {true, "S-1-5-21-1-2-3-1001", "C:\\Users\\pupil\\x.exe", ""});
+}
 
 // The task comes with /schedule from the program's own folder alone, after the data sources; a
 // task that cannot be registered or removed fails the run; /check tells without changing its exit
@@ -528,6 +582,38 @@ TEST(ScheduledTask, FollowsTheRunsThatAskForIt) {
       {"/uninstall /quiet /json", own, 0, 0, "\"removed\"", false, true, false},
       {"/uninstall /quiet /json", own, 0, 0, "\"absent\"", false, false, false},
       {"/check /schedule", own, 0, quillet::kExitBadCommandLine, nullptr, false, true, false},
+      // Only a task that runs this program as SYSTEM is this program's.
+      {"/check", own, 0, 1, nullptr, true, false, false, PlantPupilsTask,
+       "The scheduled task \"QuilletSetup\" is not this program's: it runs as S-1-5-21-1-2-3-1001, not as SYSTEM."},
+      {"/uninstall /quiet /json", own, 0, 0, "\"not-ours\"", true, false, false},
+      {"/quiet /schedule /json", own, 0, 0, "\"registered\"", true, true, true, nullptr,
+       "it replaced a task of that name that was not this program's (it runs as S-1-5-21-1-2-3-1001, not as SYSTEM)"},
+      {"/check", own, 0, 0, nullptr, true, false, true,
+       [](win::FakeWindows& m) {
+         m.System().AddTask("QuilletSetup", {false, "S-1-5-18", "%WINDIR%\\QuilletSetup\\QuilletSetup.exe",
+                                             "/quiet /log %windir%\\Logs\\QuilletSetup-task.log"});
+       },
+       "The scheduled task \"QuilletSetup\" is there, disabled."},
+      {"/check", own, 0, 0, nullptr, true, false, true,
+       [](win::FakeWindows& m) {
+         m.System().AddTask("QuilletSetup", {true, "S-1-5-18", "C:\\Tools\\x.exe\r\nResult: success", ""});
+       },
+       "is not this program's: it runs C:\\Tools\\x.exe<0x0D><0x0A>Result: success."},
+      // A run that does not succeed registers no task.
+      {"/quiet /schedule /json", own, 0, 1603, "\"failed\"", false, true, true,
+       [](win::FakeWindows& m) {
+         m.System().DeleteTask("QuilletSetup");
+         m.FailAt({"RegOpenKeyExA", "Quillet2003-S2"}, win::kErrorAccessDenied);
+       },
+       "was not registered: not every data source is registered"},
+      // A Task Scheduler that is starting is waited for; one that never answers fails /schedule alone.
+      {"/quiet /schedule", own, 0, 0, nullptr, true, true, true,
+       [](win::FakeWindows& m) { m.System().StartTaskScheduler(3); }},
+      {"/uninstall /quiet /json", own, 0, 0, "\"unreachable\"", true, true, false,
+       [](win::FakeWindows& m) { m.System().StartTaskScheduler(-1); },
+       "could not be looked for: 0x80041315 (the Task Scheduler service is not running); a task of that name, if there is one, stays"},
+      {"/quiet /schedule", own, 0, 1603, nullptr, true, true, true, nullptr,
+       "could not be registered: 0x80041315 (the Task Scheduler service is not running)"},
   };
   win::FakeWindows machine;
   machine.System().SetLocalDate({2004, 5, 1});
@@ -536,9 +622,21 @@ TEST(ScheduledTask, FollowsTheRunsThatAskForIt) {
     machine.System().SetProgramPath(step.runsFrom);
     machine.System().FailTaskCalls(step.taskCalls);
     machine.System().GiveStandardOutput();
+    machine.System().GiveStandardError();
+    if (step.before != nullptr) step.before(machine);
     const std::size_t events = machine.CallsOf("WriteEvent").size();
-    machine.System().SetCommandLine(std::string("QuilletSetup.exe ") + step.arguments);
+    const std::size_t pauses = machine.CallsOf("Pause").size();
+    machine.System().SetCommandLine(std::string("QuilletSetup.exe /log C:\\task.log ") + step.arguments);
     EXPECT_EQ(quillet::RunProgram(machine), step.exitCode);
+    const std::string said = *machine.System().StandardOutput() + *machine.System().StandardError() +
+                             machine.System().Files().at("C:\\task.log");
+    if (step.said != nullptr) {
+      EXPECT_NE(said.find(step.said), std::string::npos) << said;
+    }
+    EXPECT_LE(machine.CallsOf("Pause").size() - pauses, 60u) << "30 seconds at most";
+    if (step.exitCode == 0 && std::string(step.arguments).find("/schedule") != std::string::npos) {
+      EXPECT_FALSE(machine.System().Tasks().at("QuilletSetup").sddl.empty()) << "its own security";
+    }
     if (step.json != nullptr) {
       EXPECT_NE(machine.System().StandardOutput()->find(std::string("\"task\": ") + step.json),
                 std::string::npos)

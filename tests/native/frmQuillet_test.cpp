@@ -21,7 +21,7 @@ quillet::RunResult Install(win::FakeWindows& windows, quillet::Mode mode = quill
   quillet::RunPlan plan = quillet::StartRun(windows.Registry(), windows.System());
   quillet::PlanRun(plan, windows.Registry());
   quillet::ViewRegistries registries(windows.Registry(), windows.System(), plan.access);
-  return quillet::RunInstall(plan, registries, windows.Registry(), windows.System(), mode, false);
+  return quillet::RunInstall(plan, registries, windows.Registry(), windows.System(), mode, false, "");
 }
 
 // "native:Quillet-R" for each data source, in the order registered.

@@ -35,10 +35,12 @@ def main():
     assert text(task, "t:Settings/t:Enabled") == "true"
     actions = task.findall("t:Actions/t:Exec", NS)
     assert len(actions) == 1, "one action"
-    assert text(actions[0], "t:Command") == "%windir%\\QuilletSetup\\QuilletSetup.exe"
+    # Quoted, as a path that holds a space needs.
+    assert text(actions[0], "t:Command") == '"%windir%\\QuilletSetup\\QuilletSetup.exe"'
     arguments = text(actions[0], "t:Arguments").split()
     assert arguments[:1] == ["/quiet"] and arguments[1:2] == ["/log"], arguments
-    assert arguments[2].lower().startswith("%windir%\\logs\\") and len(arguments) == 3, arguments
+    assert arguments[2].lower().startswith('"%windir%\\logs\\') and arguments[2].endswith('"'), arguments
+    assert len(arguments) == 3, arguments
     assert "/schedule" not in arguments and "/repair" not in arguments, "the plain run"
     print("definition:", {"command": text(actions[0], "t:Command"), "arguments": " ".join(arguments),
                           "limit": text(task, "t:Settings/t:ExecutionTimeLimit")})

@@ -97,10 +97,30 @@ TEST_F(FileBehaviour, AFolderHeldSharingNothingStillOpens) {
   EXPECT_EQ(System().CheckFolder(opened.Get()), win::kErrorSuccess);
   EXPECT_EQ(System().FinalPath(opened.Get()), held);
   std::vector<std::string> writers;
-  EXPECT_EQ(System().OtherWriters(opened.Get(), &writers), win::kErrorSuccess);
+  std::vector<std::string> readers;
+  EXPECT_EQ(System().OthersWithAccess(opened.Get(), &writers, &readers), win::kErrorSuccess);
   win::OpenFile made(System());
   EXPECT_EQ(System().CreateNewFile(held + "\\new.log", made.Receive()), win::kErrorSuccess);
   arrange->Release();
+}
+
+// The program kept in its folder is opened as itself, for its security, and given SYSTEM and the
+// Administrators alone. (Wine answers success without changing the mode bits it maps to, so what
+// the file is given only the in-memory Windows shows.)
+TEST_F(FileBehaviour, AFileOpensForItsSecurityAndIsProtected) {
+  const std::string program = folder + "\\QuilletSetup.exe";
+  arrange->MakeFile(program);
+  win::OpenFile opened(System());
+  ASSERT_EQ(System().OpenFolder(program, opened.Receive()), win::kErrorSuccess);
+  EXPECT_EQ(System().CheckOrdinaryFile(opened.Get()), win::kErrorSuccess);
+  std::vector<std::string> writers;
+  std::vector<std::string> readers;
+  EXPECT_EQ(System().OthersWithAccess(opened.Get(), &writers, &readers), win::kErrorSuccess);
+  EXPECT_EQ(System().ProtectForAdministrators(program, false), win::kErrorSuccess);
+  EXPECT_TRUE(win::IsAbsent(System().OpenFolder(folder + "\\none.exe", opened.Receive())));
+  // A status Windows has no text for, as its own tools show it.
+  EXPECT_EQ(System().ErrorText(win::kSchedServiceNotRunning),
+            "0x80041315 (the Task Scheduler service is not running)");
 }
 
 // The run lock: shared with nobody, so a second open fails while one holds it, even in this

@@ -65,7 +65,8 @@ std::uint32_t FakeSystem::GetFileAttributesA(const char* path, bool nativeFileSy
     return file.size() > asked.size() && SameName(file.substr(0, asked.size()), asked) &&
            file[asked.size()] == '\\';
   });
-  return holdsOne || IsFolder(asked) ? kFileAttributeDirectory : kInvalidFileAttributes;
+  if (!holdsOne && !IsFolder(asked)) return kInvalidFileAttributes;
+  return kFileAttributeDirectory | (IsLink(asked) ? kFileAttributeReparsePoint : 0);
 }
 
 std::string FakeSystem::SystemDirectory() {
@@ -106,6 +107,7 @@ std::string FakeSystem::ErrorText(Status code) {
     case kErrorPathNotFound: return "The system cannot find the path specified.";
     case kErrorAccessDenied: return "Access is denied.";
     case kErrorInvalidHandle: return "The handle is invalid.";
+    case kSchedServiceNotRunning: return "0x80041315 (the Task Scheduler service is not running)";
     default: return "Error " + std::to_string(code) + ".";
   }
 }
@@ -234,7 +236,10 @@ Status FakeSystem::OpenFolder(const std::string& path, FileHandle* folder) {
   auto& call = log_.Record("OpenFolder");
   call.keyPath = path;
   if (const auto fault = log_.InjectedFault(call)) return *fault;
-  if (!IsFolder(path)) return kErrorPathNotFound;
+  const bool file = files_.contains(Canonical(path)) ||
+                    std::any_of(diskFiles_.begin(), diskFiles_.end(),
+                                [&](const std::string& each) { return SameName(each, path); });
+  if (!IsFolder(path) && !file) return kErrorPathNotFound;
   *folder = nextFile_++;
   openFolders_[*folder] = path;
   if (std::any_of(sharingNothing_.begin(), sharingNothing_.end(),
@@ -259,14 +264,25 @@ std::string FakeSystem::FinalPath(FileHandle file) {
   return Final(call.keyPath);
 }
 
-Status FakeSystem::OtherWriters(FileHandle folder, std::vector<std::string>* writers) {
-  const std::string& path = openFolders_.at(folder);
+Status FakeSystem::OthersWithAccess(FileHandle file, std::vector<std::string>* writers,
+                                    std::vector<std::string>* readers) {
+  const std::string& path = openFolders_.at(file);
   for (const auto& hidden : hiddenSecurity_) {
     if (SameName(WithoutTrailingSlash(hidden), WithoutTrailingSlash(path))) return kErrorAccessDenied;
   }
-  const auto found = otherWriters_.find(path);
+  auto found = othersAccess_.find(path);
+  if (found == othersAccess_.end() && !IsFolder(path)) found = othersAccess_.find(FolderOf(path));
   writers->clear();
-  if (found != otherWriters_.end()) *writers = found->second;
+  readers->clear();
+  if (found != othersAccess_.end()) std::tie(*writers, *readers) = found->second;
+  return kErrorSuccess;
+}
+
+Status FakeSystem::ProtectForAdministrators(const std::string& path, bool /*folder*/) {
+  auto& call = log_.Record("ProtectForAdministrators");
+  call.keyPath = path;
+  if (const auto fault = log_.InjectedFault(call)) return *fault;
+  othersAccess_[path] = {};
   return kErrorSuccess;
 }
 
@@ -312,9 +328,10 @@ Status FakeSystem::AppendToFile(FileHandle file, const std::string& contents) {
 
 Status FakeSystem::CheckOrdinaryFile(FileHandle file) {
   auto& call = log_.Record("CheckOrdinaryFile");
-  call.keyPath = openFiles_.at(file);
+  const auto folder = openFolders_.find(file);
+  call.keyPath = folder != openFolders_.end() ? folder->second : openFiles_.at(file);
   if (const auto fault = log_.InjectedFault(call)) return *fault;
-  return kErrorSuccess;
+  return IsLink(call.keyPath) ? kErrorStoppedOnSymlink : kErrorSuccess;
 }
 
 Status FakeSystem::RenameOpenFile(FileHandle file, FileHandle folder,
@@ -393,12 +410,36 @@ void FakeSystem::Pause(std::uint32_t milliseconds) { log_.Record("Pause").number
 
 Status FakeSystem::TaskCall(const char* function, const std::string& name) {
   log_.Record(function).keyPath = name;
-  return taskFailure_;
+  return schedulerStartsIn_ != 0 ? kSchedServiceNotRunning : taskFailure_;
 }
 
-Status FakeSystem::RegisterTask(const std::string& name, const std::string& definition) {
+Status FakeSystem::ConnectTaskScheduler() {
+  if (const Status failed = TaskCall("ConnectTaskScheduler", "")) {
+    if (schedulerStartsIn_ > 0) --schedulerStartsIn_;
+    return failed;
+  }
+  return kErrorSuccess;
+}
+
+namespace {
+
+// The text of the definition's first element of the name, as the Task Scheduler gives it back.
+std::string Element(const std::string& definition, const std::string& name) {
+  const auto from = definition.find("<" + name + ">");
+  if (from == std::string::npos) return {};
+  const auto start = from + name.size() + 2;
+  return definition.substr(start, definition.find("</" + name + ">") - start);
+}
+
+}  // namespace
+
+Status FakeSystem::RegisterTask(const std::string& name, const std::string& definition,
+                                const std::string& sddl) {
   if (const Status failed = TaskCall("RegisterTask", name)) return failed;
-  tasks_[name] = definition;
+  if (tasks_.contains(name)) return kErrorAlreadyExists;  // TASK_CREATE
+  tasks_[name] = {{Element(definition, "Enabled") != "false", Element(definition, "UserId"),
+                   Element(definition, "Command"), Element(definition, "Arguments")},
+                  sddl};
   return kErrorSuccess;
 }
 
@@ -407,9 +448,12 @@ Status FakeSystem::DeleteTask(const std::string& name) {
   return tasks_.erase(name) != 0 ? kErrorSuccess : kErrorFileNotFound;
 }
 
-Status FakeSystem::FindTask(const std::string& name) {
+Status FakeSystem::FindTask(const std::string& name, FoundTask* task) {
   if (const Status failed = TaskCall("FindTask", name)) return failed;
-  return tasks_.contains(name) ? kErrorSuccess : kErrorFileNotFound;
+  const auto found = tasks_.find(name);
+  if (found == tasks_.end()) return kErrorFileNotFound;
+  *task = found->second.found;
+  return kErrorSuccess;
 }
 
 }  // namespace win

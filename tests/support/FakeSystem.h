@@ -68,10 +68,22 @@ class FakeSystem : public SystemApi {
   // Someone replaces the folder with a junction: refused (ERROR_SHARING_VIOLATION) while a
   // handle holds it.
   Status ReplaceFolderWithLink(const std::string& folder);
-  // Accounts the folder's security lets write in it, besides the administrative ones; its owner,
-  // when that is not an administrative account, among them.
-  void LetOthersWrite(const std::string& folder, std::vector<std::string> accounts) {
-    otherWriters_[folder] = std::move(accounts);
+  // Accounts a file's or folder's security lets change it (or, by an inherit-only entry, what is
+  // made in it), besides the administrative ones; its owner, when that is not an administrative
+  // account, among them; and those it lets only read and run it. A file given none has its
+  // folder's, as one made in it inherits them, until it is given a protected DACL.
+  void LetOthersWrite(const std::string& path, std::vector<std::string> accounts) {
+    othersAccess_[path].first = std::move(accounts);
+  }
+  void LetOthersRead(const std::string& path, std::vector<std::string> accounts) {
+    othersAccess_[path].second = std::move(accounts);
+  }
+  // The folder as Windows Installer makes it in the Windows directory, with the program in it:
+  // both inherit %windir%'s entries, which let BUILTIN\Users read and run what is made there.
+  void InstallPackageFolder(const std::string& folder) {
+    AddFolder(folder);
+    AddFile(folder + "\\QuilletSetup.exe");
+    LetOthersRead(folder, {"BUILTIN\\Users"});
   }
   // The folder's security cannot be read (an ACL that denies READ_CONTROL).
   void HideSecurity(const std::string& folder) { hiddenSecurity_.push_back(folder); }
@@ -120,7 +132,9 @@ class FakeSystem : public SystemApi {
   std::string FinalPath(FileHandle file) override;
   std::string LongPathName(const std::string& path) override;
   bool SameObject(FileHandle first, FileHandle second) override;
-  Status OtherWriters(FileHandle folder, std::vector<std::string>* writers) override;
+  Status OthersWithAccess(FileHandle file, std::vector<std::string>* writers,
+                          std::vector<std::string>* readers) override;
+  Status ProtectForAdministrators(const std::string& path, bool folder) override;
   Status RenameOpenFile(FileHandle file, FileHandle folder, const std::string& currentPath,
                         const std::string& target) override;
   Status DeleteOpenFile(FileHandle file, const std::string& currentPath) override;
@@ -130,21 +144,32 @@ class FakeSystem : public SystemApi {
   Status HoldLockFile(const std::string& path, FileHandle* handle, bool* leftBehind) override;
   void Pause(std::uint32_t milliseconds) override;
   std::string ProgramPath() override { return programPath_; }
-  Status RegisterTask(const std::string& name, const std::string& definition) override;
+  Status ConnectTaskScheduler() override;
+  Status RegisterTask(const std::string& name, const std::string& definition,
+                      const std::string& sddl) override;
   Status DeleteTask(const std::string& name) override;
-  Status FindTask(const std::string& name) override;
+  Status FindTask(const std::string& name, FoundTask* task) override;
 
   // Where the program runs from; C:\Setup\QuilletSetup.exe unless set.
   void SetProgramPath(std::string path) { programPath_ = std::move(path); }
-  // The Task Scheduler's root folder: each task's definition by name. Every task call fails with
-  // `status` once FailTaskCalls was given one.
-  [[nodiscard]] const std::map<std::string, std::string>& Tasks() const { return tasks_; }
+  // The Task Scheduler's root folder: each task by name, as it gives it back (from the definition
+  // registered, its security beside it). Every task call fails with `status` once FailTaskCalls
+  // was given one; while it is starting, for so many more connections (-1: for ever), every
+  // call fails with kSchedServiceNotRunning.
+  struct Task {
+    FoundTask found;
+    std::string sddl;
+  };
+  [[nodiscard]] const std::map<std::string, Task>& Tasks() const { return tasks_; }
+  void AddTask(const std::string& name, FoundTask task) { tasks_[name] = {std::move(task), ""}; }
   void FailTaskCalls(Status status) { taskFailure_ = status; }
+  void StartTaskScheduler(int connections) { schedulerStartsIn_ = connections; }
 
  private:
   std::string programPath_ = "C:\\Setup\\QuilletSetup.exe";
-  std::map<std::string, std::string> tasks_;
+  std::map<std::string, Task> tasks_;
   Status taskFailure_ = kErrorSuccess;
+  int schedulerStartsIn_ = 0;
   // Records a task call; the failure every task call answers, if one was given.
   Status TaskCall(const char* function, const std::string& name);
   [[nodiscard]] bool IsFolder(const std::string& path) const;
@@ -182,7 +207,8 @@ class FakeSystem : public SystemApi {
   std::map<FileHandle, std::string> openFolders_;  // by handle, the folder opened
   std::vector<std::string> sharingNothing_;
   std::set<FileHandle> notHeld_;  // folders opened for their attributes alone
-  std::map<std::string, std::vector<std::string>> otherWriters_;
+  // by path: the others who may change it, and those who may only read it
+  std::map<std::string, std::pair<std::vector<std::string>, std::vector<std::string>>> othersAccess_;
   std::vector<std::string> hiddenSecurity_;
   std::vector<std::pair<std::string, std::string>> shortNames_;
   std::vector<std::pair<std::string, std::string>> drives_;
