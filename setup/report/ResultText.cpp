@@ -32,8 +32,10 @@ std::string Printable(const std::string& text) {
   return shown;
 }
 
-std::string UnsafeSentence(const RunResult& result) {
-  return "Nothing may run as SYSTEM from the program's folder: " + result.unsafeProgramFolder +
+// "nothing may run as SYSTEM ...", after `first` ("nothing", "Nothing").
+std::string UnsafeSentence(const RunResult& result, const char* first) {
+  return std::string(first) +
+         " may run as SYSTEM from the program's folder: " + result.unsafeProgramFolder +
          "; give it to SYSTEM and the Administrators alone, and run this setup again";
 }
 
@@ -123,7 +125,7 @@ std::string CompletionText(const RunResult& result, const std::string& quilletWh
   const auto incomplete = result.Named(SourceState::Incomplete);
   std::string text = failed.empty() && incomplete.empty() ? std::string(kSetupComplete)
                                                           : FailureSummary(failed, incomplete);
-  if (!result.unsafeProgramFolder.empty()) text += "\n\n" + UnsafeSentence(result) + ".";
+  if (!result.unsafeProgramFolder.empty()) text += "\n\n" + UnsafeSentence(result, "Nothing") + ".";
   for (const auto& row : result.rows) {
     if (row.state == SourceState::Failed && row.failure == MdlODBC::kDriverDirectoryUnknown) {
       text += std::string("\n\n") + MdlODBC::kFailedToGetOsVersion + ": " +
@@ -199,7 +201,7 @@ std::string Summary(const RunResult& result) {
     return "the check could not be done: " + result.stoppedBy;
   }
   std::string text = Counts(result);
-  if (!result.unsafeProgramFolder.empty()) text += "; " + UnsafeSentence(result);
+  if (!result.unsafeProgramFolder.empty()) text += "; " + UnsafeSentence(result, "nothing");
   if (result.task && result.task->failed) text += "; " + TaskSentence(result);
   return text;
 }
@@ -240,7 +242,8 @@ std::string LogSection(const RunResult& result, const std::string& quilletWhere)
     if (result.accessDriverInstalled) {
       text += DriverSentence(quilletWhere, *result.accessDriverInstalled) + kLineEnd;
     }
-    if (!result.unsafeProgramFolder.empty()) text += UnsafeSentence(result) + "." + kLineEnd;
+    if (!result.unsafeProgramFolder.empty())
+      text += UnsafeSentence(result, "Nothing") + "." + kLineEnd;
     text += TaskLine(result);
   }
   return text + Counts(result) + kLineEnd;

@@ -449,7 +449,7 @@ def log_below_a_link(s):
                                    check=False, timeout=300)
         print(f"/quiet /schedule from a program folder of {arrange}: exit code {result.returncode}: "
               f"{result.stderr.strip()}")
-        assert result.returncode == INSTALL_FAILURE and "Nothing may run as SYSTEM" in result.stderr, result
+        assert result.returncode == INSTALL_FAILURE and "nothing may run as SYSTEM" in result.stderr, result
         assert not (tasks / "QuilletSetup").exists(), "no task"
     assert_tree(s.dump(), before | expect.expected_lines(expect.this_year(), x86=False))
 

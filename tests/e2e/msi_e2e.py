@@ -98,6 +98,12 @@ def main():
         listed = entry(product)
         assert "Brannic" in listed and "NoModify" in listed, listed
         print("install: exit code 0;", log.split("\r\n")[0])
+        # Windows Installer's folder lets users read the program (Wine: mode 755, Everyone may read
+        # and execute); the run gives folder and program to SYSTEM and the Administrators alone,
+        # which Wine answers with success and leaves as it was.
+        mended = [line for line in log.split("\r\n") if "it was given to SYSTEM and the Administrators" in line]
+        assert mended, log[:800]
+        print("install:", mended[-1])
 
         # Repair: what was taken away is completed.
         wow = expect.WOW64[0]
@@ -154,6 +160,17 @@ def main():
         assert not program.exists(), "the failed install is rolled back"
         assert not entry(product).strip(), "nothing is listed after a failed install"
         print(f"failing run: msiexec exit code {code} (Wine's 1627; Windows ends 1603); rolled back")
+
+        # A program folder Everyone may change (mode 777, as Wine shows it) fails the install's run,
+        # which registers no task: rolled back, no SYSTEM task left pointing at a missing program.
+        program.parent.mkdir(exist_ok=True)
+        program.parent.chmod(0o777)
+        code = msiexec("/i", first)
+        tasks = [p for p in (drive / "windows" / "system32").iterdir() if p.name.lower() == "tasks"]
+        said = [line for line in program_log().read_bytes().decode("utf-8").split("\r\n") if "SYSTEM" in line]
+        print(f"a program folder of mode 777: msiexec exit code {code}; {said[:2]}")
+        assert code == WINE_FAILED_ACTION & 0xFF and not program.exists(), code
+        assert not (tasks and (tasks[0] / "QuilletSetup").exists()), "no task is left"
     print("msi: passed")
     return 0
 

@@ -434,7 +434,8 @@ TEST(RunLock, NothingRunsAsSystemFromWhatOthersMayChange) {
        "/quiet /schedule", 1603, "the security of C:\\windows\\QuilletSetup\\Lock could not be read (Access is denied.)"},
       {"the package's folder", [](win::FakeSystem& s) { s.InstallPackageFolder("C:\\windows\\QuilletSetup"); },
        "/repair /quiet /schedule", 0,
-       "C:\\windows\\QuilletSetup could also be read by BUILTIN\\Users; it was given to SYSTEM and the Administrators alone"},
+       "C:\\windows\\QuilletSetup could also be read by BUILTIN\\Users, APPLICATION PACKAGE AUTHORITY\\ALL "
+       "APPLICATION PACKAGES; it was given to SYSTEM and the Administrators alone"},
       {"/check", EveryoneMayWrite, "/check /quiet", 1, "\r\nwarning: C:\\windows\\QuilletSetup may also be changed by Everyone\r\n"},
       {"/uninstall", EveryoneMayWrite, "/uninstall /quiet", 0, "\r\nwarning: C:\\windows\\QuilletSetup may also be changed"},
   };
@@ -599,6 +600,10 @@ TEST(ScheduledTask, FollowsTheRunsThatAskForIt) {
          m.System().AddTask("QuilletSetup", {true, "S-1-5-18", "C:\\Tools\\x.exe\r\nResult: success", ""});
        },
        "is not this program's: it runs C:\\Tools\\x.exe<0x0D><0x0A>Result: success."},
+      // As Wine gives a task back: neither its account nor its program, which cannot be told apart.
+      {"/check", own, 0, 0, nullptr, true, false, true,
+       [](win::FakeWindows& m) { m.System().AddTask("QuilletSetup", {}); },
+       "The scheduled task \"QuilletSetup\" is there."},
       // A run that does not succeed registers no task.
       {"/quiet /schedule /json", own, 0, 1603, "\"failed\"", false, true, true,
        [](win::FakeWindows& m) {

@@ -79,11 +79,13 @@ class FakeSystem : public SystemApi {
     othersAccess_[path].second = std::move(accounts);
   }
   // The folder as Windows Installer makes it in the Windows directory, with the program in it:
-  // both inherit %windir%'s entries, which let BUILTIN\Users read and run what is made there.
+  // both get what %windir%'s inheritable entries give, full control to SYSTEM, the Administrators,
+  // TrustedInstaller and CREATOR OWNER (the creator), read and execute (GR, GE) to BUILTIN\Users
+  // and to ALL APPLICATION PACKAGES.
   void InstallPackageFolder(const std::string& folder) {
     AddFolder(folder);
     AddFile(folder + "\\QuilletSetup.exe");
-    LetOthersRead(folder, {"BUILTIN\\Users"});
+    LetOthersRead(folder, {"BUILTIN\\Users", "APPLICATION PACKAGE AUTHORITY\\ALL APPLICATION PACKAGES"});
   }
   // The folder's security cannot be read (an ACL that denies READ_CONTROL).
   void HideSecurity(const std::string& folder) { hiddenSecurity_.push_back(folder); }
