@@ -621,8 +621,10 @@ bool Win32System::IsElevated() {
 // anything at all. Protected: no permission of the folder above applies. Whoever may read a file
 // may hold it open sharing nothing, so that nobody can run or replace it; and whoever may list a
 // folder may open each file in it for its attributes, whatever the file's own security says.
+// Owned by the Administrators, whichever of them made it: to a run as SYSTEM, an administrator's
+// own account would be an owner it cannot tell from a pupil's.
 Status Win32System::CreateAdministratorsFolder(const std::string& path) {
-  Security security(L"D:P(A;OICI;GA;;;SY)(A;OICI;GA;;;BA)");
+  Security security(L"O:BAD:P(A;OICI;GA;;;SY)(A;OICI;GA;;;BA)");
   if (!security.Described()) return LastError();
   const std::wstring wide = ToWide(path, CP_UTF8);
   if (::CreateDirectoryW(wide.c_str(), security.Attributes())) return kErrorSuccess;
