@@ -57,11 +57,10 @@ class SystemApi {
   virtual std::string FullPathName(const std::string& path) = 0;
   // kInvalidFileAttributes when nothing can be seen there.
   virtual std::uint32_t PathAttributes(const std::string& path) = 0;
-  // Opens a folder (or a file) itself, never what a link or junction at its name points to, and
-  // holds it: while it is open, nobody can rename, delete or replace it (its deletion is not
-  // shared). Where another process holds the folder shared with nobody, it is opened for its
-  // attributes and security alone, which no share mode governs: then it is not held. Closed with
-  // CloseFile.
+  // Opens a folder (or file) itself, not what a link or junction at its name points to, and holds
+  // it: while it is open, nobody can rename, delete or replace it (its deletion is not shared).
+  // Where another process holds it shared with nobody, it is opened for its attributes and
+  // security alone, which no share mode governs: then it is not held. Closed with CloseFile.
   virtual Status OpenFolder(const std::string& path, FileHandle* folder) = 0;
   // Success when the open folder is a folder and not a link or junction; kErrorStoppedOnSymlink
   // when it is one; the error when its attributes cannot be read.

@@ -165,10 +165,6 @@ Status Win32System::FindTask(const std::string& name, FoundTask* found) {
   ComPointer<IPrincipal> principal;
   if (SUCCEEDED(definition->get_Principal(principal.Receive()))) {
     found->principalSid = SidOf(TextFrom([&](BSTR* text) { return principal->get_UserId(text); }));
-    if (found->principalSid.empty()) {  // a group's members, each as themselves
-      found->principalSid =
-          SidOf(TextFrom([&](BSTR* text) { return principal->get_GroupId(text); }));
-    }
   }
   ComPointer<IActionCollection> actions;
   ComPointer<IAction> first;

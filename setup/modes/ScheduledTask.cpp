@@ -88,12 +88,10 @@ TaskOutcome ScheduleTask(win::SystemApi& system, const std::string& refused) {
   }
   status = system.RegisterTask(kTaskName, kTaskDefinition, kTaskSecurity);
   if (status != win::kErrorSuccess) return Failed("could not be registered", status, system);
+  const std::string replaced = "; it replaced a task of that name that was not this program's (";
   return {"registered",
           "was registered: at every start and once a day it runs " + program +
-              (another.empty() ? ""
-                               : "; it replaced a task of that name that was not this "
-                                 "program's (" +
-                                     another + ")"),
+              (another.empty() ? "" : replaced + another + ")"),
           false};
 }
 

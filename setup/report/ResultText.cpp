@@ -1,5 +1,7 @@
 #include "setup/report/ResultText.h"
 
+#include <cstdio>
+
 #include "platform/Application.h"
 #include "platform/WindowsTypes.h"
 #include "setup/ExitCodes.h"
@@ -22,12 +24,9 @@ std::string StateCounts(const RunResult& result) {
 std::string Printable(const std::string& text) {
   std::string shown;
   for (const char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) {
-      shown += c;
-      continue;
-    }
-    constexpr const char* kDigits = "0123456789ABCDEF";
-    shown += std::string("<0x") + kDigits[(c >> 4) & 0xF] + kDigits[c & 0xF] + ">";
+    char escaped[8] = {c, '\0'};
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) std::snprintf(escaped, 8, "<0x%02X>", c);
+    shown += escaped;
   }
   return shown;
 }

@@ -414,8 +414,10 @@ def old_lock_name_held(s):
 
 
 def log_below_a_link(s):
-    """A folder a standard user owns on the way to the log, turned into a link: the log is refused
-    before anything changes (1622), and nothing is written where the link leads."""
+    """Links and folders a standard user could have changed. A folder on the way to the log turned
+    into a link: the log is refused before anything changes (1622), and nothing is written where
+    the link leads. The program's folder: see below. What Wine cannot show: owners, inherit-only
+    entries, security that cannot be read, and a task's account or program."""
     drive = s.prefix.path / "prefix" / "drive_c"
     elsewhere = s.prefix.path / "elsewhere"
     (elsewhere / "Sub").mkdir(parents=True)
