@@ -43,6 +43,7 @@ Warnings WarningsAbout(const std::vector<SurveyedDataSource>& surveyed, const Ru
   Warnings warnings;
   std::vector<std::pair<std::string, int>> grouped;  // as first met, with how many they concern
   const auto count = [&](const std::string& problem) {
+    if (problem.empty()) return;
     auto found = std::find_if(grouped.begin(), grouped.end(),
                               [&](const auto& each) { return each.first == problem; });
     if (found == grouped.end()) found = grouped.insert(grouped.end(), {problem, 0});
@@ -71,8 +72,9 @@ Warnings WarningsAbout(const std::vector<SurveyedDataSource>& surveyed, const Ru
     }
     return known[{path, nativeFiles}] = seen;
   };
-  // "" where the file is there.
+  // "" where the file is there, or none is named.
   const auto lookFor = [&](const std::string& what, const std::string& path, bool nativeFiles) {
+    if (path.empty()) return std::string();
     const Seen seen = look(path, nativeFiles);
     if (!seen.link.empty()) {
       return what + " " + path + " not looked for: " + seen.link +
@@ -97,18 +99,13 @@ Warnings WarningsAbout(const std::vector<SurveyedDataSource>& surveyed, const Ru
     }
     // An earlier version's path is known to be wrong without looking, and lies below a folder any
     // user may create: an elevated detection rule never touches it.
-    const std::string driverProblem =
-        driver.empty() || earlier ? "" : lookFor("driver file", driver, nativeFiles);
-    if (!driverProblem.empty() && driverExpectedMissing) {
+    const std::string driverProblem = earlier ? "" : lookFor("driver file", driver, nativeFiles);
+    if (driverExpectedMissing && !driverProblem.empty()) {
       warnings.nativeDriverExpected = true;
-    } else if (!driverProblem.empty()) {
+    } else {
       count(driverProblem);
     }
-    const std::string database = TextOf(each.reading, "DBQ");
-    if (const std::string said = database.empty() ? "" : lookFor("database", database, nativeFiles);
-        !said.empty()) {
-      count(said);
-    }
+    count(lookFor("database", TextOf(each.reading, "DBQ"), nativeFiles));
     if (std::find(views.begin(), views.end(), view) != views.end()) continue;
     views.push_back(view);
     if (registries.Of(*view).DriverRegistered()) continue;
