@@ -152,12 +152,13 @@ int Run::RunTheMode() {
   if (taken.exitCode != kExitSuccess && !unlocked) return Refuse(taken.exitCode, taken.note);
   if (!taken.note.empty() && !unlocked) conclusion_.Note(taken.note);
   switch (command_.mode) {
-    case Mode::Check: return Conclude(RunCheck(plan_, registries_, system, unlocked, taken.unsafe));
-    case Mode::Uninstall: return Conclude(RunUninstall(plan_, registries_, system, taken.unsafe));
+    case Mode::Check:
+      return Conclude(RunCheck(plan_, registries_, system, unlocked, lock_.Unsafe()));
+    case Mode::Uninstall: return Conclude(RunUninstall(plan_, registries_, system, lock_.Unsafe()));
     case Mode::Install:
     case Mode::Repair: break;
   }
-  return Setup(taken.unsafe);
+  return Setup(lock_.Unsafe());
 }
 
 // The plain run and /repair have the main window as their face.

@@ -39,10 +39,9 @@ std::string NotOurs(const win::FoundTask& task, win::SystemApi& system) {
     return "it runs as " + task.principalSid + ", not as SYSTEM";
   }
   std::string command = WithoutQuotes(task.command);
-  for (const std::string variable : {"%windir%", "%SystemRoot%"}) {
-    if (win::SameIgnoringCase(command.substr(0, variable.size()), variable)) {
-      command = system.WindowsDirectory() + command.substr(variable.size());
-    }
+  const std::string windir = "%windir%";
+  if (win::SameIgnoringCase(command.substr(0, windir.size()), windir)) {
+    command = system.WindowsDirectory() + command.substr(windir.size());
   }
   if (command.empty() ||
       win::SameIgnoringCase(command, ProgramFolder(system) + "\\QuilletSetup.exe")) {
@@ -51,13 +50,21 @@ std::string NotOurs(const win::FoundTask& task, win::SystemApi& system) {
   return "it runs " + task.command;
 }
 
-bool Unreachable(win::Status status) { return status == win::kSchedServiceNotRunning; }
+// The task of the name: its status and, where it is there, why it is not this program's ("" where
+// it is). One that an administrator's run may not even read is another's.
+win::Status Look(win::SystemApi& system, win::FoundTask* found, std::string* another) {
+  const win::Status status = system.FindTask(kTaskName, found);
+  if (status == win::kErrorSuccess) *another = NotOurs(*found, system);
+  if (status != win::kErrorAccessDenied) return status;
+  *another = "it may not be read: " + system.ErrorText(status);
+  return win::kErrorSuccess;
+}
 
 }  // namespace
 
 void WaitForTaskScheduler(win::SystemApi& system) {
   for (std::uint32_t waited = 0;
-       Unreachable(system.ConnectTaskScheduler()) && waited < kSchedulerWaitMs;
+       system.ConnectTaskScheduler() == win::kSchedServiceNotRunning && waited < kSchedulerWaitMs;
        waited += kSchedulerPollMs) {
     system.Pause(kSchedulerPollMs);
   }
@@ -80,8 +87,8 @@ TaskOutcome ScheduleTask(win::SystemApi& system, const std::string& refused) {
   }
   // Whatever has the name goes, so that no right its maker gave themselves stays on it.
   win::FoundTask found;
-  win::Status status = system.FindTask(kTaskName, &found);
-  const std::string another = status == win::kErrorSuccess ? NotOurs(found, system) : "";
+  std::string another;
+  win::Status status = Look(system, &found, &another);
   if (status == win::kErrorSuccess) status = system.DeleteTask(kTaskName);
   if (!win::IsAbsent(status) && status != win::kErrorSuccess) {
     return Failed("could not be registered", status, system);
@@ -97,14 +104,14 @@ TaskOutcome ScheduleTask(win::SystemApi& system, const std::string& refused) {
 
 TaskOutcome RemoveTask(win::SystemApi& system) {
   win::FoundTask found;
-  win::Status status = system.FindTask(kTaskName, &found);
-  if (Unreachable(status)) {
+  std::string another;
+  win::Status status = Look(system, &found, &another);
+  if (status == win::kSchedServiceNotRunning) {
     return {"unreachable",
             "could not be looked for: " + system.ErrorText(status) +
                 "; a task of that name, if there is one, stays",
             false};
   }
-  const std::string another = status == win::kErrorSuccess ? NotOurs(found, system) : "";
   if (!another.empty()) {
     return {"not-ours", "is not this program's (" + another + "): it was left as it is", false};
   }
@@ -116,15 +123,14 @@ TaskOutcome RemoveTask(win::SystemApi& system) {
 
 TaskOutcome FindTask(win::SystemApi& system) {
   win::FoundTask found;
-  const win::Status status = system.FindTask(kTaskName, &found);
+  std::string another;
+  const win::Status status = Look(system, &found, &another);
   if (win::IsAbsent(status)) return {"absent", "is not there", false};
-  if (Unreachable(status)) {
+  if (status == win::kSchedServiceNotRunning) {
     return {"unreachable", "could not be looked for: " + system.ErrorText(status), false};
   }
   if (status != win::kErrorSuccess) return Failed("could not be looked for", status, system);
-  if (const std::string another = NotOurs(found, system); !another.empty()) {
-    return {"not-ours", "is not this program's: " + another, false};
-  }
+  if (!another.empty()) return {"not-ours", "is not this program's: " + another, false};
   const bool otherArguments =
       !found.command.empty() && WithoutQuotes(found.arguments) != WithoutQuotes(OurArguments());
   return {"present",

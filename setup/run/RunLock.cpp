@@ -19,8 +19,7 @@ RunLockResult RunLock::CouldNotMakeSure(win::Status error) {
   return {kExitInstallFailure,
           "This setup could not make sure that no other copy of it is running (" +
               system_.ErrorText(error) + "); it changed nothing.",
-          false,
-          {}};
+          false};
 }
 
 namespace {
@@ -33,7 +32,7 @@ std::string Listed(const std::vector<std::string>& names) {
 
 }  // namespace
 
-std::string RunLock::Unsafe(const std::string& path, bool folder, bool mend, std::string* notes) {
+std::string RunLock::Examine(const std::string& path, bool folder, bool mend, std::string* notes) {
   win::OpenFile held(system_);
   win::Status status = system_.OpenFolder(path, held.Receive());
   if (!folder && win::IsAbsent(status)) return {};
@@ -48,8 +47,7 @@ std::string RunLock::Unsafe(const std::string& path, bool folder, bool mend, std
   if (status == win::kErrorStoppedOnSymlink) {
     return path + " is a link, junction or other reparse point";
   }
-  std::vector<std::string> writers;
-  std::vector<std::string> readers;
+  std::vector<std::string> writers, readers;
   if (status == win::kErrorSuccess)
     status = system_.OthersWithAccess(held.Get(), &writers, &readers);
   if (status != win::kErrorSuccess) {
@@ -83,20 +81,18 @@ RunLockResult RunLock::Take(const std::function<void()>& waiting, bool mend) {
                 path +
                 ") and change the data sources. Run it elevated; it "
                 "changed nothing.",
-            true,
-            {}};
+            true};
   }
   if (path.empty()) return CouldNotMakeSure(win::kErrorPathNotFound);
   win::Status status = system_.CreateAdministratorsFolder(programFolder);
   if (status == win::kErrorSuccess) status = system_.CreateAdministratorsFolder(lockFolder);
   std::string others;
-  std::string unsafe;
   if (status == win::kErrorSuccess) {
     // The folder first: the program there inherits what it is given.
     const std::pair<std::string, bool> looked[] = {
         {programFolder, true}, {lockFolder, true}, {programFolder + "\\QuilletSetup.exe", false}};
     for (const auto& [each, folder] : looked) {
-      if (unsafe.empty()) unsafe = Unsafe(each, folder, mend, &others);
+      if (unsafe_.empty()) unsafe_ = Examine(each, folder, mend, &others);
     }
   }
   bool leftBehind = false;
@@ -125,14 +121,13 @@ RunLockResult RunLock::Take(const std::function<void()>& waiting, bool mend) {
                                     " was left by a run that ended without letting it go (the "
                                     "computer lost power); this run took it over."
                               : std::string()),
-              false, unsafe};
+              false};
     case win::kErrorSharingViolation:
       return {kExitAlreadyRunning,
               "Another copy of this setup has been running for " +
                   std::to_string(kRunLockWaitMs / 1000) +
                   " seconds; this one changed nothing. Run it again when that one has ended.",
-              false,
-              {}};
+              false};
     default: return CouldNotMakeSure(status);
   }
 }

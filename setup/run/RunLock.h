@@ -29,9 +29,6 @@ struct RunLockResult {
   int exitCode = 0;  // 0 once the lock is held; 1618 when the wait ran out; 1603 when it failed
   std::string note;  // why it was refused, or what the run found and took over
   bool notElevated = false;  // this process has no administrator's rights in force
-  // Why what runs as SYSTEM from the program's folder could be another's: a standard user could
-  // have changed the folder, its lock folder or the program there. "" where they could not.
-  std::string unsafe;
 };
 
 class RunLock {
@@ -49,14 +46,18 @@ class RunLock {
   RunLockResult Take(const std::function<void()>& waiting, bool mend);
   // Lets the next run in; nothing when it is not held.
   void Release();
+  // Once taken: why what runs as SYSTEM from the program's folder could be another's (a standard
+  // user could have changed the folder, its lock folder or the program there); "" where not.
+  [[nodiscard]] const std::string& Unsafe() const { return unsafe_; }
 
  private:
   RunLockResult CouldNotMakeSure(win::Status error);
   // Why the file or folder is not safe to run from as SYSTEM; "" where it is.
-  std::string Unsafe(const std::string& path, bool folder, bool mend, std::string* notes);
+  std::string Examine(const std::string& path, bool folder, bool mend, std::string* notes);
 
   win::SystemApi& system_;
   win::FileHandle held_ = 0;
+  std::string unsafe_;
 };
 
 }  // namespace quillet

@@ -572,7 +572,10 @@ TEST(ScheduledTask, FollowsTheRunsThatAskForIt) {
       {"/check /json", own, 0, 0, "\"present\"", true, false},
       {"/quiet /json", own, 0, 0, "null", true, false},
       {"/repair /quiet /schedule /json", own, win::kErrorAccessDenied, 1603, "\"failed\"", true, true},
-      {"/check /json", own, win::kErrorAccessDenied, 0, "\"failed\"", true, false},
+      // One that an administrator may not even read is another's: left, and removal ends 0.
+      {"/check /json", own, win::kErrorAccessDenied, 0, "\"not-ours\"", true, false, true, nullptr,
+       "is not this program's: it may not be read: Access is denied."},
+      {"/uninstall /quiet /json", own, win::kErrorAccessDenied, 0, "\"not-ours\"", true, true, false},
       {"/uninstall /quiet /json", own, 0, 0, "\"removed\"", false, true, false},
       {"/uninstall /quiet /json", own, 0, 0, "\"absent\"", false, false, false},
       {"/check /schedule", own, 0, quillet::kExitBadCommandLine, nullptr, false, true, false},
