@@ -73,12 +73,11 @@ class SystemApi {
   virtual std::string LongPathName(const std::string& path) = 0;
   // Whether two open files or folders are one and the same (volume and file index).
   virtual bool SameObject(FileHandle first, FileHandle second) = 0;
-  // The accounts, besides SYSTEM, the Administrators, TrustedInstaller, the account this process
-  // runs as and CREATOR OWNER, that the open file's or folder's security lets in. `writers`: those
-  // it lets write, append, delete, change its permissions or take ownership, of it or, by an
-  // inherit-only entry, of what is made in it; its owner among them (an owner may always change its
-  // security), unless it is one of those. `readers`: those it lets only read or run it. The Windows
-  // status of reading the security.
+  // Whom, besides SYSTEM, the Administrators, TrustedInstaller, this process's account and CREATOR
+  // OWNER, the open file's or folder's security lets in. `writers`: those it lets write, append,
+  // delete, change its permissions or take ownership (of it, or by an inherit-only entry of what is
+  // made in it), its owner among them (an owner may always change its security); `readers`: those
+  // it lets only read or run it. The Windows status of reading the security.
   virtual Status OthersWithAccess(FileHandle file, std::vector<std::string>* writers,
                                   std::vector<std::string>* readers) = 0;
   // Gives the file or folder a protected DACL of SYSTEM and the Administrators alone (a folder's

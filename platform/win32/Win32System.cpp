@@ -574,6 +574,10 @@ void DispatchWaitingMessages() {
   }
 }
 
+// SYSTEM and the Administrators alone: for a folder and what it holds, or for a file.
+constexpr const wchar_t* kAdministratorsFolder = L"D:P(A;OICI;GA;;;SY)(A;OICI;GA;;;BA)";
+constexpr const wchar_t* kAdministratorsFile = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)";
+
 // Security given by SDDL, for the life of one call.
 class Security {
  public:
@@ -624,7 +628,7 @@ bool Win32System::IsElevated() {
 // Owned by the Administrators, whichever of them made it: to a run as SYSTEM, an administrator's
 // own account would be an owner it cannot tell from a pupil's.
 Status Win32System::CreateAdministratorsFolder(const std::string& path) {
-  Security security(L"O:BAD:P(A;OICI;GA;;;SY)(A;OICI;GA;;;BA)");
+  Security security((L"O:BA" + std::wstring(kAdministratorsFolder)).c_str());
   if (!security.Described()) return LastError();
   const std::wstring wide = ToWide(path, CP_UTF8);
   if (::CreateDirectoryW(wide.c_str(), security.Attributes())) return kErrorSuccess;
@@ -638,8 +642,7 @@ Status Win32System::CreateAdministratorsFolder(const std::string& path) {
 }
 
 Status Win32System::ProtectForAdministrators(const std::string& path, bool folder) {
-  Security security(folder ? L"D:P(A;OICI;GA;;;SY)(A;OICI;GA;;;BA)"
-                           : L"D:P(A;;GA;;;SY)(A;;GA;;;BA)");
+  Security security(folder ? kAdministratorsFolder : kAdministratorsFile);
   if (!security.Described()) return LastError();
   BOOL present = FALSE;
   BOOL defaulted = FALSE;
@@ -656,7 +659,7 @@ Status Win32System::ProtectForAdministrators(const std::string& path, bool folde
 // nobody but SYSTEM and the Administrators may open it at all. Deleted on close: a run that is
 // killed lets it go with its handles.
 Status Win32System::HoldLockFile(const std::string& path, FileHandle* handle, bool* leftBehind) {
-  Security security(L"D:P(A;;GA;;;SY)(A;;GA;;;BA)");
+  Security security(kAdministratorsFile);
   if (!security.Described()) return LastError();
   const std::wstring wide = ToWide(path, CP_UTF8);
   const HANDLE file = ::CreateFileW(

@@ -9,6 +9,7 @@
 
 #include <string>
 #include <vector>
+
 #include "platform/win32/LocalMemory.h"
 #include "platform/win32/SystemText.h"
 #include "platform/win32/Win32Api.h"

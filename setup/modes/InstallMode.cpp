@@ -8,7 +8,6 @@
 #include "setup/modes/DataSourceSurvey.h"
 #include "setup/modes/ScheduledTask.h"
 #include "setup/report/EventSource.h"
-#include "setup/run/RunLock.h"
 
 namespace quillet {
 namespace {
@@ -139,11 +138,10 @@ RunResult RunInstall(const RunPlan& plan, ViewRegistries& registries, win::Regis
                 result.Count(SourceState::Incomplete) != 0 || !unsafeProgramFolder.empty();
   // No SYSTEM task may point at a program that the package then rolls back.
   if (schedule) {
-    result.task =
-        ScheduleTask(system, !unsafeProgramFolder.empty()
-                                 ? "nothing may run as SYSTEM from " + ProgramFolder(system)
-                             : failed ? "not every data source is registered"
-                                      : "");
+    result.task = ScheduleTask(system, !unsafeProgramFolder.empty()
+                                           ? "nothing may run as SYSTEM from the program's folder"
+                                       : failed ? "not every data source is registered"
+                                                : "");
   }
   failed = failed || (schedule && result.task->failed);
   result.exitCode = failed ? kExitInstallFailure : kExitSuccess;

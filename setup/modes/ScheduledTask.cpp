@@ -43,10 +43,7 @@ std::string NotOurs(const win::FoundTask& task, win::SystemApi& system) {
   if (win::SameIgnoringCase(command.substr(0, windir.size()), windir)) {
     command = system.WindowsDirectory() + command.substr(windir.size());
   }
-  if (command.empty() ||
-      win::SameIgnoringCase(command, ProgramFolder(system) + "\\QuilletSetup.exe")) {
-    return {};
-  }
+  if (command.empty() || win::SameIgnoringCase(command, KeptProgram(system))) return {};
   return "it runs " + task.command;
 }
 
@@ -72,12 +69,11 @@ void WaitForTaskScheduler(win::SystemApi& system) {
 
 TaskOutcome ScheduleTask(win::SystemApi& system, const std::string& refused) {
   if (!refused.empty()) return {"failed", "was not registered: " + refused, true};
-  const std::string folder = ProgramFolder(system);
-  const std::string program = folder + "\\QuilletSetup.exe";
+  const std::string program = KeptProgram(system);
   const std::string running = system.ProgramPath();
   // The task runs as SYSTEM what lies at that path: a program anywhere else may be in a folder a
   // standard user can change, and is not what the task would run.
-  if (folder.empty() || !win::SameIgnoringCase(running, program)) {
+  if (program.empty() || !win::SameIgnoringCase(running, program)) {
     return {"failed",
             "was not registered: its action runs " + program +
                 ", where only administrators may change it, and this program runs from " +

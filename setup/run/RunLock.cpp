@@ -15,6 +15,11 @@ std::string ProgramFolder(win::SystemApi& system) {
   return windows + (windows.ends_with('\\') ? "" : "\\") + kProgramFolder;
 }
 
+std::string KeptProgram(win::SystemApi& system) {
+  const std::string folder = ProgramFolder(system);
+  return folder.empty() ? "" : folder + "\\QuilletSetup.exe";
+}
+
 RunLockResult RunLock::CouldNotMakeSure(win::Status error) {
   return {kExitInstallFailure,
           "This setup could not make sure that no other copy of it is running (" +
@@ -90,7 +95,7 @@ RunLockResult RunLock::Take(const std::function<void()>& waiting, bool mend) {
   if (status == win::kErrorSuccess) {
     // The folder first: the program there inherits what it is given.
     const std::pair<std::string, bool> looked[] = {
-        {programFolder, true}, {lockFolder, true}, {programFolder + "\\QuilletSetup.exe", false}};
+        {programFolder, true}, {lockFolder, true}, {KeptProgram(system_), false}};
     for (const auto& [each, folder] : looked) {
       if (unsafe_.empty()) unsafe_ = Examine(each, folder, mend, &others);
     }

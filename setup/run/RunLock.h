@@ -24,6 +24,8 @@ inline constexpr std::uint32_t kRunLockPollMs = 250;
 // the package and the install recipe keep the program, and where the run lock lies. "" where
 // Windows does not tell its directory.
 std::string ProgramFolder(win::SystemApi& system);
+// The program kept there, which the scheduled task runs; "" as for the folder.
+std::string KeptProgram(win::SystemApi& system);
 
 struct RunLockResult {
   int exitCode = 0;  // 0 once the lock is held; 1618 when the wait ran out; 1603 when it failed
@@ -39,10 +41,9 @@ class RunLock {
   RunLock& operator=(const RunLock&) = delete;
 
   // Takes the lock, waiting up to a minute for a run that holds it; `waiting` is told once, when
-  // the wait begins, so that whoever may look can be shown why. Looks at the program's folder,
-  // its lock folder and the program there; with `mend`, what others may only read is made
-  // SYSTEM's and the Administrators' alone (whoever may read the program may hold it open
-  // sharing nothing, and then no run could start it).
+  // the wait begins, so that whoever may look can be shown why. Looks at the program's folder, its
+  // lock folder and the program; with `mend`, what others may only read is made SYSTEM's and the
+  // Administrators' alone (whoever may read the program may hold it open, sharing nothing).
   RunLockResult Take(const std::function<void()>& waiting, bool mend);
   // Lets the next run in; nothing when it is not held.
   void Release();
