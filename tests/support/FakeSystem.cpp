@@ -414,11 +414,9 @@ Status FakeSystem::TaskCall(const char* function, const std::string& name) {
 }
 
 Status FakeSystem::ConnectTaskScheduler() {
-  if (const Status failed = TaskCall("ConnectTaskScheduler", "")) {
-    if (schedulerStartsIn_ > 0) --schedulerStartsIn_;
-    return failed;
-  }
-  return kErrorSuccess;
+  const Status status = TaskCall("ConnectTaskScheduler", "");
+  if (schedulerStartsIn_ > 0) --schedulerStartsIn_;
+  return status;
 }
 
 namespace {
@@ -434,12 +432,11 @@ std::string Element(const std::string& definition, const std::string& name) {
 }  // namespace
 
 Status FakeSystem::RegisterTask(const std::string& name, const std::string& definition,
-                                const std::string& sddl) {
+                                const std::string& /*sddl*/) {
   if (const Status failed = TaskCall("RegisterTask", name)) return failed;
   if (tasks_.contains(name)) return kErrorAlreadyExists;  // TASK_CREATE
-  tasks_[name] = {{Element(definition, "Enabled") != "false", Element(definition, "UserId"),
-                   Element(definition, "Command"), Element(definition, "Arguments")},
-                  sddl};
+  tasks_[name] = {Element(definition, "Enabled") != "false", Element(definition, "UserId"),
+                  Element(definition, "Command"), Element(definition, "Arguments")};
   return kErrorSuccess;
 }
 
@@ -452,7 +449,7 @@ Status FakeSystem::FindTask(const std::string& name, FoundTask* task) {
   if (const Status failed = TaskCall("FindTask", name)) return failed;
   const auto found = tasks_.find(name);
   if (found == tasks_.end()) return kErrorFileNotFound;
-  *task = found->second.found;
+  *task = found->second;
   return kErrorSuccess;
 }
 

@@ -154,22 +154,17 @@ class FakeSystem : public SystemApi {
 
   // Where the program runs from; C:\Setup\QuilletSetup.exe unless set.
   void SetProgramPath(std::string path) { programPath_ = std::move(path); }
-  // The Task Scheduler's root folder: each task by name, as it gives it back (from the definition
-  // registered, its security beside it). Every task call fails with `status` once FailTaskCalls
-  // was given one; while it is starting, for so many more connections (-1: for ever), every
-  // call fails with kSchedServiceNotRunning.
-  struct Task {
-    FoundTask found;
-    std::string sddl;
-  };
-  [[nodiscard]] const std::map<std::string, Task>& Tasks() const { return tasks_; }
-  void AddTask(const std::string& name, FoundTask task) { tasks_[name] = {std::move(task), ""}; }
+  // The Task Scheduler's root folder: each task by name, as it gives it back from the definition
+  // registered. Every task call fails with `status` once FailTaskCalls was given one; while it is
+  // starting, for so many more connections (-1: for ever), with kSchedServiceNotRunning.
+  [[nodiscard]] const std::map<std::string, FoundTask>& Tasks() const { return tasks_; }
+  void AddTask(const std::string& name, FoundTask task) { tasks_[name] = std::move(task); }
   void FailTaskCalls(Status status) { taskFailure_ = status; }
   void StartTaskScheduler(int connections) { schedulerStartsIn_ = connections; }
 
  private:
   std::string programPath_ = "C:\\Setup\\QuilletSetup.exe";
-  std::map<std::string, Task> tasks_;
+  std::map<std::string, FoundTask> tasks_;
   Status taskFailure_ = kErrorSuccess;
   int schedulerStartsIn_ = 0;
   // Records a task call; the failure every task call answers, if one was given.
